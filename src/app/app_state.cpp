@@ -1,0 +1,8 @@
+#include "app/app_state.h"
+
+// Defined in one translation unit, in this order, so they are constructed in it (and destroyed
+// in reverse) regardless of link order.
+std::string windowClassName;
+AccountList accounts;
+AccountList retiredAccounts;
+CharacterWnd* characterWnd = nullptr;

@@ -1,0 +1,5 @@
+#pragma once
+#include <cstdint>
+
+// Milliseconds since system start, wrapping after 2^32: differences are taken modulo 2^32.
+uint32_t TickCount();

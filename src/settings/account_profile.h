@@ -1,0 +1,22 @@
+#pragma once
+// Accounts in the profile: section "POP%d" per account, "GLOBAL" for the count.
+#include <cstdint>
+#include <string>
+
+#include "settings/mail_account.h"
+
+// More sections than this are not loaded: an absurd count must not exhaust memory.
+constexpr int32_t kMaxAccounts = 1000;
+
+std::string AccountSection(int index);
+
+// "POP_COUNT" by atoi rules, at most kMaxAccounts (a larger count is cut and traced).
+int32_t ReadAccountCount();
+
+// Fills Account, Address, Duration, Password, Color and Port from section POP<index>.
+void LoadAccount(int index, MailAccount& account);
+
+void SaveAccountCount(int32_t count);
+void SaveAccount(int index, const MailAccount& account);
+// Writes the count and every account; sections beyond the count stay as they are.
+int SaveSettings(const AccountList& accounts);

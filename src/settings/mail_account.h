@@ -1,0 +1,45 @@
+#pragma once
+// One configured POP3 account: its settings, its two UID sets and its scheduling state.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "mail/uid_set.h"
+
+// A window handle without <windows.h>: the Win32 layer casts its HWND to and from this.
+using WindowHandle = void*;
+
+constexpr int32_t kDefaultPop3Port = 110;
+
+struct MailAccount {
+    explicit MailAccount(WindowHandle ownerWindow = nullptr) : ownerWnd(ownerWindow) {}
+    MailAccount(const MailAccount&) = delete;
+    MailAccount& operator=(const MailAccount&) = delete;
+
+    // Written only while the account is created and loaded, before any check can run.
+    std::string Account;   // login name
+    std::string Address;   // POP3 server: a host name or an address
+    std::string Password;
+    int32_t Duration = 0;  // minutes from the end of one check to the next
+    int32_t Color = 0;     // envelope colour index; -1 keeps the tray icon still
+    int32_t Port = kDefaultPop3Port;
+
+    // Shared with the check worker: every operation on the two sets holds uidLock
+    // for its whole length, so both threads always see the sets consistent.
+    UidSet newUids;   // on the server, not yet acknowledged
+    UidSet seenUids;  // acknowledged, still on the server
+    std::mutex uidLock;
+
+    uint32_t lastCheckTick = 0;  // written by the worker while `worker` is set
+    WindowHandle ownerWnd = nullptr;
+    // Set exactly while a check of this account runs; clearing it publishes the
+    // worker's writes (release), and readers acquire.
+    std::atomic<bool> worker{false};
+    std::atomic<int32_t> stopRequested{0};
+};
+
+// An ordered list that owns its accounts.
+using AccountList = std::vector<std::unique_ptr<MailAccount>>;

@@ -1,0 +1,64 @@
+#include "settings/profile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "settings/profile_store.h"
+
+namespace {
+ProfileStore* currentStore = nullptr;
+std::unique_ptr<std::string> readBuffer;  // created on the first read, freed at process end
+}  // namespace
+
+void SetProfileStore(ProfileStore* store)
+{
+    currentStore = store;
+}
+
+ProfileStore* CurrentProfileStore()
+{
+    return currentStore;
+}
+
+const std::string& ReadProfileText(const std::string& section, const std::string& key)
+{
+    if (!readBuffer)
+        readBuffer = std::make_unique<std::string>();
+    *readBuffer = currentStore ? currentStore->Read(section, key) : std::string();
+    return *readBuffer;
+}
+
+void WriteProfileText(const std::string& section, const std::string& key, const std::string& text)
+{
+    if (currentStore)
+        currentStore->Write(section, key, text);
+}
+
+void WriteProfileNumber(const std::string& section, const std::string& key, int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", int(value));
+    WriteProfileText(section, key, text);
+}
+
+int32_t TextToInt(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT64_C(0x80000000))
+            value = INT64_C(0x80000000);
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    return int32_t(value);
+}

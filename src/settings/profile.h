@@ -1,0 +1,26 @@
+#pragma once
+// The two profile operations the program uses, over the process-wide profile store.
+// Only the user-interface thread reads or writes the profile.
+#include <cstdint>
+#include <string>
+
+class ProfileStore;
+
+// Makes store the process-wide profile (not owned). With none, reads give empty text
+// and writes are dropped.
+void SetProfileStore(ProfileStore* store);
+ProfileStore* CurrentProfileStore();
+
+// The stored text, or empty text when absent. The result lives in one process-wide buffer:
+// it is valid only until the next call, so callers copy or convert it at once.
+const std::string& ReadProfileText(const std::string& section, const std::string& key);
+
+void WriteProfileText(const std::string& section, const std::string& key, const std::string& text);
+
+// Writes value as decimal text ("%d").
+void WriteProfileNumber(const std::string& section, const std::string& key, int32_t value);
+
+// The C library's atoi rules: leading white space, an optional sign, the digits up to the
+// first other character; no digits give 0. Values beyond 32 bits saturate instead of
+// overflowing.
+int32_t TextToInt(const std::string& text);

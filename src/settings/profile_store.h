@@ -1,0 +1,27 @@
+#pragma once
+// The settings profile: named sections holding named text values.
+#include <map>
+#include <string>
+#include <utility>
+
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+    // The stored text, or empty text when the section or the key does not exist.
+    virtual std::string Read(const std::string& section, const std::string& key) = 0;
+    // Stores the text, creating section and key when needed.
+    virtual void Write(const std::string& section, const std::string& key, const std::string& text) = 0;
+};
+
+// A profile in memory, for tests and tools.
+class MemoryProfileStore : public ProfileStore {
+public:
+    std::string Read(const std::string& section, const std::string& key) override;
+    void Write(const std::string& section, const std::string& key, const std::string& text) override;
+    bool Has(const std::string& section, const std::string& key) const;
+    size_t WriteCount() const { return writes; }
+
+private:
+    std::map<std::pair<std::string, std::string>, std::string> values;
+    size_t writes = 0;
+};

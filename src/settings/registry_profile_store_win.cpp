@@ -1,0 +1,89 @@
+#include "settings/registry_profile_store_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+// Closes an open registry key when it goes out of scope.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey()
+    {
+        if (key)
+            RegCloseKey(key);
+    }
+    HKEY* Receive() { return &key; }
+    HKEY Get() const { return key; }
+
+private:
+    HKEY key = nullptr;
+};
+
+}  // namespace
+
+std::wstring WideFromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8FromWide(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &narrow[0], length, nullptr, nullptr);
+    return narrow;
+}
+
+RegistryProfileStore::RegistryProfileStore(const std::string& company, const std::string& application)
+    : branch(L"Software\\" + WideFromUtf8(company) + L"\\" + WideFromUtf8(application))
+{
+}
+
+std::string RegistryProfileStore::Read(const std::string& section, const std::string& key)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegistryKey opened;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, opened.Receive()) != ERROR_SUCCESS)
+        return std::string();
+    const std::wstring name = WideFromUtf8(key);
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::string();
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                         &bytes) != ERROR_SUCCESS)
+        return std::string();
+    // The stored string may or may not carry its terminating zero.
+    std::wstring value(buffer.data(), bytes / sizeof(wchar_t));
+    const size_t end = value.find(L'\0');
+    if (end != std::wstring::npos)
+        value.resize(end);
+    return Utf8FromWide(value);
+}
+
+void RegistryProfileStore::Write(const std::string& section, const std::string& key, const std::string& text)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegistryKey created;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, created.Receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    const std::wstring name = WideFromUtf8(key);
+    const std::wstring value = WideFromUtf8(text);
+    RegSetValueExW(created.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   DWORD((value.size() + 1) * sizeof(wchar_t)));
+}
