@@ -1,0 +1,81 @@
+#include "mail/check_worker.h"
+
+#include <atomic>
+#include <memory>
+
+#include "mail/pop3_session.h"
+#include "platform/debug_channel.h"
+#include "platform/tcp_client.h"
+#include "platform/tick_count.h"
+
+namespace {
+
+const char kSocketInitFailed[] = "Win Sock Init Fale";
+
+// The user hears of a socket failure once per process; the debug channel hears of each one.
+std::atomic<bool> socketErrorShown{false};
+
+void ReportSocketFailure(const CheckTarget& target)
+{
+    DebugWrite(kSocketInitFailed);
+    if (!socketErrorShown.exchange(true))
+        target.showMessage(kSocketInitFailed);
+}
+
+// Clearing the mark is the worker's last access to the account; the release publishes the
+// check time and the sets to whoever next sees the mark clear (and may destroy the account).
+void EndCheck(MailAccount& account)
+{
+    account.worker.store(false, std::memory_order_release);
+}
+
+std::unique_ptr<Pop3Session> MakeSession(MailAccount& account)
+{
+    auto session = std::make_unique<Pop3Session>();
+    session->SetPassword(account.Password);
+    session->SetUser(account.Account);
+    session->SetServer(account.Address);
+    session->SetPort(account.Port);
+    session->SetSeenUids(&account.seenUids);
+    session->SetNewUids(&account.newUids);
+    session->SetUidLock(&account.uidLock);
+    session->stopFlag = &account.stopRequested;
+    return session;
+}
+
+}  // namespace
+
+CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets)
+{
+}
+
+int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
+{
+    const CheckTarget& target = environment.target;
+    if (!environment.initSockets()) {
+        // The account stays due (its check time is untouched), so the next tick tries again.
+        ReportSocketFailure(target);
+        EndCheck(account);
+        return 0;
+    }
+    if (!target.ownerExists(account.ownerWnd)) {
+        EndCheck(account);
+        return 0;
+    }
+
+    // Kept for the last notification, which comes after the account may be gone.
+    const WindowHandle owner = account.ownerWnd;
+    const int32_t color = account.Color;
+
+    auto session = MakeSession(account);
+    target.post(owner, ID_CHECK_STARTED, color);
+    session->RunCheck();
+    // Every check that ran is stamped, whatever its outcome: the next one comes an interval
+    // after the end of this one.
+    account.lastCheckTick = environment.tickCount();
+    session.reset();  // closes the connection
+
+    EndCheck(account);
+    target.post(owner, ID_CHECK_FINISHED, color);
+    return 0;
+}

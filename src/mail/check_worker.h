@@ -1,0 +1,40 @@
+#pragma once
+// One check of one account, run as the whole body of a thread of its own: socket start-up,
+// the owner-window test, the POP3 conversation, the check time, and the two notifications.
+#include <cstdint>
+#include <functional>
+
+#include "settings/mail_account.h"
+
+// Commands the worker posts to the owner window (the wParam of WM_COMMAND); the lParam of
+// both is the account's Color.
+constexpr int ID_CHECK_FINISHED = 32780;
+constexpr int ID_CHECK_STARTED = 32781;
+
+// Where a check reports. The Windows layer fills it with the real window calls
+// (WindowCheckTarget in check_worker_win.h); the default reports nowhere.
+struct CheckTarget {
+    // Whether the owner window still exists; a check for a closed window is skipped.
+    std::function<bool(WindowHandle owner)> ownerExists = [](WindowHandle) { return true; };
+    // Queues WM_COMMAND to the owner without waiting for it.
+    std::function<void(WindowHandle owner, int command, int32_t color)> post =
+        [](WindowHandle, int, int32_t) {};
+    // Shows the text to the user and returns when it has been dismissed.
+    std::function<void(const char* text)> showMessage = [](const char*) {};
+};
+
+// What a check needs from its surroundings, so that tests can put their own in place.
+// A worker keeps its own copy for its whole run: whatever a hook captures must outlive it.
+struct CheckEnvironment {
+    // Milliseconds since system start, wrapping after 2^32.
+    std::function<uint32_t()> tickCount;
+    // Makes sockets usable on the calling thread; false when they cannot be.
+    std::function<bool()> initSockets;
+    CheckTarget target;
+
+    CheckEnvironment();
+};
+
+// Runs one check of the account; the account's `worker` mark must be set, and the worker
+// clears it as its last access to the account. Returns 0.
+int CheckWorker(MailAccount& account, const CheckEnvironment& environment);

@@ -1,0 +1,121 @@
+#include "mail/scheduler.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "app/app_state.h"
+
+namespace {
+
+SchedulerHooks hooks;
+
+bool StartDetachedThread(std::function<void()> body)
+{
+    try {
+        std::thread(std::move(body)).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+void SleepFor(uint32_t ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool IsRunning(const MailAccount& account)
+{
+    return account.worker.load(std::memory_order_acquire);
+}
+
+bool AnyCheckRunning()
+{
+    for (const auto& account : accounts) {
+        if (IsRunning(*account))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+SchedulerHooks::SchedulerHooks() : startThread(StartDetachedThread), sleep(SleepFor)
+{
+}
+
+void SetSchedulerHooks(const SchedulerHooks& newHooks)
+{
+    hooks = newHooks;
+}
+
+const SchedulerHooks& CurrentSchedulerHooks()
+{
+    return hooks;
+}
+
+uint32_t CheckInterval(const MailAccount& account)
+{
+    // Unsigned throughout: the product wraps modulo 2^32 instead of overflowing.
+    return static_cast<uint32_t>(account.Duration) * 60000u;
+}
+
+void RunScheduler()
+{
+    // With every mark clear (acquired), each account's last check time is settled.
+    if (AnyCheckRunning())
+        return;
+
+    const uint32_t now = hooks.check.tickCount();
+    MailAccount* chosen = nullptr;
+    uint32_t longestWait = 0;
+    for (const auto& account : accounts) {
+        const uint32_t wait = now - account->lastCheckTick;  // modulo 2^32: survives the wrap
+        if (wait > CheckInterval(*account) && wait > longestWait) {
+            chosen = account.get();
+            longestWait = wait;
+        }
+    }
+    if (chosen)
+        StartCheck(*chosen);
+}
+
+void StartCheck(MailAccount& account)
+{
+    if (IsRunning(account))
+        return;
+    // The mark goes up before the thread exists, so the worker can never clear it first.
+    account.worker.store(true, std::memory_order_relaxed);
+    MailAccount* target = &account;
+    CheckEnvironment environment = hooks.check;
+    const bool started = hooks.startThread([target, environment] { CheckWorker(*target, environment); });
+    if (!started)
+        account.worker.store(false, std::memory_order_relaxed);
+}
+
+void StopAllChecks()
+{
+    for (auto& account : accounts) {
+        account->stopRequested.store(1);
+        retiredAccounts.push_back(std::move(account));
+    }
+    accounts.clear();
+
+    for (;;) {
+        ReapRetiredAccounts();
+        if (retiredAccounts.empty())
+            return;
+        hooks.sleep(100);
+    }
+}
+
+void ReapRetiredAccounts()
+{
+    for (auto it = retiredAccounts.begin(); it != retiredAccounts.end();) {
+        if (IsRunning(**it))
+            ++it;
+        else
+            it = retiredAccounts.erase(it);
+    }
+}
