@@ -1,0 +1,300 @@
+#include "platform/tcp_client.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr uintptr_t kNoSocket = ~uintptr_t(0);
+constexpr int64_t kPollSliceMs = 100;
+constexpr size_t kReceiveChunk = 65536;
+
+#ifdef _WIN32
+using NativeSocket = SOCKET;
+constexpr int kSendFlags = 0;
+
+bool LastCallWouldBlock()
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+void CloseNative(NativeSocket s)
+{
+    closesocket(s);
+}
+
+bool MakeNonBlocking(NativeSocket s)
+{
+    u_long on = 1;
+    return ioctlsocket(s, FIONBIO, &on) == 0;
+}
+
+bool ConnectPending()
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+// Winsock reports a refused connect through the exception set of select, not the write set.
+int WaitNative(NativeSocket s, bool forWrite, int64_t timeoutMs)
+{
+    fd_set readSet, writeSet, errorSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    FD_SET(s, forWrite ? &writeSet : &readSet);
+    FD_SET(s, &errorSet);
+    timeval timeout{long(timeoutMs / 1000), long(timeoutMs % 1000) * 1000};
+    return select(0, &readSet, &writeSet, &errorSet, &timeout);
+}
+#else
+using NativeSocket = int;
+constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer is an error result, not SIGPIPE
+
+bool LastCallWouldBlock()
+{
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
+void CloseNative(NativeSocket s)
+{
+    close(s);
+}
+
+bool MakeNonBlocking(NativeSocket s)
+{
+    int flags = fcntl(s, F_GETFL, 0);
+    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+bool ConnectPending()
+{
+    return errno == EINPROGRESS || errno == EINTR;
+}
+
+int WaitNative(NativeSocket s, bool forWrite, int64_t timeoutMs)
+{
+    pollfd entry{s, short(forWrite ? POLLOUT : POLLIN), 0};
+    int result = poll(&entry, 1, int(timeoutMs));
+    return result < 0 && errno == EINTR ? 0 : result;
+}
+#endif
+
+NativeSocket Native(uintptr_t s)
+{
+    return static_cast<NativeSocket>(s);
+}
+
+int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The addresses of host, IPv4 first: a name that also has an IPv6 address is reached the
+// way it always was, and IPv6 is used when that is all there is.
+std::vector<addrinfo> ResolveHost(const std::string& host, int port, addrinfo*& list)
+{
+    char service[16];
+    std::snprintf(service, sizeof service, "%d", port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    list = nullptr;
+    std::vector<addrinfo> addresses;
+    if (getaddrinfo(host.c_str(), service, &hints, &list) != 0)
+        return addresses;
+    for (int family : {AF_INET, AF_INET6})
+        for (addrinfo* entry = list; entry; entry = entry->ai_next)
+            if (entry->ai_family == family)
+                addresses.push_back(*entry);
+    return addresses;
+}
+
+bool ConnectFailed(NativeSocket s)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+           error != 0;
+}
+
+}  // namespace
+
+bool InitSockets()
+{
+#ifdef _WIN32
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+#else
+    return true;
+#endif
+}
+
+TcpClient::TcpClient(uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+    : socket_(kNoSocket), connectTimeoutMs_(connectTimeoutMs), ioTimeoutMs_(ioTimeoutMs)
+{
+}
+
+TcpClient::~TcpClient()
+{
+    Close();
+}
+
+void TcpClient::SetTimeouts(uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+{
+    connectTimeoutMs_ = connectTimeoutMs;
+    ioTimeoutMs_ = ioTimeoutMs;
+}
+
+void TcpClient::SetStopFlag(const std::atomic<int32_t>* flag)
+{
+    stopFlag_ = flag;
+}
+
+bool TcpClient::StopRequested() const
+{
+    return stopFlag_ && stopFlag_->load() != 0;
+}
+
+bool TcpClient::IsConnected() const
+{
+    return socket_ != kNoSocket;
+}
+
+bool TcpClient::Connect(const std::string& host, int port)
+{
+    Close();
+    if (port <= 0 || port > 65535)
+        return false;
+    const int64_t deadline = NowMs() + connectTimeoutMs_;
+    addrinfo* list = nullptr;
+    std::vector<addrinfo> addresses = ResolveHost(host, port, list);
+    for (const addrinfo& address : addresses) {
+        NativeSocket s = socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
+        if (s == Native(kNoSocket))
+            continue;
+        if (!MakeNonBlocking(s)) {
+            CloseNative(s);
+            continue;
+        }
+        // Each command goes out in one send; without this, Nagle's algorithm against the
+        // server's delayed acknowledgement can add 200 ms to every round trip.
+        int on = 1;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        socket_ = uintptr_t(s);
+        bool connected = connect(s, address.ai_addr, int(address.ai_addrlen)) == 0;
+        if (!connected && ConnectPending())
+            connected = WaitUntilReady(true, deadline) == WaitResult::Ready && !ConnectFailed(s);
+        if (connected)
+            break;
+        Close();
+        if (StopRequested() || NowMs() >= deadline)
+            break;
+    }
+    if (list)
+        freeaddrinfo(list);
+    return IsConnected();
+}
+
+TcpClient::WaitResult TcpClient::WaitUntilReady(bool forWrite, int64_t deadline) const
+{
+    // Bounded by the deadline: every pass waits at most one slice.
+    for (;;) {
+        if (StopRequested())
+            return WaitResult::Stopped;
+        const int64_t left = deadline - NowMs();
+        if (left <= 0)
+            return WaitResult::TimedOut;
+        int result = WaitNative(Native(socket_), forWrite, std::min(left, kPollSliceMs));
+        if (result > 0)
+            return WaitResult::Ready;
+        if (result < 0)
+            return WaitResult::Failed;
+    }
+}
+
+bool TcpClient::Send(const std::string& bytes)
+{
+    if (!IsConnected())
+        return false;
+    const int64_t deadline = NowMs() + ioTimeoutMs_;
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const int count = int(std::min<size_t>(bytes.size() - sent, 1 << 20));
+        const auto result = send(Native(socket_), bytes.data() + sent, count, kSendFlags);
+        if (result > 0) {
+            sent += size_t(result);
+            continue;
+        }
+        if (result < 0 && !LastCallWouldBlock())
+            return false;
+        if (WaitUntilReady(true, deadline) != WaitResult::Ready)
+            return false;
+    }
+    return true;
+}
+
+TcpClient::LineResult TcpClient::ReadLine(std::string& line, size_t maxLength)
+{
+    if (!IsConnected())
+        return LineResult::Failed;
+    const int64_t deadline = NowMs() + ioTimeoutMs_;
+    char chunk[kReceiveChunk];
+    size_t searchFrom = 0;
+    // Bounded by the deadline: every pass either receives bytes or waits at most one slice,
+    // and the pending bytes never grow past maxLength plus one chunk.
+    for (;;) {
+        const size_t end = pending_.find("\r\n", searchFrom);
+        if (end != std::string::npos) {
+            if (end + 2 > maxLength)
+                return LineResult::TooLong;
+            line.assign(pending_, 0, end + 2);
+            pending_.erase(0, end + 2);
+            return LineResult::Line;
+        }
+        if (pending_.size() >= maxLength)
+            return LineResult::TooLong;
+        searchFrom = pending_.empty() ? 0 : pending_.size() - 1;
+
+        switch (WaitUntilReady(false, deadline)) {
+        case WaitResult::Ready: break;
+        case WaitResult::TimedOut: return LineResult::TimedOut;
+        case WaitResult::Stopped: return LineResult::Stopped;
+        case WaitResult::Failed: return LineResult::Failed;
+        }
+        const auto received = recv(Native(socket_), chunk, int(sizeof chunk), 0);
+        if (received == 0)
+            return LineResult::Closed;
+        if (received < 0) {
+            if (LastCallWouldBlock())
+                continue;
+            return LineResult::Failed;
+        }
+        pending_.append(chunk, size_t(received));
+    }
+}
+
+void TcpClient::Close()
+{
+    if (socket_ != kNoSocket)
+        CloseNative(Native(socket_));
+    socket_ = kNoSocket;
+    pending_.clear();
+}

@@ -1,0 +1,67 @@
+#pragma once
+// A TCP client connection with bounded waits: Winsock on Windows, POSIX sockets elsewhere.
+// Every wait (connect, send, receive) ends at its time limit, and while it waits the client
+// looks at the caller's stop flag every 100 ms, so a stop request never waits for the network.
+// Replies are read a whole line at a time: the network may split a line across segments or
+// put several lines into one, and bytes after a line are kept for the next one.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Makes sockets usable on the calling thread (WSAStartup on Windows; always true elsewhere).
+// Call it once per thread that uses a TcpClient.
+bool InitSockets();
+
+constexpr uint32_t kDefaultConnectTimeoutMs = 15000;
+constexpr uint32_t kDefaultIoTimeoutMs = 30000;
+
+class TcpClient {
+public:
+    enum class LineResult {
+        Line,      // a whole line arrived, CR LF included
+        Closed,    // the peer closed the connection before the line was complete
+        TimedOut,  // the line was not complete within the time limit
+        TooLong,   // the line does not fit the caller's limit
+        Stopped,   // the stop flag was set while waiting
+        Failed,    // a socket error, or no connection
+    };
+
+    explicit TcpClient(uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
+                       uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
+    ~TcpClient();
+    TcpClient(const TcpClient&) = delete;
+    TcpClient& operator=(const TcpClient&) = delete;
+
+    void SetTimeouts(uint32_t connectTimeoutMs, uint32_t ioTimeoutMs);
+    // Non-zero behind flag means stop; null means never.
+    void SetStopFlag(const std::atomic<int32_t>* flag);
+
+    // Resolves host (a name or a numeric address) and connects to port; IPv4 addresses are
+    // tried first, then IPv6. False when no address could be reached in time.
+    bool Connect(const std::string& host, int port);
+    bool IsConnected() const;
+
+    // Sends every byte. A stop request ends the wait for buffer space, but what can go out at
+    // once still goes: the farewell after a stop must not block, yet should reach the server.
+    bool Send(const std::string& bytes);
+
+    // Reads one line ending in CR LF, of at most maxLength bytes including the CR LF, within
+    // the I/O time limit counted from this call. On success line holds it, CR LF included.
+    LineResult ReadLine(std::string& line, size_t maxLength);
+
+    void Close();
+
+private:
+    enum class WaitResult { Ready, TimedOut, Stopped, Failed };
+    bool StopRequested() const;
+    // Waits in slices of 100 ms until the socket can be read (or written), the time limit
+    // (milliseconds of the steady clock) has passed, or a stop is requested.
+    WaitResult WaitUntilReady(bool forWrite, int64_t deadline) const;
+
+    uintptr_t socket_;  // the native socket; all bits set when not connected
+    uint32_t connectTimeoutMs_;
+    uint32_t ioTimeoutMs_;
+    const std::atomic<int32_t>* stopFlag_ = nullptr;
+    std::string pending_;  // bytes received after the last line taken
+};
