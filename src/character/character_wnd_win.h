@@ -1,0 +1,103 @@
+#pragma once
+// The character window: the program's main window. A hidden, topmost, layered tool window cut
+// to the character's outline; its three timers drive the whole program on the user-interface
+// thread (follow the cursor, animate and pulse, run the check scheduler). It owns the envelope
+// windows and the tray icon.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "character/command_ids.h"
+#include "platform/window_base_win.h"
+
+class EnvelopeWnd;
+
+// The caption of the character window and of the envelopes; with the window class it marks
+// a running instance of the program.
+constexpr char kCharacterCaption[] = "Tindrel";
+
+// The tray icon's id and the message its notifications arrive with.
+constexpr UINT kTrayIconId = 1;
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
+
+// The timers of the character window.
+constexpr UINT_PTR kFollowTimerId = 1;     // every 100 ms: glide toward the cursor, reshape
+constexpr UINT_PTR kAnimationTimerId = 2;  // every 500 ms: animate, pulse, rebuild envelopes
+constexpr UINT_PTR kSchedulerTimerId = 100;  // every 1000 ms: start the most overdue check
+
+// Layered transparency, shared with the envelope windows. Both do nothing where the platform
+// has no SetLayeredWindowAttributes: the windows then stay opaque.
+// Adds WS_EX_LAYERED with alpha 0: the window is invisible until its first pulse.
+void MakeLayered(HWND window);
+// Sets the window's alpha from the tick count and its phase: a 5.12 s triangle wave.
+void PulseAlpha(HWND window, int32_t phase);
+
+// The tray icon; free functions over a window handle. The icon stays the caller's.
+bool AddTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
+void SetTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
+bool RemoveTrayIcon(HWND window, UINT id);
+
+class CharacterWnd : public WindowBase {
+public:
+    // Seeds rand with the tick count (the program's only seeding) and picks the first
+    // animation; needs the animation catalogue.
+    CharacterWnd();
+    ~CharacterWnd() override;
+
+    // Non-zero: the character shows only while envelopes exist.
+    int32_t showOnlyMailExist = 1;
+    // The current stacking order, as its command id.
+    int32_t zOrderMode = ID_ZORDER_TOPMOST;
+    int32_t animationIndex = 0;  // the animation being played
+    uint32_t frameCounter = 0;   // frame number within it
+    int32_t frameIndex = 0;      // the frame shown, an index into the catalogue
+    HICON mainIcon = nullptr;    // icon 128: window, tray and drag icon
+    // The envelope windows, nearest the character first; owned here.
+    std::vector<std::unique_ptr<EnvelopeWnd>> envelopes;
+    int32_t alphaPhase = 0;  // this window's offset in the transparency pulse, 0..511
+    std::string mailerPath;  // the user's mail program, from GLOBAL/MAILER
+
+    // The envelope trail.
+    void RefreshEnvelopes();
+    void LayoutEnvelopes();
+    void AddEnvelope();
+    void RemoveLastEnvelope();
+    void InvalidateAll();
+    void UpdateCharacterVisibility();
+
+    // The tray icon shows the envelope while a check of a coloured account runs.
+    void RefreshTrayIcon();
+
+    // WM_COMMAND: TRUE when the command was handled.
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
+    void OnTimer(WPARAM id, LPARAM lParam);
+    void OnPaint();
+    void OnMove(WPARAM wParam, LPARAM lParam);
+    void OnShowWindow(WPARAM wParam, LPARAM lParam);
+    void OnDestroy(WPARAM wParam, LPARAM lParam);
+
+    void AppendAboutItem();
+    void LoadMainIcon();
+    void StartTimers();
+    void PlaceInBottomRightCorner();
+    void AdvanceAnimation();
+    void FollowCursor();
+
+    // The mouse, the tray, the menus and the system menu.
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnInitMenuPopup(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRButtonDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEraseBkgnd(WPARAM wParam, LPARAM lParam);
+};
