@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "character/character_motion.h"
 #include "character/command_ids.h"
 #include "platform/window_base_win.h"
 
@@ -51,9 +52,8 @@ public:
     int32_t showOnlyMailExist = 1;
     // The current stacking order, as its command id.
     int32_t zOrderMode = ID_ZORDER_TOPMOST;
-    int32_t animationIndex = 0;  // the animation being played
-    uint32_t frameCounter = 0;   // frame number within it
-    int32_t frameIndex = 0;      // the frame shown, an index into the catalogue
+    // The animation, the frame within it, and the frame shown (animation.frameIndex).
+    AnimationState animation;
     HICON mainIcon = nullptr;    // icon 128: window, tray and drag icon
     // The envelope windows, nearest the character first; owned here.
     std::vector<std::unique_ptr<EnvelopeWnd>> envelopes;

@@ -1,0 +1,54 @@
+#include "character/character_motion.h"
+
+#include "character/animation_catalog.h"
+
+namespace {
+constexpr int32_t kCursorOffsetWithMail = 10;
+constexpr int32_t kCursorDistanceWithoutMail = 56;
+constexpr uint32_t kSwitchChanceInterval = 30000;
+}  // namespace
+
+uint8_t PulseAlphaAt(uint32_t tick, int32_t phase)
+{
+    uint32_t v = (tick / 10 + static_cast<uint32_t>(phase)) % 512;
+    if (v >= 256)
+        v = 512 - v;
+    return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop)
+{
+    if (newMailShown)
+        return {cursor.x - kCursorOffsetWithMail, cursor.y - kCursorOffsetWithMail};
+    const int32_t halfWidth = (desktop.right - desktop.left) / 2;
+    const int32_t halfHeight = (desktop.bottom - desktop.top) / 2;
+    MotionPoint target;
+    target.x = cursor.x < halfWidth ? cursor.x + kCursorDistanceWithoutMail : cursor.x - kCursorDistanceWithoutMail;
+    target.y = cursor.y < halfHeight ? cursor.y + kCursorDistanceWithoutMail : cursor.y - kCursorDistanceWithoutMail;
+    return target;
+}
+
+int32_t EaseToward(int32_t target, int32_t current)
+{
+    // In 64 bits, so that no screen coordinate can overflow the sum.
+    return static_cast<int32_t>((int64_t{target} + 7 * int64_t{current}) / 8);
+}
+
+MotionPoint EaseToward(MotionPoint target, MotionPoint current)
+{
+    return {EaseToward(target.x, current.x), EaseToward(target.y, current.y)};
+}
+
+void AdvanceAnimation(AnimationState& state, uint32_t& lastSwitchTick, const AnimationCatalog& catalog,
+                      uint32_t now, const std::function<int()>& random)
+{
+    const bool cycleCompleted = catalog.StepFrame(state.animationIndex, state.frameCounter);
+    if (cycleCompleted && now - lastSwitchTick > kSwitchChanceInterval) {
+        lastSwitchTick = now;
+        if (random() % 10 <= 1) {
+            const int32_t next = state.animationIndex + 1;
+            state.animationIndex = next >= catalog.AnimationCount() ? 0 : next;
+        }
+    }
+    state.frameIndex = catalog.FrameIndexOf(state.animationIndex, state.frameCounter);
+}
