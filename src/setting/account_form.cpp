@@ -1,0 +1,101 @@
+#include "setting/account_form.h"
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string Trimmed(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+// Control characters would end or split a POP3 command line.
+bool HasControlCharacter(const std::string& text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// Decimal digits only, surrounding blanks allowed, within [low, high].
+bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value)
+{
+    const std::string digits = Trimmed(text);
+    if (digits.empty() || digits.size() > 9)
+        return false;
+    int32_t result = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + (c - '0');
+    }
+    if (result < low || result > high)
+        return false;
+    value = result;
+    return true;
+}
+
+FormProblem Problem(FormField field, const char* message)
+{
+    return FormProblem{field, message};
+}
+
+}  // namespace
+
+AccountForm FormFromSettings(const AccountSettings& settings)
+{
+    AccountForm form;
+    form.login = settings.Account;
+    form.server = settings.Address;
+    form.port = std::to_string(settings.Port);
+    form.interval = std::to_string(settings.Duration);
+    form.color = settings.Color;
+    return form;
+}
+
+FormProblem CheckForm(const AccountForm& form)
+{
+    int32_t number = 0;
+    const std::string login = Trimmed(form.login);
+    if (login.empty())
+        return Problem(FormField::Login, "Enter the login name.");
+    if (HasControlCharacter(login))
+        return Problem(FormField::Login, "The login name cannot contain control characters.");
+    const std::string server = Trimmed(form.server);
+    if (server.empty())
+        return Problem(FormField::Server, "Enter the name or address of the POP3 server.");
+    if (server.find_first_of(" \t") != std::string::npos || HasControlCharacter(server))
+        return Problem(FormField::Server, "The server name cannot contain spaces or control characters.");
+    if (!ParseNumber(form.port, 1, 65535, number))
+        return Problem(FormField::Port, "The port must be a number from 1 to 65535.");
+    if (!ParseNumber(form.interval, 1, kMaxIntervalMinutes, number))
+        return Problem(FormField::Interval, "Check every: enter a whole number of minutes from 1 to 10080.");
+    if (HasControlCharacter(form.password))
+        return Problem(FormField::Password, "The password cannot contain control characters.");
+    return FormProblem{};
+}
+
+AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings& edited)
+{
+    AccountSettings settings = edited;
+    settings.Account = Trimmed(form.login);
+    settings.Address = Trimmed(form.server);
+    ParseNumber(form.port, 1, 65535, settings.Port);
+    ParseNumber(form.interval, 1, kMaxIntervalMinutes, settings.Duration);
+    if (!form.password.empty())
+        settings.Password = form.password;
+    settings.Color = form.color;
+    return settings;
+}

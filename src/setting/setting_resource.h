@@ -1,0 +1,21 @@
+// Resource identifiers of Setting.exe, shared by setting.rc and the program.
+#pragma once
+
+#define IDD_SETTINGS 101
+#define IDD_ACCOUNT 102
+
+// The accounts dialog.
+#define IDC_ACCOUNT_LIST 1001
+#define IDC_ADD 1002
+#define IDC_EDIT 1003
+#define IDC_REMOVE 1004
+
+// The account dialog.
+#define IDC_LOGIN 1101
+#define IDC_SERVER 1102
+#define IDC_PORT 1103
+#define IDC_INTERVAL 1104
+#define IDC_PASSWORD 1105
+#define IDC_PASSWORD_HINT 1106
+#define IDC_COLOR 1107
+#define IDC_PROBLEM 1108
