@@ -18,14 +18,18 @@ void KeepOnly(UidSet& set, const UidSet& keep)
 
 }  // namespace
 
-int ReconcileUids(UidSet& newUids, UidSet& seenUids, std::mutex* lock, UidSet& current)
+int ReconcileUids(UidSet* newUids, UidSet* seenUids, std::mutex* lock, UidSet& current)
 {
     auto guard = LockIfGiven(lock);
-    KeepOnly(newUids, current);   // a new message that left the server is no longer new
-    KeepOnly(seenUids, current);  // an acknowledged message that left is forgotten
-    for (const auto& uid : seenUids)
-        current.erase(uid);
-    newUids.merge(current);
+    if (newUids)
+        KeepOnly(*newUids, current);  // a new message that left the server is no longer new
+    if (seenUids) {
+        KeepOnly(*seenUids, current);  // an acknowledged message that left is forgotten
+        for (const auto& uid : *seenUids)
+            current.erase(uid);
+    }
+    if (newUids)
+        newUids->merge(current);
     return 1;
 }
 

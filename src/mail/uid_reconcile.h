@@ -11,8 +11,9 @@
 #include "settings/mail_account.h"
 
 // Brings both sets in line with current, the server's full list: UIDs that left the server are
-// forgotten, listed UIDs not acknowledged are new. current is consumed. Returns 1.
-int ReconcileUids(UidSet& newUids, UidSet& seenUids, std::mutex* lock, UidSet& current);
+// forgotten, listed UIDs not acknowledged are new. current is consumed. A null set pointer
+// counts as an empty set that is left alone. Returns 1.
+int ReconcileUids(UidSet* newUids, UidSet* seenUids, std::mutex* lock, UidSet& current);
 
 // Empties both sets (the mailbox is empty). A null set pointer is skipped.
 void ClearUids(UidSet* newUids, UidSet* seenUids, std::mutex* lock);
