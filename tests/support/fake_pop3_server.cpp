@@ -114,10 +114,11 @@ void FakePop3Server::SetUids(std::vector<std::string> uids)
     uids_ = std::move(uids);
 }
 
-void FakePop3Server::SendSingleBytes(bool on)
+void FakePop3Server::SendSingleBytes(bool on, int gapMs)
 {
     std::lock_guard<std::mutex> guard(lock_);
     singleBytes_ = on;
+    byteGapMs_ = gapMs;
 }
 
 std::vector<std::string> FakePop3Server::Commands() const
@@ -253,9 +254,11 @@ FakePop3Server::Reply FakePop3Server::DefaultReply(const std::string& command) c
 bool FakePop3Server::SendReply(uintptr_t connection, const std::string& text) const
 {
     bool singleBytes;
+    int gapMs;
     {
         std::lock_guard<std::mutex> guard(lock_);
         singleBytes = singleBytes_;
+        gapMs = byteGapMs_;
     }
     if (!singleBytes)
         return text.empty() ||
@@ -264,7 +267,7 @@ bool FakePop3Server::SendReply(uintptr_t connection, const std::string& text) co
         if (Stopping() || send(Native(connection), &byte, 1, kSendFlags) != 1)
             return false;
         // Apart in time, so that the bytes cannot be gathered into one segment.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
     }
     return true;
 }

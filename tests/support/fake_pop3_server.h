@@ -41,8 +41,8 @@ public:
     void Script(const std::string& command, Reply reply);
     // The mailbox that the next connections see.
     void SetUids(std::vector<std::string> uids);
-    // Sends every byte of every reply in a segment of its own, a moment apart.
-    void SendSingleBytes(bool on);
+    // Sends every byte of every reply in a segment of its own, gapMs apart.
+    void SendSingleBytes(bool on, int gapMs = 2);
 
     // Every command line received so far, CR LF removed, over all connections in order.
     std::vector<std::string> Commands() const;
@@ -70,6 +70,7 @@ private:
     std::vector<std::string> uids_;
     std::map<std::string, Reply> script_;
     bool singleBytes_ = false;
+    int byteGapMs_ = 2;
     std::vector<std::string> commands_;
     std::string received_;
     int connections_ = 0;
