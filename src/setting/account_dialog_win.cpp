@@ -166,11 +166,12 @@ void AccountDialog::OnDrawColorItem(const DRAWITEMSTRUCT& item) const
     const int32_t color = int32_t(item.itemData);
     const int side = area.bottom - area.top - 4;
     RECT swatch{area.left + 3, area.top + 2, area.left + 3 + side * 3 / 2, area.top + 2 + side};
+    // A value without a name gets an empty frame: the palette has no colour to show for it.
     if (IsNamedColor(color)) {
         GdiObject<HBRUSH> brush(CreateSolidBrush(EnvelopePalette[size_t(color)]));
         FillRect(dc, &swatch, brush.Get());
-        FrameRect(dc, &swatch, GetSysColorBrush(COLOR_WINDOWTEXT));
     }
+    FrameRect(dc, &swatch, GetSysColorBrush(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
 
     wchar_t label[64] = {};
     SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(label));
