@@ -17,7 +17,7 @@ void AnimationCatalog::AppendAnimation(const std::string& prefix, const BitmapEx
     firstFrame.push_back(static_cast<std::uint32_t>(frameNames.size()));
     std::uint32_t found = 0;
     // The bound only keeps a probe that answers yes to everything from looping forever.
-    for (int number = 0; number < 100000; ++number) {
+    for (int number = 0; number < 10000; ++number) {
         const std::string name = FrameName(prefix, number);
         if (!exists(name))
             break;

@@ -40,6 +40,12 @@ bool ReadBitmapPixels(HBITMAP bitmap, HDC dc, PixelImage& image)
            size.cy;
 }
 
+bool HasShape(HWND window, HRGN shape)
+{
+    Region current(CreateRectRgn(0, 0, 0, 0));
+    return current && GetWindowRgn(window, current.Get()) != ERROR && EqualRgn(current.Get(), shape);
+}
+
 MailCheckApp* CurrentApp()
 {
     return static_cast<MailCheckApp*>(AppBase::Current());
@@ -113,6 +119,11 @@ void ApplyWindowShape(HWND window, HRGN keyRegion)
         return;
     if (keyRegion)
         CombineRgn(shape.Get(), shape.Get(), keyRegion, RGN_DIFF);
+    // Setting a shape costs milliseconds and recomputes the window's frame and redraws it; the
+    // character reshapes ten times a second and the envelopes at every paint, mostly to the
+    // shape they already have, so those calls are skipped.
+    if (HasShape(window, shape.Get()))
+        return;
     // Once accepted, the region belongs to the window system; a refused one is still ours.
     if (SetWindowRgn(window, shape.Get(), TRUE))
         shape.Release();

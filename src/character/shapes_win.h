@@ -35,8 +35,9 @@ Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC);
 // The union of the rectangles as one region; empty holder for no rectangles.
 Region RegionFromRects(const std::vector<KeyRect>& rects);
 
-// Gives the window the square minus the key region (null: the whole square). Builds a fresh
-// region each time; the key region is only read, so cached ones stay valid.
+// Gives the window the square minus the key region (null: the whole square), with a redraw;
+// nothing happens when the window has that shape already. Builds a fresh region each time; the
+// key region is only read, so cached ones stay valid.
 void ApplyWindowShape(HWND window, HRGN keyRegion);
 // Resizes the window to the bitmap without moving, reordering or activating it, and copies the
 // whole bitmap to (0, 0) of the target.

@@ -14,7 +14,8 @@ Each map in the art folder (*.txt) names its palette, its size and its output:
 A palette file gives one colour per line: a character, the colour as RRGGBB, and a note.
 In icons the key colour (00FF00) is transparent.
 
-Usage: artgen.py ART_DIR OUT_DIR   (paths in the maps are relative to OUT_DIR)
+Usage: artgen.py [--check] ART_DIR OUT_DIR   (paths in the maps are relative to OUT_DIR)
+With --check nothing is written: the exit status is 1 when a file differs from what the maps give.
 Standard library only, so that it runs wherever Python 3 does; output is byte-for-byte
 deterministic, so the committed files can be checked against a fresh run.
 """
@@ -139,23 +140,32 @@ def ico_bytes(images):
     return directory + entries + b"".join(data for _, _, data in images)
 
 
-def write_if_changed(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
+def write_if_changed(path, data, check):
+    """Returns False when the file differs (and, unless checking, rewrites it)."""
     if os.path.exists(path):
         with open(path, "rb") as f:
             if f.read() == data:
-                return
+                return True
+    if check:
+        print(f"artgen: {path} is out of date", file=sys.stderr)
+        return False
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
     print(f"artgen: wrote {path}")
+    return False
 
 
 def main(argv):
+    check = len(argv) > 1 and argv[1] == "--check"
+    if check:
+        argv = argv[1:]
     if len(argv) != 3:
-        print("usage: artgen.py ART_DIR OUT_DIR", file=sys.stderr)
+        print("usage: artgen.py [--check] ART_DIR OUT_DIR", file=sys.stderr)
         return 2
     art_dir, out_dir = argv[1], argv[2]
     icons = {}
+    up_to_date = True
     try:
         for name in sorted(os.listdir(art_dir)):
             if not name.endswith(".txt"):
@@ -165,17 +175,17 @@ def main(argv):
                 target, bits = header["bitmap"][0], int(header["bitmap"][1])
                 if bits not in (4, 8):
                     raise ArtError(f"{name}: bitmaps have 4 or 8 bits per pixel")
-                write_if_changed(os.path.join(out_dir, target),
-                                 bmp_bytes(width, height, rows, palette, index, bits))
+                data = bmp_bytes(width, height, rows, palette, index, bits)
+                up_to_date &= write_if_changed(os.path.join(out_dir, target), data, check)
             else:
                 image = icon_image_bytes(width, height, rows, palette, index)
                 icons.setdefault(header["icon"][0], []).append((width, height, image))
         for target, images in sorted(icons.items()):
-            write_if_changed(os.path.join(out_dir, target), ico_bytes(images))
+            up_to_date &= write_if_changed(os.path.join(out_dir, target), ico_bytes(images), check)
     except (ArtError, OSError, ValueError) as error:
         print(f"artgen: {error}", file=sys.stderr)
         return 1
-    return 0
+    return 0 if up_to_date or not check else 1
 
 
 if __name__ == "__main__":
