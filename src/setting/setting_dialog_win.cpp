@@ -64,10 +64,23 @@ INT_PTR SettingDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void SettingDialog::OnInitDialog()
 {
+    SetIcons();
     HWND list = Item(IDC_ACCOUNT_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     AddColumns();
     FillList(0);
+}
+
+// The caption and the taskbar show the notifier's icon; shared icons need no destroying.
+void SettingDialog::SetIcons()
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const auto load = [instance](int metricX, int metricY) {
+        return LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETTING), IMAGE_ICON, GetSystemMetrics(metricX),
+                          GetSystemMetrics(metricY), LR_SHARED);
+    };
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(load(SM_CXICON, SM_CYICON)));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(load(SM_CXSMICON, SM_CYSMICON)));
 }
 
 void SettingDialog::AddColumns()

@@ -17,6 +17,7 @@ protected:
 
 private:
     void OnInitDialog();
+    void SetIcons();
     void AddColumns();
     void FillList(int selected);
     void OnSelectionChanged();

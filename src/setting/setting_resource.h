@@ -1,6 +1,9 @@
 // Resource identifiers of Setting.exe, shared by setting.rc and the program.
 #pragma once
 
+// The notifier's own icon, so the settings program is recognised as belonging to it.
+#define IDI_SETTING 1
+
 #define IDD_SETTINGS 101
 #define IDD_ACCOUNT 102
 
