@@ -1,0 +1,181 @@
+// pop3check: runs the notifier's own POP3 check against one account, so that a user can see
+// whether the settings work, and so that tests and benchmarks can drive a real server.
+//
+//   pop3check [--port N] [--checks K] [--ack] [--step] HOST USER
+//
+// The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
+// debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line.
+// --ack acknowledges all new mail after each check; --step waits for a line on standard input
+// before every check after the first, so a script can change the mailbox in between.
+// Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
+// arguments.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "mail/pop3_session.h"
+#include "mail/uid_reconcile.h"
+#include "platform/debug_channel.h"
+#include "platform/tcp_client.h"
+#include "settings/mail_account.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: pop3check [--port N] [--checks K] [--ack] [--step] HOST USER"
+    " (password in ZANTOLI_PASSWORD)\n";
+
+struct Options {
+    int port = kDefaultPop3Port;
+    long checks = 1;
+    bool ack = false;
+    bool step = false;
+    std::string host;
+    std::string user;
+};
+
+bool ParseNumber(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return *text && !*end && value >= low && value <= high;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        long value = 0;
+        if (arg == "--ack") {
+            options.ack = true;
+        } else if (arg == "--step") {
+            options.step = true;
+        } else if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 65535, value)) {
+            options.port = int(value);
+            ++i;
+        } else if (arg == "--checks" && i + 1 < argc &&
+                   ParseNumber(argv[i + 1], 1, 1000000, value)) {
+            options.checks = value;
+            ++i;
+        } else if (arg.compare(0, 2, "--") != 0 && positional < 2) {
+            (positional++ == 0 ? options.host : options.user) = arg;
+        } else {
+            return false;
+        }
+    }
+    return positional == 2;
+}
+
+// A UID printed on one line: bytes outside printable ASCII, and the backslash, escaped.
+std::string Escaped(const std::string& uid)
+{
+    std::string out;
+    for (unsigned char c : uid) {
+        char hex[8];
+        switch (c) {
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        default:
+            if (c >= 0x20 && c < 0x7f) {
+                out += char(c);
+            } else {
+                std::snprintf(hex, sizeof hex, "\\x%02x", c);
+                out += hex;
+            }
+        }
+    }
+    return out;
+}
+
+int RunCheck(MailAccount& account)
+{
+    Pop3Session session;
+    session.SetPassword(account.Password);
+    session.SetUser(account.Account);
+    session.SetServer(account.Address);
+    session.SetPort(account.Port);
+    session.SetSeenUids(&account.seenUids);
+    session.SetNewUids(&account.newUids);
+    session.SetUidLock(&account.uidLock);
+    session.stopFlag = &account.stopRequested;
+    return session.RunCheck();
+}
+
+void PrintResult(long number, MailAccount& account)
+{
+    std::lock_guard<std::mutex> guard(account.uidLock);
+    std::printf("check %ld: new=%zu seen=%zu\n", number, account.newUids.size(),
+                account.seenUids.size());
+    for (const auto& uid : account.newUids)
+        std::printf("%s\n", Escaped(uid).c_str());
+    std::fflush(stdout);
+}
+
+// Waits for the go-ahead of the script that drives this program; false at the end of input,
+// which also lets the checks go on.
+bool WaitForNextStep()
+{
+    char line[256];
+    return std::fgets(line, sizeof line, stdin) != nullptr;
+}
+
+// The trace goes to standard output as it comes; the result lines start on a line of their own.
+char lastTraced = '\n';
+
+void PrintTrace(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!text.empty())
+        lastTraced = text.back();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+#ifdef _WIN32
+    // The trace's bytes as they are: no CR added before each line feed.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    if (!InitSockets()) {
+        std::fputs("pop3check: sockets cannot be used\n", stderr);
+        return 1;
+    }
+    SetDebugSink(PrintTrace);
+
+    MailAccount account;
+    account.Address = options.host;
+    account.Account = options.user;
+    account.Port = options.port;
+    if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
+        account.Password = password;
+
+    int completed = 0;
+    for (long number = 1; number <= options.checks; ++number) {
+        if (options.step && number > 1)
+            WaitForNextStep();
+        completed = RunCheck(account);
+        if (lastTraced != '\n')
+            std::fputs("\n", stdout);
+        lastTraced = '\n';
+        PrintResult(number, account);
+        if (options.ack)
+            MarkSeen(account);
+    }
+    SetDebugSink(nullptr);
+    return completed ? 0 : 1;
+}
