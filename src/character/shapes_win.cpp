@@ -2,6 +2,7 @@
 
 #include "app/mail_check_app_win.h"
 #include "character/animation_catalog.h"
+#include "character/key_region.h"
 
 SIZE EnvelopeBitmapSize = {0, 0};
 
@@ -40,6 +41,28 @@ bool ReadBitmapPixels(HBITMAP bitmap, HDC dc, PixelImage& image)
            size.cy;
 }
 
+// The union of the rectangles as one region, built in one call.
+Region RegionFromRects(const std::vector<KeyRect>& rects)
+{
+    if (rects.empty())
+        return Region();
+    std::vector<BYTE> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
+    auto* out = reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER));
+    RECT bounds = {rects.front().left, rects.front().top, rects.front().right, rects.front().bottom};
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        out[i] = {rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
+        UnionRect(&bounds, &bounds, &out[i]);
+    }
+    header->dwSize = sizeof(RGNDATAHEADER);
+    header->iType = RDH_RECTANGLES;
+    header->nCount = static_cast<DWORD>(rects.size());
+    header->nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
+    header->rcBound = bounds;
+    return Region(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
+}
+
+// Whether the window's shape is this region already.
 bool HasShape(HWND window, HRGN shape)
 {
     Region current(CreateRectRgn(0, 0, 0, 0));
@@ -90,26 +113,6 @@ Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC)
     if (!ReadBitmapPixels(bitmap, memoryDC, image))
         return Region();
     return RegionFromRects(KeyRuns(image));
-}
-
-Region RegionFromRects(const std::vector<KeyRect>& rects)
-{
-    if (rects.empty())
-        return Region();
-    std::vector<BYTE> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
-    auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
-    auto* out = reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER));
-    RECT bounds = {rects.front().left, rects.front().top, rects.front().right, rects.front().bottom};
-    for (size_t i = 0; i < rects.size(); ++i) {
-        out[i] = {rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
-        UnionRect(&bounds, &bounds, &out[i]);
-    }
-    header->dwSize = sizeof(RGNDATAHEADER);
-    header->iType = RDH_RECTANGLES;
-    header->nCount = static_cast<DWORD>(rects.size());
-    header->nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
-    header->rcBound = bounds;
-    return Region(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
 }
 
 void ApplyWindowShape(HWND window, HRGN keyRegion)

@@ -4,7 +4,6 @@
 // region, so only the drawn figure shows on the desktop.
 #include <windows.h>
 
-#include "character/key_region.h"
 #include "platform/gdi_win.h"
 
 class MailCheckApp;
@@ -32,8 +31,6 @@ void ComputeKeyRegions(MailCheckApp& app);
 // The key region of a bitmap, or an empty holder when it has no key-coloured pixel. The memory
 // context only serves to read the pixels, in one call.
 Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC);
-// The union of the rectangles as one region; empty holder for no rectangles.
-Region RegionFromRects(const std::vector<KeyRect>& rects);
 
 // Gives the window the square minus the key region (null: the whole square), with a redraw;
 // nothing happens when the window has that shape already. Builds a fresh region each time; the
