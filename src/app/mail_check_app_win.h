@@ -2,6 +2,7 @@
 // The application object and the Windows side of the process-wide state.
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "app/app_state.h"
@@ -26,8 +27,12 @@ public:
 class MailCheckApp : public DeskApp {
 public:
     MailCheckApp();
+    ~MailCheckApp() override;
 
+    // Start-up: profile, images, window class, the single-instance guard, the character
+    // window and the accounts. A second instance stops at the guard, without a main window.
     bool InitInstance() override;
+    // Shut-down: releases what start-up made.
     int ExitInstance() override;
     int SaveSettings() override;
     void LoadAccount(int index, MailAccount& account);
@@ -38,6 +43,13 @@ public:
     Region envelopeRegion;                 // key region of the envelope; lives to process end
     std::vector<Bitmap> frameBitmaps;      // one per frame name, index = frame index
     std::vector<Region> frameRegions;      // same order; an entry may be empty
+
+private:
+    bool CreateCharacterWindow();
+    void CreateAccounts(HWND owner);
+
+    // The object behind the process-wide characterWnd.
+    std::unique_ptr<CharacterWnd> characterWindow;
 };
 
 // The application object, as the framework's current-application pointer would give it.

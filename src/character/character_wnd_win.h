@@ -23,6 +23,9 @@ constexpr char kCharacterCaption[] = "Tindrel";
 // The tray icon's id and the message its notifications arrive with.
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
+constexpr char kTrayTooltip[] = "QUVA";
+// The message the shell broadcasts when the taskbar is created anew: its icons are gone.
+UINT TaskbarCreatedMessage();
 
 // The timers of the character window.
 constexpr UINT_PTR kFollowTimerId = 1;     // every 100 ms: glide toward the cursor, reshape
@@ -70,6 +73,11 @@ public:
 
     // The tray icon shows the envelope while a check of a coloured account runs.
     void RefreshTrayIcon();
+    HICON trayIcon = nullptr;  // the icon the tray shows now; null while there is none
+    // Every account's new mail becomes seen, and the envelopes go.
+    void MarkAllSeen();
+    // The popup menu at the cursor; the chosen item arrives as WM_COMMAND.
+    void ShowPopupMenu();
 
     // WM_COMMAND: TRUE when the command was handled.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
@@ -94,6 +102,7 @@ private:
 
     // The mouse, the tray, the menus and the system menu.
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnTaskbarCreated();
     LRESULT OnInitMenuPopup(WPARAM wParam, LPARAM lParam);
     LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnRButtonDown(WPARAM wParam, LPARAM lParam);

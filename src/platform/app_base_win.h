@@ -35,6 +35,10 @@ public:
     // The window base reports each window's end here: the loop ends with the main window.
     void OnWindowDestroyed(HWND window);
 
+protected:
+    // The exit code when no message loop runs (start-up ended without a main window).
+    void SetExitCode(int code) { exitCode = code; }
+
 private:
     HINSTANCE instance;
     std::string appName;

@@ -1,0 +1,269 @@
+#include "character/character_wnd_win.h"
+
+#include <cstdlib>
+
+#include "app/app_state.h"
+#include "app/mail_check_app_win.h"
+#include "character/animation_catalog.h"
+#include "character/shapes_win.h"
+#include "envelope/envelope_wnd_win.h"
+#include "mail/scheduler.h"
+#include "mail/uid_reconcile.h"
+#include "platform/gdi_win.h"
+#include "platform/tick_count.h"
+#include "settings/profile.h"
+
+namespace {
+
+constexpr UINT kMainIconId = 128;
+constexpr UINT kAboutItemStringId = 101;
+constexpr char kGlobalSection[] = "GLOBAL";
+
+// When a completed animation cycle last had its chance to switch animation.
+uint32_t lastAnimationSwitchTick = 0;
+
+int Random()
+{
+    return std::rand();
+}
+
+bool AnyNewMail()
+{
+    for (const auto& account : accounts)
+        if (account && NewUidCount(*account) > 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void MakeLayered(HWND window)
+{
+    if (!setLayeredAttributes)
+        return;
+    const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    SetWindowLongA(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    setLayeredAttributes(window, 0, 0, LWA_ALPHA);
+}
+
+void PulseAlpha(HWND window, int32_t phase)
+{
+    if (!setLayeredAttributes)
+        return;
+    setLayeredAttributes(window, 0, PulseAlphaAt(TickCount(), phase), LWA_ALPHA);
+}
+
+CharacterWnd::CharacterWnd()
+{
+    std::srand(TickCount());
+    zOrderMode = ID_ZORDER_TOPMOST;
+    // With no animation at all this is 0 rather than a division by zero.
+    animation.animationIndex = animationCatalog.AnimationFromRandom(Random());
+}
+
+CharacterWnd::~CharacterWnd()
+{
+    if (characterWnd == this)
+        characterWnd = nullptr;
+}
+
+LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(wParam, lParam);
+    case WM_TIMER:
+        OnTimer(wParam, lParam);
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_MOVE:
+        OnMove(wParam, lParam);
+        return 0;
+    case WM_SHOWWINDOW:
+        OnShowWindow(wParam, lParam);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy(wParam, lParam);
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam) ? 0 : Default(message, wParam, lParam);
+    case WM_TRAYNOTIFY:
+        return OnTrayNotify(wParam, lParam);
+    case WM_INITMENUPOPUP:
+        return OnInitMenuPopup(wParam, lParam);
+    case WM_LBUTTONDOWN:
+        return OnLButtonDown(wParam, lParam);
+    case WM_RBUTTONDOWN:
+        return OnRButtonDown(wParam, lParam);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam, lParam);
+    case WM_QUERYDRAGICON:
+        return OnQueryDragIcon(wParam, lParam);
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(wParam, lParam);
+    default:
+        if (message == TaskbarCreatedMessage()) {
+            OnTaskbarCreated();
+            return 0;
+        }
+        return Default(message, wParam, lParam);
+    }
+}
+
+LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
+{
+    // Every start begins topmost and showing only with mail, whatever the profile says.
+    zOrderMode = ID_ZORDER_TOPMOST;
+    showOnlyMailExist = 1;
+    mailerPath = ReadProfileText(kGlobalSection, "MAILER");
+    if (Default(WM_CREATE, wParam, lParam) == -1)
+        return -1;
+
+    AppendAboutItem();
+    LoadMainIcon();
+    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
+    StartTimers();
+    AddTrayIcon(Handle(), kTrayIconId, mainIcon, kTrayTooltip);
+    ShowWindow(Handle(), SW_HIDE);
+
+    // A tool window: no taskbar button.
+    const LONG exStyle = GetWindowLongA(Handle(), GWL_EXSTYLE);
+    SetWindowLongA(Handle(), GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+
+    alphaPhase = Random() % 512;
+    MakeLayered(Handle());  // invisible until the first pulse
+    PlaceInBottomRightCorner();
+    return 0;
+}
+
+void CharacterWnd::AppendAboutItem()
+{
+    HMENU systemMenu = GetSystemMenu(Handle(), FALSE);
+    if (!systemMenu)
+        return;
+    wchar_t text[256] = {};
+    if (LoadStringW(GetModuleHandleW(nullptr), kAboutItemStringId, text, 256) <= 0)
+        return;
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, ID_ABOUT_SYSTEM_COMMAND, text);
+}
+
+void CharacterWnd::LoadMainIcon()
+{
+    mainIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainIconId));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(mainIcon));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon));
+}
+
+void CharacterWnd::StartTimers()
+{
+    SetTimer(Handle(), kFollowTimerId, 100, nullptr);
+    SetTimer(Handle(), kAnimationTimerId, 500, nullptr);
+    SetTimer(Handle(), kSchedulerTimerId, 1000, nullptr);
+}
+
+void CharacterWnd::PlaceInBottomRightCorner()
+{
+    RECT desktop{};
+    GetClientRect(GetDesktopWindow(), &desktop);
+    const SIZE size = CurrentFrameSize(animation.frameIndex);
+    SetWindowPos(Handle(), HWND_TOPMOST, desktop.right - size.cx - desktop.left, desktop.bottom - desktop.top - size.cy,
+                 size.cx, size.cy, SWP_NOACTIVATE);
+}
+
+void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
+{
+    switch (id) {
+    case kSchedulerTimerId:
+        RunScheduler();
+        break;
+    case kAnimationTimerId:
+        AdvanceAnimation();
+        PulseAlpha(Handle(), alphaPhase);
+        RefreshEnvelopes();
+        break;
+    case kFollowTimerId:
+        FollowCursor();
+        break;
+    default:
+        break;
+    }
+    // Whatever the timer: accounts whose check has ended since exit began are freed, and the
+    // tray icon follows the running check.
+    ReapRetiredAccounts();
+    RefreshTrayIcon();
+    Default(WM_TIMER, id, lParam);
+}
+
+void CharacterWnd::AdvanceAnimation()
+{
+    // Only the frame changes here; the next FollowCursor shows it with its shape and size.
+    ::AdvanceAnimation(animation, lastAnimationSwitchTick, animationCatalog, TickCount(), Random);
+}
+
+void CharacterWnd::FollowCursor()
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const MotionPoint target = FollowTarget({cursor.x, cursor.y}, AnyNewMail(),
+                                            MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom});
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    const MotionPoint corner = EaseToward(target, MotionPoint{window.left, window.top});
+
+    const SIZE size = CurrentFrameSize(animation.frameIndex);
+    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
+    InvalidateRect(Handle(), nullptr, FALSE);
+    SetWindowPos(Handle(), nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CharacterWnd::OnPaint()
+{
+    PaintDC paint(Handle());
+    if (IsIconic(Handle()))
+        return;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    // The frame is composed off screen and reaches it in one transfer: no flicker.
+    MemoryDC memory(paint.Get());
+    Bitmap buffer(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
+    if (!memory.Get() || !buffer)
+        return;
+    SelectGuard select(memory.Get(), buffer.Get());
+    DrawCurrentFrame(Handle(), memory.Get(), animation.frameIndex);
+    BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top,
+           memory.Get(), client.left, client.top, SRCCOPY);
+}
+
+void CharacterWnd::OnMove(WPARAM wParam, LPARAM lParam)
+{
+    Default(WM_MOVE, wParam, lParam);
+    LayoutEnvelopes();  // the trail follows the character
+}
+
+void CharacterWnd::OnShowWindow(WPARAM wParam, LPARAM lParam)
+{
+    Default(WM_SHOWWINDOW, wParam, lParam);
+    const int show = wParam ? SW_SHOWNOACTIVATE : SW_HIDE;
+    for (const auto& envelope : envelopes)
+        if (envelope && envelope->Handle())
+            ShowWindow(envelope->Handle(), show);
+}
+
+void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
+{
+    // Returns once every check has ended: no worker outlives its account or this window.
+    StopAllChecks();
+    WriteProfileNumber(kGlobalSection, "WINDOW_POS", zOrderMode);
+    WriteProfileNumber(kGlobalSection, "ShowOnlyMailExist", showOnlyMailExist);
+    while (!envelopes.empty())
+        RemoveLastEnvelope();
+    Default(WM_DESTROY, wParam, lParam);
+    RemoveTrayIcon(Handle(), kTrayIconId);
+}
