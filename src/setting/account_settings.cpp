@@ -43,6 +43,12 @@ void KeepEmptyPasswordEmpty(int index)
 
 }  // namespace
 
+bool AccountSettings::operator==(const AccountSettings& other) const
+{
+    return Account == other.Account && Address == other.Address && Password == other.Password &&
+           Duration == other.Duration && Color == other.Color && Port == other.Port;
+}
+
 AccountSettingsList LoadAccountSettings()
 {
     AccountSettingsList list;
@@ -55,7 +61,7 @@ AccountSettingsList LoadAccountSettings()
     return list;
 }
 
-int SaveAccountSettings(const AccountSettingsList& list)
+bool SaveAccountSettings(const AccountSettingsList& list)
 {
     AccountList accounts;
     for (const AccountSettings& settings : list)
@@ -65,5 +71,5 @@ int SaveAccountSettings(const AccountSettingsList& list)
         if (list[size_t(i)].Password.empty())
             KeepEmptyPasswordEmpty(i);
     }
-    return count;
+    return LoadAccountSettings() == list;
 }

@@ -14,6 +14,9 @@ struct AccountSettings {
     int32_t Duration = 10;
     int32_t Color = 7;     // red: the envelope as drawn
     int32_t Port = kDefaultPop3Port;
+
+    bool operator==(const AccountSettings& other) const;
+    bool operator!=(const AccountSettings& other) const { return !(*this == other); }
 };
 
 using AccountSettingsList = std::vector<AccountSettings>;
@@ -22,5 +25,6 @@ using AccountSettingsList = std::vector<AccountSettings>;
 AccountSettingsList LoadAccountSettings();
 
 // Writes "POP_COUNT" and one section per account as the notifier's SaveSettings does, and
-// makes sure each section loads back with the password it was given. Returns the count.
-int SaveAccountSettings(const AccountSettingsList& list);
+// makes sure each section loads back with the password it was given. The store reports no
+// failures, so the profile is read back: false when it does not hold what was written.
+bool SaveAccountSettings(const AccountSettingsList& list);

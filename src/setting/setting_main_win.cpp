@@ -21,13 +21,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     SetProfileStore(&profile);
     SettingDialog dialog(LoadAccountSettings());
     const INT_PTR result = dialog.RunModal(nullptr);
-    if (result == IDOK)
-        SaveAccountSettings(dialog.Accounts());
+    int exitCode = result == IDOK ? 0 : 1;
+    if (result == IDOK && !SaveAccountSettings(dialog.Accounts())) {
+        MessageBoxW(nullptr, L"The settings could not be saved completely. Please check them and try again.",
+                    L"Zantoli Mail Settings", MB_OK | MB_ICONERROR);
+        exitCode = 2;
+    }
     SetProfileStore(nullptr);
 
     // Cancel too: the notifier closed itself to open the settings and should come back.
     if (!StartNotifier())
-        MessageBoxW(nullptr, L"The settings were handled, but Zantoli.exe could not be started.",
-                    L"Zantoli Mail Settings", MB_OK | MB_ICONWARNING);
-    return result == IDOK ? 0 : 1;
+        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", L"Zantoli Mail Settings", MB_OK | MB_ICONWARNING);
+    return exitCode;
 }

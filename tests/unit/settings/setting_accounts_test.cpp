@@ -26,6 +26,7 @@ protected:
     MemoryProfileStore store;
 };
 
+// Field by field, so that a failure says which field of which account differs.
 void ExpectSame(const AccountSettingsList& actual, const AccountSettingsList& expected)
 {
     ASSERT_EQ(actual.size(), expected.size());
@@ -64,7 +65,7 @@ TEST_F(SettingAccountsTest, LoadsWhatTheNotifierLoadsAndSavesItBackUnchanged)
     EXPECT_EQ(loaded[2].Account, "");
     EXPECT_EQ(loaded[2].Duration, 0);
 
-    EXPECT_EQ(SaveAccountSettings(loaded), 3);
+    EXPECT_TRUE(SaveAccountSettings(loaded));
     EXPECT_EQ(store.Read("GLOBAL", "POP_COUNT"), "3");
     EXPECT_EQ(store.Read("POP0", "CryptPassward"), "706c61696e20736563726574");
     EXPECT_EQ(store.Read("POP0", "Passward"), "plain secret");  // never written, never removed
@@ -76,9 +77,9 @@ TEST_F(SettingAccountsTest, LoadsWhatTheNotifierLoadsAndSavesItBackUnchanged)
 TEST_F(SettingAccountsTest, RemovingAnAccountMovesTheLaterOnesUpAndLeavesTheLastSection)
 {
     AccountSettingsList list = {Make("a", "pa", 2110), Make("b", "pb"), Make("c", "pc", 995)};
-    SaveAccountSettings(list);
+    ASSERT_TRUE(SaveAccountSettings(list));
     list.erase(list.begin());
-    EXPECT_EQ(SaveAccountSettings(list), 2);
+    EXPECT_TRUE(SaveAccountSettings(list));
 
     EXPECT_EQ(store.Read("GLOBAL", "POP_COUNT"), "2");
     EXPECT_EQ(store.Read("POP2", "Account"), "c");  // beyond the count: left as it was
@@ -96,12 +97,12 @@ TEST_F(SettingAccountsTest, AnEmptyPasswordNeverPicksUpAnotherAccountsPlainPassw
     AccountSettingsList list = LoadAccountSettings();
     ASSERT_EQ(list[1].Password, "");
     list.erase(list.begin());  // "open" moves into POP0, whose "Passward" is not its own
-    SaveAccountSettings(list);
+    EXPECT_TRUE(SaveAccountSettings(list));
     ExpectSame(LoadAccountSettings(), list);
 
     // A section without a plain password keeps the usual empty stored form.
     list.push_back(Make("new", ""));
-    SaveAccountSettings(list);
+    EXPECT_TRUE(SaveAccountSettings(list));
     EXPECT_EQ(store.Read("POP1", "CryptPassward"), "");
     ExpectSame(LoadAccountSettings(), list);
 }
@@ -109,9 +110,40 @@ TEST_F(SettingAccountsTest, AnEmptyPasswordNeverPicksUpAnotherAccountsPlainPassw
 TEST_F(SettingAccountsTest, AnEmptyProfileHasNoAccountsAndSavingNoneWritesOnlyTheCount)
 {
     EXPECT_TRUE(LoadAccountSettings().empty());
-    EXPECT_EQ(SaveAccountSettings({}), 0);
+    EXPECT_TRUE(SaveAccountSettings({}));
     EXPECT_EQ(store.Read("GLOBAL", "POP_COUNT"), "0");
     EXPECT_EQ(store.WriteCount(), 1u);
+}
+
+// A profile whose writes to one key do not arrive, as when the registry refuses them.
+class LossyStore : public MemoryProfileStore {
+public:
+    explicit LossyStore(std::string lostKey) : lostKey(std::move(lostKey)) {}
+    void Write(const std::string& section, const std::string& key, const std::string& text) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::Write(section, key, text);
+    }
+
+private:
+    std::string lostKey;
+};
+
+TEST(SettingAccountsSave, AWriteThatDidNotArriveIsReportedNotTakenForSuccess)
+{
+    for (const char* lost : {"POP_COUNT", "Address", "CryptPassward", "COLOR", "Port"}) {
+        SCOPED_TRACE(lost);
+        LossyStore store(lost);
+        SetProfileStore(&store);
+        AccountSettings account;
+        account.Account = "alice";
+        account.Address = "pop.example.com";
+        account.Password = "pw";
+        account.Color = 3;
+        account.Port = 995;
+        EXPECT_FALSE(SaveAccountSettings({account}));
+        SetProfileStore(nullptr);
+    }
 }
 
 }  // namespace
