@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+#include <string>
+#include <utility>
+
 #include "setting/account_dialog_win.h"
 #include "setting/color_names.h"
 #include "setting/setting_resource.h"
