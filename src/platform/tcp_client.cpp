@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 #ifdef _WIN32
@@ -140,8 +141,15 @@ bool ConnectFailed(NativeSocket s)
 bool InitSockets()
 {
 #ifdef _WIN32
+    // Winsock is started once for the process and stays up until it ends; a failed start is
+    // tried again at the next call.
+    static std::mutex startLock;
+    static bool started = false;
+    std::lock_guard<std::mutex> guard(startLock);
     WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!started)
+        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    return started;
 #else
     return true;
 #endif

@@ -10,7 +10,7 @@
 #include <string>
 
 // Makes sockets usable on the calling thread (WSAStartup on Windows; always true elsewhere).
-// Call it once per thread that uses a TcpClient.
+// Call it on every thread that uses a TcpClient, before the first one.
 bool InitSockets();
 
 constexpr uint32_t kDefaultConnectTimeoutMs = 15000;
