@@ -1,0 +1,101 @@
+// The tray icon of the character window: added at creation, switched to the envelope while a
+// check of a coloured account runs, added again when the shell restarts, removed at the end.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/app_state.h"
+#include "app/mail_check_app_win.h"
+#include "character/character_wnd_win.h"
+#include "platform/debug_channel.h"
+
+namespace {
+
+// The first-version record: every shell since the first tray understands it, and it is all
+// this icon needs (icon, callback message and a short tooltip).
+NOTIFYICONDATAA TrayRecord(HWND window, UINT id)
+{
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = window;
+    record.uID = id;
+    return record;
+}
+
+// The 64-byte buffer of the first version holds 63 characters and the terminator.
+void CopyTooltip(NOTIFYICONDATAA& record, const char* tooltip)
+{
+    lstrcpynA(record.szTip, tooltip ? tooltip : "", 64);
+}
+
+// The envelope icon of the application's images, or null when there is none.
+HICON EnvelopeIcon()
+{
+    return AppBase::Current() ? TheApp().envelopeIcon : nullptr;
+}
+
+// The icon the tray should show: the envelope while a check of an account with a colour runs.
+// At most one check runs at a time, so the first running account decides.
+HICON WantedTrayIcon(HICON normal)
+{
+    for (const auto& account : accounts) {
+        if (!account || !account->worker.load(std::memory_order_acquire))
+            continue;
+        const HICON envelope = EnvelopeIcon();
+        return account->Color != -1 && envelope ? envelope : normal;
+    }
+    return normal;
+}
+
+}  // namespace
+
+bool AddTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip)
+{
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAYNOTIFY;
+    record.hIcon = icon;
+    CopyTooltip(record, tooltip);
+    return Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+}
+
+void SetTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip)
+{
+    // Only the icon changes; the tooltip is copied for completeness but not flagged.
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    record.uFlags = NIF_ICON;
+    record.hIcon = icon;
+    CopyTooltip(record, tooltip);
+    Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
+bool RemoveTrayIcon(HWND window, UINT id)
+{
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    return Shell_NotifyIconA(NIM_DELETE, &record) != FALSE;
+}
+
+UINT TaskbarCreatedMessage()
+{
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+void CharacterWnd::RefreshTrayIcon()
+{
+    if (!Handle())
+        return;
+    // Called at every timer tick: the shell hears only of real changes, each a cross-process
+    // message that a busy shell would make the user-interface thread wait for.
+    const HICON wanted = WantedTrayIcon(mainIcon);
+    if (wanted == trayIcon)
+        return;
+    SetTrayIcon(Handle(), kTrayIconId, wanted, nullptr);
+    trayIcon = wanted;
+    DebugWrite(wanted == mainIcon ? "tray icon: normal\n" : "tray icon: envelope\n");
+}
+
+void CharacterWnd::OnTaskbarCreated()
+{
+    // A new shell knows none of the old icons: add ours again, as it shows now.
+    AddTrayIcon(Handle(), kTrayIconId, trayIcon ? trayIcon : mainIcon, kTrayTooltip);
+}
