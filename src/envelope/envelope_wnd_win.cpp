@@ -1,0 +1,81 @@
+#include "envelope/envelope_wnd_win.h"
+
+#include <cstdlib>
+
+#include "app/mail_check_app_win.h"
+#include "character/character_wnd_win.h"
+#include "character/shapes_win.h"
+#include "envelope/recolor.h"
+#include "platform/gdi_win.h"
+
+namespace {
+
+// A 32-bit top-down DIB section of the given size; pixels receives its memory, one uint32_t
+// per pixel, row after row from the top.
+Bitmap CreatePixelBuffer(HDC compatibleWith, int width, int height, uint32_t** pixels)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Bitmap buffer(CreateDIBSection(compatibleWith, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    *pixels = static_cast<uint32_t*>(bits);
+    return buffer;
+}
+
+}  // namespace
+
+LRESULT EnvelopeWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(wParam, lParam);
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    default:
+        return Default(message, wParam, lParam);
+    }
+}
+
+LRESULT EnvelopeWnd::OnCreate(WPARAM wParam, LPARAM lParam)
+{
+    if (Default(WM_CREATE, wParam, lParam) == -1)
+        return -1;
+    phase = std::rand() % 512;
+    // Invisible until the first layout gives it its share of the pulse.
+    MakeLayered(Handle());
+    return 0;
+}
+
+void EnvelopeWnd::OnPaint()
+{
+    MailCheckApp& app = TheApp();
+    // The shape comes from the unrecoloured image, so every colour keeps the same outline.
+    ApplyWindowShape(Handle(), app.envelopeRegion.Get());
+
+    PaintDC paint(Handle());
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (client.right <= 0 || client.bottom <= 0 || app.envelopeBitmaps.empty())
+        return;
+
+    // The whole envelope is composed off screen and reaches it in one transfer, so the
+    // unrecoloured image never shows.
+    uint32_t* pixels = nullptr;
+    Bitmap buffer = CreatePixelBuffer(paint.Get(), client.right, client.bottom, &pixels);
+    if (!buffer)
+        return;
+    MemoryDC memory(paint.Get());
+    SelectGuard select(memory.Get(), buffer.Get());
+    DrawWindowBitmap(Handle(), memory.Get(), app.envelopeBitmaps.front().Get());
+    GdiFlush();  // the drawing must have reached the DIB's memory before we read it
+    RecolorEnvelopeBody(pixels, static_cast<size_t>(client.right) * static_cast<size_t>(client.bottom),
+                        colorIndex);
+    BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top,
+           memory.Get(), client.left, client.top, SRCCOPY);
+}
