@@ -229,8 +229,15 @@ TEST_F(Pop3SessionTest, UnfitNamesAndPasswordsAreRefusedBeforeConnecting)
     EXPECT_NE(server.ReceivedBytes().find("PASS " + account.Password + "\r\n"), std::string::npos);
 }
 
-TEST_F(Pop3SessionTest, UnreachableServer)
+TEST_F(Pop3SessionTest, ServerByNameOrUnreachable)
 {
+    FakePop3Server named({"n"});
+    auto byName = SessionFor(account, named);
+    byName->SetServer("localhost");  // resolves to the loopback address the server listens on
+    EXPECT_EQ(byName->RunCheck(), 1);
+    EXPECT_EQ(account.newUids, (UidSet{"n\r\n"}));
+
+    DebugCapture unreachableTrace;
     int closedPort;
     {
         FakePop3Server gone;
@@ -244,7 +251,7 @@ TEST_F(Pop3SessionTest, UnreachableServer)
     session.SetNewUids(&account.newUids);
     session.SetSeenUids(&account.seenUids);
     EXPECT_EQ(session.RunCheck(), 0);
-    EXPECT_EQ(trace.Writes(), (Strings{"Server cannot be connected"}));
+    EXPECT_EQ(unreachableTrace.Writes(), (Strings{"Server cannot be connected"}));
     ExpectEarlierState();
 }
 
