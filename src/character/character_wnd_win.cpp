@@ -217,10 +217,17 @@ void CharacterWnd::FollowCursor()
     GetWindowRect(Handle(), &window);
     const MotionPoint corner = EaseToward(target, MotionPoint{window.left, window.top});
 
+    // Reshaping, repainting and moving each cost a round trip to the window system ten times a
+    // second, so a tick does only what changed: a new frame, or a new place or size.
+    if (animation.frameIndex != shapedFrame) {
+        ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
+        InvalidateRect(Handle(), nullptr, FALSE);
+        shapedFrame = animation.frameIndex;
+    }
     const SIZE size = CurrentFrameSize(animation.frameIndex);
-    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
-    InvalidateRect(Handle(), nullptr, FALSE);
-    SetWindowPos(Handle(), nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (corner.x != window.left || corner.y != window.top || size.cx != window.right - window.left ||
+        size.cy != window.bottom - window.top)
+        SetWindowPos(Handle(), nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CharacterWnd::OnPaint()

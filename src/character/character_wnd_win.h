@@ -100,6 +100,9 @@ private:
     void AdvanceAnimation();
     void FollowCursor();
 
+    // The frame whose shape the window has; -2 before the first.
+    int32_t shapedFrame = -2;
+
     // The mouse, the tray, the menus and the system menu.
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     void OnTaskbarCreated();
