@@ -1,6 +1,7 @@
 // The character window's envelope trail: one envelope per new message (at most five per
 // account) in the account's colour, laid out beside the character away from the cursor.
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "app/app_state.h"
