@@ -4,6 +4,7 @@
 // Also prepares its profile in the registry of the test prefix and reads its debug channel.
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -100,7 +101,7 @@ private:
     HANDLE mapping = nullptr;
     const char* view = nullptr;
     bool ready = false;
-    volatile bool stop = false;
+    std::atomic<bool> stop{false};
     mutable std::mutex lock;
     mutable std::condition_variable arrived;
     std::vector<Entry> entries;

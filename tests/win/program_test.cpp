@@ -121,7 +121,7 @@ TEST_F(ProgramTest, StartsAsOneHiddenTopmostToolWindowInTheBottomRightCorner)
     const MotionPoint corner{screenWidth - width, screenHeight - height};
     const MotionPoint target = FollowTarget({cursor.x, cursor.y}, false, MotionRect{0, 0, screenWidth, screenHeight});
     bool onPath = false;
-    for (const MotionPoint& p : GlidePath(corner, target, 5))
+    for (const MotionPoint& p : GlidePath(corner, target, 20))
         onPath = onPath || (p.x == placed.rect.left && p.y == placed.rect.top);
     EXPECT_TRUE(onPath) << "first seen at " << placed.rect.left << "," << placed.rect.top << ", corner " << corner.x
                         << "," << corner.y;
