@@ -56,7 +56,6 @@ void PulseAlpha(HWND window, int32_t phase)
 CharacterWnd::CharacterWnd()
 {
     std::srand(TickCount());
-    zOrderMode = ID_ZORDER_TOPMOST;
     // With no animation at all this is 0 rather than a division by zero.
     animation.animationIndex = animationCatalog.AnimationFromRandom(Random());
 }
