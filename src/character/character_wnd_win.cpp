@@ -92,6 +92,9 @@ LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return OnTrayNotify(wParam, lParam);
     case WM_INITMENUPOPUP:
         return OnInitMenuPopup(wParam, lParam);
+    case WM_MOUSEACTIVATE:
+        // A click acknowledges the mail; it must not take the focus from the user's window.
+        return MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
         return OnLButtonDown(wParam, lParam);
     case WM_RBUTTONDOWN:

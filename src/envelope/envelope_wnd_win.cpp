@@ -37,6 +37,8 @@ LRESULT EnvelopeWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;  // like the character: never takes the focus
     default:
         return Default(message, wParam, lParam);
     }
