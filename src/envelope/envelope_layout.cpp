@@ -2,25 +2,28 @@
 
 #include <algorithm>
 
+namespace {
+
+// Where the trail starts on one axis and which way it steps: away from the cursor's side of
+// the character, the centre line counting as the right or lower side.
+void StartAndStep(int32_t cursor, int32_t low, int32_t high, int32_t size, int32_t& start, int32_t& step)
+{
+    if (cursor < (low + high) / 2) {
+        start = high - 3;
+        step = size / 2;
+    } else {
+        start = low - size + 3;
+        step = -(size / 2);
+    }
+}
+
+}  // namespace
+
 TrailLayout::TrailLayout(TrailPoint cursor, TrailRect character, int32_t envelopeWidth,
                          int32_t envelopeHeight)
 {
-    const int32_t centerX = (character.left + character.right) / 2;
-    const int32_t centerY = (character.top + character.bottom) / 2;
-    if (cursor.x < centerX) {
-        x = character.right - 3;
-        dx = envelopeWidth / 2;
-    } else {
-        x = character.left - envelopeWidth + 3;
-        dx = -(envelopeWidth / 2);
-    }
-    if (cursor.y < centerY) {
-        y = character.bottom - 3;
-        dy = envelopeHeight / 2;
-    } else {
-        y = character.top - envelopeHeight + 3;
-        dy = -(envelopeHeight / 2);
-    }
+    StartAndStep(cursor.x, character.left, character.right, envelopeWidth, x, dx);
+    StartAndStep(cursor.y, character.top, character.bottom, envelopeHeight, y, dy);
 }
 
 TrailPoint TrailLayout::Next(int (*random)())

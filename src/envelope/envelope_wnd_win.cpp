@@ -8,27 +8,6 @@
 #include "envelope/recolor.h"
 #include "platform/gdi_win.h"
 
-namespace {
-
-// A 32-bit top-down DIB section of the given size; pixels receives its memory, one uint32_t
-// per pixel, row after row from the top.
-Bitmap CreatePixelBuffer(HDC compatibleWith, int width, int height, uint32_t** pixels)
-{
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    Bitmap buffer(CreateDIBSection(compatibleWith, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    *pixels = static_cast<uint32_t*>(bits);
-    return buffer;
-}
-
-}  // namespace
-
 LRESULT EnvelopeWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {

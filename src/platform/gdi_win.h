@@ -3,6 +3,7 @@
 // once, in its destructor. Copying one would release a handle twice, so none can be copied.
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 // A GDI object (bitmap, region, brush, ...) deleted with DeleteObject.
@@ -39,6 +40,23 @@ private:
 
 using Bitmap = GdiObject<HBITMAP>;
 using Region = GdiObject<HRGN>;
+
+// A 32-bit top-down DIB section of the given size; pixels receives its memory, one uint32_t
+// per pixel (0x00RRGGBB), row after row from the top.
+inline Bitmap CreatePixelBuffer(HDC compatibleWith, int width, int height, uint32_t** pixels)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Bitmap buffer(CreateDIBSection(compatibleWith, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    *pixels = static_cast<uint32_t*>(bits);
+    return buffer;
+}
 
 // A memory drawing context from CreateCompatibleDC.
 class MemoryDC {

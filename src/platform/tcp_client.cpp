@@ -6,38 +6,17 @@
 #include <mutex>
 #include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "platform/native_socket.h"
 
 namespace {
 
-constexpr uintptr_t kNoSocket = ~uintptr_t(0);
 constexpr int64_t kPollSliceMs = 100;
 constexpr size_t kReceiveChunk = 65536;
 
 #ifdef _WIN32
-using NativeSocket = SOCKET;
-constexpr int kSendFlags = 0;
-
 bool LastCallWouldBlock()
 {
     return WSAGetLastError() == WSAEWOULDBLOCK;
-}
-
-void CloseNative(NativeSocket s)
-{
-    closesocket(s);
 }
 
 bool MakeNonBlocking(NativeSocket s)
@@ -64,17 +43,9 @@ int WaitNative(NativeSocket s, bool forWrite, int64_t timeoutMs)
     return select(0, &readSet, &writeSet, &errorSet, &timeout);
 }
 #else
-using NativeSocket = int;
-constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer is an error result, not SIGPIPE
-
 bool LastCallWouldBlock()
 {
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-}
-
-void CloseNative(NativeSocket s)
-{
-    close(s);
 }
 
 bool MakeNonBlocking(NativeSocket s)
@@ -95,11 +66,6 @@ int WaitNative(NativeSocket s, bool forWrite, int64_t timeoutMs)
     return result < 0 && errno == EINTR ? 0 : result;
 }
 #endif
-
-NativeSocket Native(uintptr_t s)
-{
-    return static_cast<NativeSocket>(s);
-}
 
 int64_t NowMs()
 {

@@ -2,40 +2,12 @@
 
 #include <chrono>
 
+#include "platform/native_socket.h"
 #include "platform/tcp_client.h"
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
-constexpr uintptr_t kNoSocket = ~uintptr_t(0);
 constexpr int kSliceMs = 50;
-
-#ifdef _WIN32
-using NativeSocket = SOCKET;
-constexpr int kSendFlags = 0;
-void CloseNative(NativeSocket s) { closesocket(s); }
-#else
-using NativeSocket = int;
-constexpr int kSendFlags = MSG_NOSIGNAL;
-void CloseNative(NativeSocket s) { close(s); }
-#endif
-
-NativeSocket Native(uintptr_t s)
-{
-    return static_cast<NativeSocket>(s);
-}
 
 int64_t NowMs()
 {

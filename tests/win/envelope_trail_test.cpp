@@ -41,15 +41,8 @@ std::vector<ColorRef> ScreenPixels(const RECT& rect)
     const int height = rect.bottom - rect.top;
     std::vector<ColorRef> colors;
     WindowDC screen(nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    Bitmap buffer(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    uint32_t* bits = nullptr;
+    Bitmap buffer = CreatePixelBuffer(screen.Get(), width, height, &bits);
     MemoryDC memory(screen.Get());
     if (!buffer || !memory.Get())
         return colors;
@@ -58,9 +51,8 @@ std::vector<ColorRef> ScreenPixels(const RECT& rect)
         BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
         GdiFlush();
     }
-    const auto* pixels = static_cast<const uint32_t*>(bits);
     for (int i = 0; i < width * height; ++i)
-        colors.push_back(ColorRefFromPixel(pixels[i]));
+        colors.push_back(ColorRefFromPixel(bits[i]));
     return colors;
 }
 
