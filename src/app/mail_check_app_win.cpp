@@ -73,7 +73,7 @@ void MailCheckApp::CreateAccounts(HWND owner)
     const int32_t count = ReadAccountCount();
     for (int32_t i = 0; i < count; ++i) {
         accounts.push_back(std::make_unique<MailAccount>(owner));
-        ::LoadAccount(i, *accounts.back());
+        LoadAccount(i, *accounts.back());
     }
 }
 
