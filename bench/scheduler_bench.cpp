@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
 #include "fake_pop3_server.h"
 #include "mail/scheduler.h"
 #include "platform/tcp_client.h"
@@ -28,13 +27,13 @@ struct Finishes {
     std::atomic<int> count{0};
 };
 
-void AddAccounts(int count, int port)
+void AddAccounts(Scheduler& scheduler, int count, int port)
 {
     for (int i = 0; i < count; ++i) {
-        accounts.push_back(std::make_unique<MailAccount>());
-        accounts.back()->Address = "127.0.0.1";
-        accounts.back()->Port = port;
-        accounts.back()->Duration = 0;
+        scheduler.Accounts().push_back(std::make_unique<MailAccount>());
+        scheduler.Accounts().back()->Address = "127.0.0.1";
+        scheduler.Accounts().back()->Port = port;
+        scheduler.Accounts().back()->Duration = 0;
     }
 }
 
@@ -55,17 +54,17 @@ void MeasureTick(int accountCount)
     // so each call walks the whole list and starts nothing.
     SchedulerHooks hooks;
     hooks.check.tickCount = [] { return 1000u; };
-    SetSchedulerHooks(hooks);
-    AddAccounts(accountCount, 110);
-    for (auto& account : accounts)
+    Scheduler scheduler(hooks);
+    AddAccounts(scheduler, accountCount, 110);
+    for (auto& account : scheduler.Accounts())
         account->lastCheckTick = 1000;
     constexpr int kRounds = 200000;
     const auto start = Clock::now();
     for (int round = 0; round < kRounds; ++round)
-        RunScheduler();
+        scheduler.RunScheduler();
     const double ns = Milliseconds(Clock::now() - start) * 1e6 / kRounds;
     std::printf("RunScheduler with %4d accounts, none due: %8.1f ns per tick\n", accountCount, ns);
-    StopAllChecks();
+    scheduler.StopAllChecks();
 }
 
 void MeasureChecks(FakePop3Server& server)
@@ -76,19 +75,19 @@ void MeasureChecks(FakePop3Server& server)
         if (command == ID_CHECK_FINISHED)
             ++finishes->count;
     };
-    SetSchedulerHooks(hooks);
-    AddAccounts(1, server.Port());
+    Scheduler scheduler(hooks);
+    AddAccounts(scheduler, 1, server.Port());
     constexpr int kRounds = 50;
     std::vector<double> took;
     for (int round = 0; round < kRounds; ++round) {
-        accounts[0]->lastCheckTick = 0;
+        scheduler.Accounts()[0]->lastCheckTick = 0;
         const auto start = Clock::now();
-        RunScheduler();
+        scheduler.RunScheduler();
         if (!WaitForFinishes(*finishes, round + 1))
             break;
         took.push_back(Milliseconds(Clock::now() - start));
     }
-    StopAllChecks();
+    scheduler.StopAllChecks();
     std::sort(took.begin(), took.end());
     if (!took.empty())
         std::printf("whole check of 20 messages on loopback (thread start to finished): median %.2f ms, max %.2f ms\n",
@@ -103,19 +102,19 @@ void MeasureExit(FakePop3Server& silent)
         if (command == ID_CHECK_FINISHED)
             ++finishes->count;
     };
-    SetSchedulerHooks(hooks);
+    Scheduler scheduler(hooks);
     constexpr int kRounds = 10;
     std::vector<double> took;
     for (int round = 0; round < kRounds; ++round) {
-        AddAccounts(1, silent.Port());
-        RunScheduler();
+        AddAccounts(scheduler, 1, silent.Port());
+        scheduler.RunScheduler();
         // Let the check reach the server and settle into its wait for the greeting.
         const auto settle = Clock::now() + std::chrono::seconds(10);
         while (silent.Connections() <= round && Clock::now() < settle)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const auto start = Clock::now();
-        StopAllChecks();
+        scheduler.StopAllChecks();
         took.push_back(Milliseconds(Clock::now() - start));
         WaitForFinishes(*finishes, round + 1);
     }
@@ -141,6 +140,5 @@ int main()
     FakePop3Server silent;
     silent.Script("", FakePop3Server::Silence());
     MeasureExit(silent);
-    SetSchedulerHooks(SchedulerHooks());
     return 0;
 }

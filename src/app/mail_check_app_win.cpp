@@ -11,13 +11,25 @@
 HMODULE user32Module = nullptr;
 SetLayeredWindowAttributesFn setLayeredAttributes = nullptr;
 
+namespace {
+
+// The checks report to the character window through posted commands.
+SchedulerHooks WindowSchedulerHooks()
+{
+    SchedulerHooks hooks;
+    hooks.check.target = WindowCheckTarget();
+    return hooks;
+}
+
+}  // namespace
+
 bool DeskApp::InitInstance()
 {
     SetRegistryKey("QUVA");
     return true;
 }
 
-MailCheckApp::MailCheckApp()
+MailCheckApp::MailCheckApp() : scheduler(WindowSchedulerHooks())
 {
     user32Module = LoadLibraryA("User32.dll");
     if (user32Module)
@@ -35,7 +47,7 @@ bool MailCheckApp::InitInstance()
     ComputeKeyRegions(*this);
     windowClassName = RegisterProgramWindowClass();
 
-    characterWindow = std::make_unique<CharacterWnd>();
+    characterWindow = std::make_unique<CharacterWnd>(scheduler);
     characterWnd = characterWindow.get();
 
     // One instance per desktop: a running one is left alone, and this one ends quietly.
@@ -51,11 +63,6 @@ bool MailCheckApp::InitInstance()
 
 bool MailCheckApp::CreateCharacterWindow()
 {
-    // The checks report to the character window through posted commands.
-    SchedulerHooks hooks;
-    hooks.check.target = WindowCheckTarget();
-    SetSchedulerHooks(hooks);
-
     characterWnd->Create(0, windowClassName, kCharacterCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0, 32, 32,
                          GetDesktopWindow(), nullptr);
     if (characterWnd->Handle())
@@ -72,8 +79,8 @@ void MailCheckApp::CreateAccounts(HWND owner)
     // accounts whose section is missing.
     const int32_t count = ReadAccountCount();
     for (int32_t i = 0; i < count; ++i) {
-        accounts.push_back(std::make_unique<MailAccount>(owner));
-        LoadAccount(i, *accounts.back());
+        scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner));
+        LoadAccount(i, *scheduler.Accounts().back());
     }
 }
 
@@ -87,7 +94,7 @@ int MailCheckApp::ExitInstance()
     if (characterWindow && characterWindow->Handle())
         characterWindow->Destroy();
     characterWindow.reset();
-    accounts.clear();
+    scheduler.StopAllChecks();
     if (user32Module) {
         FreeLibrary(user32Module);
         user32Module = nullptr;
@@ -98,7 +105,10 @@ int MailCheckApp::ExitInstance()
 
 int MailCheckApp::SaveSettings()
 {
-    return ::SaveSettings(accounts);
+    std::vector<AccountSettings> settings;
+    for (const auto& account : scheduler.Accounts())
+        settings.push_back(*account);
+    return ::SaveSettings(settings);
 }
 
 void MailCheckApp::LoadAccount(int index, MailAccount& account)

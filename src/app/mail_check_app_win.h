@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "mail/scheduler.h"
 #include "platform/app_base_win.h"
 #include "platform/gdi_win.h"
 
@@ -48,6 +49,8 @@ private:
     bool CreateCharacterWindow();
     void CreateAccounts(HWND owner);
 
+    // The accounts and their checks; outlives the character window, which drives it.
+    Scheduler scheduler;
     // The object behind the process-wide characterWnd.
     std::unique_ptr<CharacterWnd> characterWindow;
 };

@@ -27,7 +27,7 @@ int Random()
     return std::rand();
 }
 
-bool AnyNewMail()
+bool AnyNewMail(const AccountList& accounts)
 {
     for (const auto& account : accounts)
         if (account && NewUidCount(*account) > 0)
@@ -53,7 +53,7 @@ void PulseAlpha(HWND window, int32_t phase)
     setLayeredAttributes(window, 0, PulseAlphaAt(TickCount(), phase), LWA_ALPHA);
 }
 
-CharacterWnd::CharacterWnd()
+CharacterWnd::CharacterWnd(Scheduler& scheduler) : scheduler(scheduler)
 {
     std::srand(TickCount());
     // With no animation at all this is 0 rather than a division by zero.
@@ -181,7 +181,7 @@ void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
 {
     switch (id) {
     case kSchedulerTimerId:
-        RunScheduler();
+        scheduler.RunScheduler();
         break;
     case kAnimationTimerId:
         AdvanceAnimation();
@@ -196,7 +196,7 @@ void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
     }
     // Whatever the timer: accounts whose check has ended since exit began are freed, and the
     // tray icon follows the running check.
-    ReapRetiredAccounts();
+    scheduler.ReapRetiredAccounts();
     RefreshTrayIcon();
     Default(WM_TIMER, id, lParam);
 }
@@ -213,7 +213,7 @@ void CharacterWnd::FollowCursor()
     GetCursorPos(&cursor);
     RECT desktop{};
     GetWindowRect(GetDesktopWindow(), &desktop);
-    const MotionPoint target = FollowTarget({cursor.x, cursor.y}, AnyNewMail(),
+    const MotionPoint target = FollowTarget({cursor.x, cursor.y}, AnyNewMail(scheduler.Accounts()),
                                             MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom});
     RECT window{};
     GetWindowRect(Handle(), &window);
@@ -268,7 +268,7 @@ void CharacterWnd::OnShowWindow(WPARAM wParam, LPARAM lParam)
 void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
 {
     // Returns once every check has ended: no worker outlives its account or this window.
-    StopAllChecks();
+    scheduler.StopAllChecks();
     WriteProfileNumber(kGlobalSection, "WINDOW_POS", zOrderMode);
     WriteProfileNumber(kGlobalSection, "ShowOnlyMailExist", showOnlyMailExist);
     while (!envelopes.empty())

@@ -15,6 +15,7 @@
 #include "platform/window_base_win.h"
 
 class EnvelopeWnd;
+class Scheduler;
 
 // The caption of the character window and of the envelopes; with the window class it marks
 // a running instance of the program.
@@ -47,8 +48,9 @@ bool RemoveTrayIcon(HWND window, UINT id);
 class CharacterWnd : public WindowBase {
 public:
     // Seeds rand with the tick count (the program's only seeding) and picks the first
-    // animation; needs the animation catalogue.
-    CharacterWnd();
+    // animation; needs the animation catalogue. The scheduler holds the accounts this window
+    // shows and checks; it must outlive the window.
+    explicit CharacterWnd(Scheduler& scheduler);
     ~CharacterWnd() override;
 
     // Non-zero: the character shows only while envelopes exist.
@@ -86,6 +88,8 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    Scheduler& scheduler;
+
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
     void OnTimer(WPARAM id, LPARAM lParam);
     void OnPaint();

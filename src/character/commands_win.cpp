@@ -8,10 +8,11 @@
 
 #include "app/app_state.h"
 #include "character/character_wnd_win.h"
+#include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
 #include "resource.h"
 #include "settings/profile.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 
 void CharacterWnd::MarkAllSeen()
 {
-    for (const auto& account : accounts) {
+    for (const auto& account : scheduler.Accounts()) {
         if (account)
             MarkSeen(*account);
     }

@@ -35,7 +35,7 @@ HICON EnvelopeIcon()
 
 // The icon the tray should show: the envelope while a check of an account with a colour runs.
 // At most one check runs at a time, so the first running account decides.
-HICON WantedTrayIcon(HICON normal)
+HICON WantedTrayIcon(const AccountList& accounts, HICON normal)
 {
     for (const auto& account : accounts) {
         if (!account || !account->worker.load(std::memory_order_acquire))
@@ -86,7 +86,7 @@ void CharacterWnd::RefreshTrayIcon()
         return;
     // Called at every timer tick: the shell hears only of real changes, each a cross-process
     // message that a busy shell would make the user-interface thread wait for.
-    const HICON wanted = WantedTrayIcon(mainIcon);
+    const HICON wanted = WantedTrayIcon(scheduler.Accounts(), mainIcon);
     if (wanted == trayIcon)
         return;
     SetTrayIcon(Handle(), kTrayIconId, wanted, nullptr);

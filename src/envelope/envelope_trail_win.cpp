@@ -9,13 +9,14 @@
 #include "character/shapes_win.h"
 #include "envelope/envelope_layout.h"
 #include "envelope/envelope_wnd_win.h"
+#include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
 
 namespace {
 
 // Each account's colour and new-mail count, in account order. The count is read under the
 // account's lock: a check may be changing the set right now.
-std::vector<AccountMailCount> CountNewMail()
+std::vector<AccountMailCount> CountNewMail(const AccountList& accounts)
 {
     std::vector<AccountMailCount> counts;
     counts.reserve(accounts.size());
@@ -30,7 +31,7 @@ void CharacterWnd::RefreshEnvelopes()
 {
     if (!Handle())
         return;
-    const std::vector<int32_t> wanted = WantedEnvelopeColors(CountNewMail());
+    const std::vector<int32_t> wanted = WantedEnvelopeColors(CountNewMail(scheduler.Accounts()));
     // Only the end of the trail changes: surviving envelopes keep their windows.
     while (envelopes.size() < wanted.size())
         AddEnvelope();

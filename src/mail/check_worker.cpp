@@ -2,8 +2,9 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
-#include "mail/pop3_session.h"
+#include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
 #include "platform/tick_count.h"
@@ -29,21 +30,21 @@ void EndCheck(MailAccount& account)
     account.worker.store(false, std::memory_order_release);
 }
 
-std::unique_ptr<Pop3Session> MakeSession(MailAccount& account)
-{
-    auto session = std::make_unique<Pop3Session>();
-    session->SetPassword(account.Password);
-    session->SetUser(account.Account);
-    session->SetServer(account.Address);
-    session->SetPort(account.Port);
-    session->SetSeenUids(&account.seenUids);
-    session->SetNewUids(&account.newUids);
-    session->SetUidLock(&account.uidLock);
-    session->stopFlag = &account.stopRequested;
-    return session;
-}
-
 }  // namespace
+
+void ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
+{
+    switch (outcome.result) {
+    case CheckOutcome::Result::Listed:
+        ReconcileUids(account, std::move(outcome.uids));
+        break;
+    case CheckOutcome::Result::EmptyMailbox:
+        ClearUids(account);
+        break;
+    case CheckOutcome::Result::Failed:
+        break;
+    }
+}
 
 CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets)
 {
@@ -67,9 +68,9 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const WindowHandle owner = account.ownerWnd;
     const int32_t color = account.Color;
 
-    auto session = MakeSession(account);
+    auto session = std::make_unique<Pop3Session>(account, &account.stopRequested);
     target.post(owner, ID_CHECK_STARTED, color);
-    session->RunCheck();
+    ApplyCheckOutcome(account, session->RunCheck());
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval
     // after the end of this one.
     account.lastCheckTick = environment.tickCount();

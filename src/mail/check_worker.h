@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "settings/mail_account.h"
+#include "mail/mail_account.h"
+#include "mail/pop3_session.h"
 
 // Commands the worker posts to the owner window (the wParam of WM_COMMAND); the lParam of
 // both is the account's Color.
@@ -34,6 +35,10 @@ struct CheckEnvironment {
 
     CheckEnvironment();
 };
+
+// Brings the account's sets in line with what a check found, under the account's lock: a
+// listing is reconciled, an empty mailbox empties both sets, a failure changes nothing.
+void ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome);
 
 // Runs one check of the account; the account's `worker` mark must be set, and the worker
 // clears it as its last access to the account. Returns 0.

@@ -1,7 +1,6 @@
 #include "mail/pop3_session.h"
 
 #include "mail/pop3_reply.h"
-#include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 
 namespace {
@@ -39,132 +38,124 @@ const char* LineFault(TcpClient::LineResult result)
 
 }  // namespace
 
-Pop3Session::Pop3Session(uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
-    : socket(connectTimeoutMs, ioTimeoutMs)
+Pop3Session::Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
+                         uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+    : account(account), stopFlag(stopFlag), socket(connectTimeoutMs, ioTimeoutMs)
 {
 }
 
 Pop3Session::~Pop3Session() = default;
-
-void Pop3Session::SetPassword(const std::string& text) { password = text; }
-void Pop3Session::SetUser(const std::string& text) { user = text; }
-void Pop3Session::SetServer(const std::string& text) { server = text; }
-void Pop3Session::SetPort(int32_t value) { port = value; }
-void Pop3Session::SetNewUids(UidSet* set) { newUids = set; }
-void Pop3Session::SetSeenUids(UidSet* set) { seenUids = set; }
-void Pop3Session::SetUidLock(std::mutex* lock) { uidLock = lock; }
 
 bool Pop3Session::StopRequested() const
 {
     return stopFlag && stopFlag->load() != 0;
 }
 
-int Pop3Session::RunCheck()
+CheckOutcome Pop3Session::RunCheck()
 {
+    CheckOutcome outcome;
     if (!Login())
-        return 0;  // no QUIT: the connection closes with the session
-    // A failed STAT says nothing about the mailbox, so the sets stay as they are.
-    if (!Stat()) {
-        Quit();
-        return 0;
+        return outcome;  // no QUIT: the connection closes with the session
+    // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
+    if (Stat()) {
+        if (messageCount <= 0)
+            outcome.result = CheckOutcome::Result::EmptyMailbox;
+        else if (ListUids(outcome.uids))
+            outcome.result = CheckOutcome::Result::Listed;
     }
-    int listed = 1;
-    if (messageCount <= 0)
-        ClearUids(newUids, seenUids, uidLock);
-    else
-        listed = ListUids();
     Quit();
-    return listed;
+    return outcome;
 }
 
-int Pop3Session::Login()
+bool Pop3Session::Login()
 {
     socket.SetStopFlag(stopFlag);
-    if (const char* fault = ArgumentFault(user)) {
+    if (const char* fault = ArgumentFault(account.Account)) {
         DebugWrite(std::string("Account name ") + fault + "\n");
-        return 0;
+        return false;
     }
-    if (const char* fault = ArgumentFault(password)) {
+    if (const char* fault = ArgumentFault(account.Password)) {
         DebugWrite(std::string("Password ") + fault + "\n");
-        return 0;
+        return false;
     }
-    if (!socket.Connect(server, port)) {
+    if (!socket.Connect(account.Address, account.Port)) {
         DebugWrite("Server cannot be connected");
-        return 0;
+        return false;
     }
     if (!ReadReply(ReplyKind::Greeting))
-        return 0;
-    if (!SendCommand("USER " + user + "\r\n", "USER " + user + "\r\n") ||
-        !ReadReply(ReplyKind::User))
-        return 0;
+        return false;
+    const std::string userCommand = "USER " + account.Account + "\r\n";
+    if (!SendCommand(userCommand, userCommand) || !ReadReply(ReplyKind::User))
+        return false;
     // The debug channel is readable by any process on the desktop: the password stays out.
-    if (!SendCommand("PASS " + password + "\r\n", "PASS ****\r\n"))
-        return 0;
+    if (!SendCommand("PASS " + account.Password + "\r\n", "PASS ****\r\n"))
+        return false;
     return ReadReply(ReplyKind::Pass);
 }
 
-int Pop3Session::Stat()
+bool Pop3Session::Stat()
 {
     if (!SendCommand("STAT\r\n", "STAT\r\n"))
-        return 0;
+        return false;
     return ReadReply(ReplyKind::Stat);
 }
 
-int Pop3Session::Quit()
+bool Pop3Session::Quit()
 {
     // After a stop the farewell still goes out, but its reply is not awaited.
     if (!socket.IsConnected() || !SendCommand("QUIT\r\n", "QUIT\r\n"))
-        return 0;
+        return false;
     return ReadReply(ReplyKind::Quit);
 }
 
-int Pop3Session::ListUids()
+bool Pop3Session::ListUids(UidSet& listed)
 {
     if (StopRequested())
-        return 0;
+        return false;
     UidSet current;
     for (int32_t n = 1; n <= messageCount; ++n) {
         if (StopRequested())
-            return 0;
+            return false;
         const std::string command = "UIDL " + std::to_string(n) + "\r\n";
         std::string line;
         if (!SendCommand(command, command) || !ReadLine(line, kUidlReplyLimit))
-            return 0;
+            return false;
         const std::string text = ReplyText(line);
         if (IsErrReply(text))
-            return 0;
+            return false;
         // Every message must give its UID, as with "-ERR": a listing with a gap would
         // forget the missing message's acknowledgement.
         std::string uid = TakeUidlUid(text);
         if (uid.empty())
-            return 0;
+            return false;
         current.insert(std::move(uid));
     }
-    return ReconcileUids(newUids, seenUids, uidLock, current);
+    listed = std::move(current);
+    return true;
 }
 
-int Pop3Session::ReadReply(ReplyKind kind)
+bool Pop3Session::ReadReply(ReplyKind kind)
 {
     if (StopRequested())
-        return 0;
+        return false;
     std::string line;
     if (!ReadLine(line, kGeneralReplyLimit))
-        return 0;
+        return false;
     const std::string text = ReplyText(line);
     if (IsErrReply(text)) {
         TraceFailure(text);
-        return 0;
+        return false;
     }
     if (kind == ReplyKind::Stat) {
         int32_t count = 0;
         if (!ParseStatCount(text, count) || count > kMaxMessageCount) {
             TraceFailure(text);
-            return 0;
+            return false;
         }
         messageCount = count;
     }
     TraceSuccess(text);
-    return 1;
+    return true;
 }
 
 bool Pop3Session::SendCommand(const std::string& command, const std::string& traced)

@@ -1,52 +1,52 @@
 #pragma once
 // One complete POP3 conversation for one account: connect, greeting, USER, PASS, STAT, one
-// UIDL per message, QUIT. Its only effects are the changes to the account's two UID sets and
-// the trace of every command and reply on the debug channel.
+// UIDL per message, QUIT. It returns what it found; on the way it traces every command and
+// reply on the debug channel.
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "mail/uid_set.h"
 #include "platform/tcp_client.h"
+#include "settings/account_settings.h"
+
+// What one conversation found out about the mailbox.
+struct CheckOutcome {
+    enum class Result {
+        Failed,        // no usable answer: the sets must stay as they are
+        EmptyMailbox,  // STAT counted no message
+        Listed,        // every message gave its UID
+    };
+    Result result = Result::Failed;
+    UidSet uids;  // the server's whole list, when Listed
+};
 
 class Pop3Session {
 public:
     // Which command a reply answers.
     enum class ReplyKind { Greeting = 0, User = 1, Pass = 2, Quit = 3, Stat = 6 };
 
-    // The time limits of the connection; tests pass short ones.
-    explicit Pop3Session(uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
-                         uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
+    // account gives the server, port, login name and password; stopFlag (the account's stop
+    // request, non-zero means stop; may be null) must outlive the session. Tests pass short
+    // time limits.
+    Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
+                uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
+                uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
     virtual ~Pop3Session();
     Pop3Session(const Pop3Session&) = delete;
     Pop3Session& operator=(const Pop3Session&) = delete;
 
-    void SetPassword(const std::string& text);
-    void SetUser(const std::string& text);
-    void SetServer(const std::string& text);
-    void SetPort(int32_t port);
-    void SetNewUids(UidSet* set);
-    void SetSeenUids(UidSet* set);
-    // The account's lock over both sets, held for each whole set operation.
-    void SetUidLock(std::mutex* lock);
+    // The whole conversation. Touches nothing of the account: the caller applies the outcome.
+    CheckOutcome RunCheck();
 
-    // The account's stop request, stored directly by the creator; non-zero means stop.
-    const std::atomic<int32_t>* stopFlag = nullptr;
-
-    // The whole conversation. Returns 1 when it ran to its end (QUIT sent after a good
-    // listing or an empty mailbox), 0 when it failed or was stopped.
-    int RunCheck();
-
-    // The steps of the conversation; each returns 1 for success, 0 for failure.
-    int Login();
-    int Stat();
-    int ListUids();
-    int Quit();
+    // The steps of the conversation; each is true on success.
+    bool Login();
+    bool Stat();
+    // On success listed holds every message's UID.
+    bool ListUids(UidSet& listed);
+    bool Quit();
     // Reads one reply line and judges it; a STAT reply also gives the message count.
-    int ReadReply(ReplyKind kind);
-
-    int32_t MessageCount() const { return messageCount; }
+    bool ReadReply(ReplyKind kind);
 
 private:
     bool StopRequested() const;
@@ -57,13 +57,8 @@ private:
     void TraceFailure(const std::string& reply);
     void TraceSuccess(const std::string& reply);
 
-    std::string password;
-    std::string user;
-    std::string server;
-    int32_t port = 110;
+    const AccountSettings account;
+    const std::atomic<int32_t>* const stopFlag;
     int32_t messageCount = 0;
     TcpClient socket;
-    UidSet* newUids = nullptr;
-    UidSet* seenUids = nullptr;
-    std::mutex* uidLock = nullptr;
 };

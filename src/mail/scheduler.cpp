@@ -3,12 +3,9 @@
 #include <chrono>
 #include <system_error>
 #include <thread>
-
-#include "app/app_state.h"
+#include <utility>
 
 namespace {
-
-SchedulerHooks hooks;
 
 bool StartDetachedThread(std::function<void()> body)
 {
@@ -30,29 +27,10 @@ bool IsRunning(const MailAccount& account)
     return account.worker.load(std::memory_order_acquire);
 }
 
-bool AnyCheckRunning()
-{
-    for (const auto& account : accounts) {
-        if (IsRunning(*account))
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 SchedulerHooks::SchedulerHooks() : startThread(StartDetachedThread), sleep(SleepFor)
 {
-}
-
-void SetSchedulerHooks(const SchedulerHooks& newHooks)
-{
-    hooks = newHooks;
-}
-
-const SchedulerHooks& CurrentSchedulerHooks()
-{
-    return hooks;
 }
 
 uint32_t CheckInterval(const MailAccount& account)
@@ -61,7 +39,25 @@ uint32_t CheckInterval(const MailAccount& account)
     return static_cast<uint32_t>(account.Duration) * 60000u;
 }
 
-void RunScheduler()
+Scheduler::Scheduler(SchedulerHooks hooks) : hooks(std::move(hooks))
+{
+}
+
+Scheduler::~Scheduler()
+{
+    StopAllChecks();
+}
+
+bool Scheduler::AnyCheckRunning() const
+{
+    for (const auto& account : accounts) {
+        if (IsRunning(*account))
+            return true;
+    }
+    return false;
+}
+
+void Scheduler::RunScheduler()
 {
     // With every mark clear (acquired), each account's last check time is settled.
     if (AnyCheckRunning())
@@ -81,7 +77,7 @@ void RunScheduler()
         StartCheck(*chosen);
 }
 
-void StartCheck(MailAccount& account)
+void Scheduler::StartCheck(MailAccount& account)
 {
     if (IsRunning(account))
         return;
@@ -94,7 +90,7 @@ void StartCheck(MailAccount& account)
         account.worker.store(false, std::memory_order_relaxed);
 }
 
-void StopAllChecks()
+void Scheduler::StopAllChecks()
 {
     for (auto& account : accounts) {
         account->stopRequested.store(1);
@@ -110,7 +106,7 @@ void StopAllChecks()
     }
 }
 
-void ReapRetiredAccounts()
+void Scheduler::ReapRetiredAccounts()
 {
     for (auto it = retiredAccounts.begin(); it != retiredAccounts.end();) {
         if (IsRunning(**it))

@@ -1,13 +1,14 @@
 #pragma once
 // When each account is checked: at most one check runs at a time, over all accounts, each on
 // a thread of its own that nobody waits for. Everything here runs on the user-interface
-// thread and works on the process-wide `accounts` and `retiredAccounts`.
+// thread, on the accounts the scheduler owns.
 #include <cstdint>
 #include <functional>
 
 #include "mail/check_worker.h"
+#include "mail/mail_account.h"
 
-// The program's surroundings as the scheduler sees them; set once at start-up (and by tests).
+// The program's surroundings as the scheduler sees them.
 struct SchedulerHooks {
     // The clock, the socket start-up and the notification target, handed on to each worker.
     CheckEnvironment check;
@@ -19,25 +20,43 @@ struct SchedulerHooks {
     SchedulerHooks();
 };
 
-// Replaces the hooks used from now on; checks already running keep the ones they started with.
-void SetSchedulerHooks(const SchedulerHooks& hooks);
-const SchedulerHooks& CurrentSchedulerHooks();
-
 // The account's interval in milliseconds: Duration minutes in 32-bit arithmetic taken as
 // unsigned, so a negative Duration gives an interval of weeks.
 uint32_t CheckInterval(const MailAccount& account);
 
-// Starts the check of the account that has waited longest past its interval (the first of
-// equals in list order), unless a check is running. Called every second.
-void RunScheduler();
+class Scheduler {
+public:
+    explicit Scheduler(SchedulerHooks hooks = SchedulerHooks());
+    // Stops every check first: no worker outlives its account.
+    ~Scheduler();
+    Scheduler(const Scheduler&) = delete;
+    Scheduler& operator=(const Scheduler&) = delete;
 
-// Starts the account's check on a new thread, unless it already runs. When no thread can be
-// started the account stays idle, and the next tick tries again.
-void StartCheck(MailAccount& account);
+    // Every configured account, in profile order; position i was loaded from section POP<i>.
+    AccountList& Accounts() { return accounts; }
+    const AccountList& Accounts() const { return accounts; }
+    // Accounts waiting for their check to end before they are destroyed (only during exit).
+    const AccountList& RetiredAccounts() const { return retiredAccounts; }
 
-// At exit: retires every account, asks its check to stop, and returns once every retired
-// account has been destroyed. Waits as long as the longest running check takes to notice.
-void StopAllChecks();
+    // Starts the check of the account that has waited longest past its interval (the first of
+    // equals in list order), unless a check is running. Called every second.
+    void RunScheduler();
 
-// Destroys every retired account whose check has ended, keeping the order of the rest.
-void ReapRetiredAccounts();
+    // Starts the account's check on a new thread, unless it already runs. When no thread can
+    // be started the account stays idle, and the next tick tries again.
+    void StartCheck(MailAccount& account);
+
+    // At exit: retires every account, asks its check to stop, and returns once every retired
+    // account has been destroyed. Waits as long as the longest running check takes to notice.
+    void StopAllChecks();
+
+    // Destroys every retired account whose check has ended, keeping the order of the rest.
+    void ReapRetiredAccounts();
+
+private:
+    bool AnyCheckRunning() const;
+
+    const SchedulerHooks hooks;
+    AccountList accounts;
+    AccountList retiredAccounts;
+};

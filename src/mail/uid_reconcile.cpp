@@ -1,13 +1,9 @@
 #include "mail/uid_reconcile.h"
 
 #include <iterator>
+#include <mutex>
 
 namespace {
-
-std::unique_lock<std::mutex> LockIfGiven(std::mutex* lock)
-{
-    return lock ? std::unique_lock<std::mutex>(*lock) : std::unique_lock<std::mutex>();
-}
 
 // Removes from set every UID that keep does not hold.
 void KeepOnly(UidSet& set, const UidSet& keep)
@@ -18,28 +14,21 @@ void KeepOnly(UidSet& set, const UidSet& keep)
 
 }  // namespace
 
-int ReconcileUids(UidSet* newUids, UidSet* seenUids, std::mutex* lock, UidSet& current)
+void ReconcileUids(MailAccount& account, UidSet listed)
 {
-    auto guard = LockIfGiven(lock);
-    if (newUids)
-        KeepOnly(*newUids, current);  // a new message that left the server is no longer new
-    if (seenUids) {
-        KeepOnly(*seenUids, current);  // an acknowledged message that left is forgotten
-        for (const auto& uid : *seenUids)
-            current.erase(uid);
-    }
-    if (newUids)
-        newUids->merge(current);
-    return 1;
+    std::lock_guard<std::mutex> guard(account.uidLock);
+    KeepOnly(account.newUids, listed);   // a new message that left the server is no longer new
+    KeepOnly(account.seenUids, listed);  // an acknowledged message that left is forgotten
+    for (const auto& uid : account.seenUids)
+        listed.erase(uid);
+    account.newUids.merge(listed);
 }
 
-void ClearUids(UidSet* newUids, UidSet* seenUids, std::mutex* lock)
+void ClearUids(MailAccount& account)
 {
-    auto guard = LockIfGiven(lock);
-    if (newUids)
-        newUids->clear();
-    if (seenUids)
-        seenUids->clear();
+    std::lock_guard<std::mutex> guard(account.uidLock);
+    account.newUids.clear();
+    account.seenUids.clear();
 }
 
 void MarkSeen(MailAccount& account)

@@ -1,7 +1,7 @@
 #include "platform/app_base_win.h"
 
-#include "settings/profile.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 AppBase* currentApp = nullptr;

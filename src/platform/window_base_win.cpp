@@ -1,7 +1,7 @@
 #include "platform/window_base_win.h"
 
 #include "platform/app_base_win.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 const char kProgramWindowClassName[] = "ZantoliWindow";
 

@@ -4,7 +4,7 @@
 #include "platform/gdi_win.h"
 #include "setting/color_names.h"
 #include "setting/setting_resource.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 

@@ -1,25 +1,15 @@
 #pragma once
-// The accounts as the settings program edits them: plain copyable values, loaded and saved
-// with the notifier's own profile rules (settings/account_profile.h).
-#include <cstdint>
-#include <string>
+// The accounts as the settings program edits them, loaded and saved with the notifier's own
+// profile rules (settings/account_profile.h).
 #include <vector>
 
-#include "settings/mail_account.h"
-
-struct AccountSettings {
-    std::string Account;   // login name
-    std::string Address;   // POP3 server
-    std::string Password;  // bytes as stored; never shown
-    int32_t Duration = 10;
-    int32_t Color = 7;     // red: the envelope as drawn
-    int32_t Port = kDefaultPop3Port;
-
-    bool operator==(const AccountSettings& other) const;
-    bool operator!=(const AccountSettings& other) const { return !(*this == other); }
-};
+#include "settings/account_settings.h"
 
 using AccountSettingsList = std::vector<AccountSettings>;
+
+// What the dialog offers for an account the user adds: every ten minutes, in red (the
+// envelope as drawn).
+AccountSettings NewAccountSettings();
 
 // Every account of the current profile, read as the notifier reads them at start-up.
 AccountSettingsList LoadAccountSettings();

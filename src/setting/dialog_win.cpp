@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "setting/dialog_template.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 

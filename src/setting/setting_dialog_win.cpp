@@ -9,7 +9,7 @@
 #include "setting/account_dialog_win.h"
 #include "setting/color_names.h"
 #include "setting/setting_resource.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ INT_PTR SettingDialog::OnListNotify(const NMHDR& header)
 
 void SettingDialog::OnAdd()
 {
-    AccountDialog dialog(AccountSettings{}, true);
+    AccountDialog dialog(NewAccountSettings(), true);
     if (dialog.RunModal(Handle()) != IDOK)
         return;
     accounts.push_back(dialog.Result());

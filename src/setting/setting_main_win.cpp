@@ -7,7 +7,7 @@
 #include "setting/notifier_launch_win.h"
 #include "setting/setting_dialog_win.h"
 #include "settings/profile.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/registry_profile_store_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

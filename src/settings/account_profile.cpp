@@ -38,7 +38,7 @@ int32_t ReadAccountCount()
     return count;
 }
 
-void LoadAccount(int index, MailAccount& account)
+void LoadAccount(int index, AccountSettings& account)
 {
     const std::string section = AccountSection(index);
     account.Account = ReadProfileText(section, "Account");
@@ -57,7 +57,7 @@ void SaveAccountCount(int32_t count)
     WriteProfileNumber(kGlobal, "POP_COUNT", count);
 }
 
-void SaveAccount(int index, const MailAccount& account)
+void SaveAccount(int index, const AccountSettings& account)
 {
     const std::string section = AccountSection(index);
     WriteProfileText(section, "Account", account.Account);
@@ -71,11 +71,11 @@ void SaveAccount(int index, const MailAccount& account)
         WriteProfileNumber(section, "Port", account.Port);
 }
 
-int SaveSettings(const AccountList& accounts)
+int SaveSettings(const std::vector<AccountSettings>& accounts)
 {
     const int count = int(accounts.size());
     SaveAccountCount(count);
     for (int i = 0; i < count; ++i)
-        SaveAccount(i, *accounts[size_t(i)]);
+        SaveAccount(i, accounts[size_t(i)]);
     return count;
 }

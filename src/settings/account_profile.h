@@ -2,8 +2,9 @@
 // Accounts in the profile: section "POP%d" per account, "GLOBAL" for the count.
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "settings/mail_account.h"
+#include "settings/account_settings.h"
 
 // More sections than this are not loaded: an absurd count must not exhaust memory.
 constexpr int32_t kMaxAccounts = 1000;
@@ -14,9 +15,9 @@ std::string AccountSection(int index);
 int32_t ReadAccountCount();
 
 // Fills Account, Address, Duration, Password, Color and Port from section POP<index>.
-void LoadAccount(int index, MailAccount& account);
+void LoadAccount(int index, AccountSettings& account);
 
 void SaveAccountCount(int32_t count);
-void SaveAccount(int index, const MailAccount& account);
+void SaveAccount(int index, const AccountSettings& account);
 // Writes the count and every account; sections beyond the count stay as they are.
-int SaveSettings(const AccountList& accounts);
+int SaveSettings(const std::vector<AccountSettings>& accounts);

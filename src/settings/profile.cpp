@@ -4,35 +4,25 @@
 #include <cstdio>
 #include <memory>
 
-#include "settings/profile_store.h"
+#include "platform/profile_store.h"
 
 namespace {
-ProfileStore* currentStore = nullptr;
 std::unique_ptr<std::string> readBuffer;  // created on the first read, freed at process end
 }  // namespace
-
-void SetProfileStore(ProfileStore* store)
-{
-    currentStore = store;
-}
-
-ProfileStore* CurrentProfileStore()
-{
-    return currentStore;
-}
 
 const std::string& ReadProfileText(const std::string& section, const std::string& key)
 {
     if (!readBuffer)
         readBuffer = std::make_unique<std::string>();
-    *readBuffer = currentStore ? currentStore->Read(section, key) : std::string();
+    ProfileStore* store = CurrentProfileStore();
+    *readBuffer = store ? store->Read(section, key) : std::string();
     return *readBuffer;
 }
 
 void WriteProfileText(const std::string& section, const std::string& key, const std::string& text)
 {
-    if (currentStore)
-        currentStore->Write(section, key, text);
+    if (ProfileStore* store = CurrentProfileStore())
+        store->Write(section, key, text);
 }
 
 void WriteProfileNumber(const std::string& section, const std::string& key, int32_t value)

@@ -4,12 +4,7 @@
 #include <cstdint>
 #include <string>
 
-class ProfileStore;
-
-// Makes store the process-wide profile (not owned). With none, reads give empty text
-// and writes are dropped.
-void SetProfileStore(ProfileStore* store);
-ProfileStore* CurrentProfileStore();
+#include "platform/profile_store.h"
 
 // The stored text, or empty text when absent. The result lives in one process-wide buffer:
 // it is valid only until the next call, so callers copy or convert it at once.

@@ -16,8 +16,6 @@ public:
         });
     }
     ~DebugCapture() { SetDebugSink(nullptr); }
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
 
     // Every write so far, in order, each one separately.
     std::vector<std::string> Writes() const
@@ -25,12 +23,10 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         return writes;
     }
-    // Every write so far, joined.
     std::string Text() const
     {
-        std::lock_guard<std::mutex> guard(lock);
         std::string all;
-        for (const auto& write : writes)
+        for (const auto& write : Writes())
             all += write;
         return all;
     }

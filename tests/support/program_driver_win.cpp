@@ -1,7 +1,7 @@
 #include "program_driver_win.h"
 
 #include "platform/window_base_win.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/registry_profile_store_win.h"
 
 namespace {
 

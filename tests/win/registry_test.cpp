@@ -4,7 +4,8 @@
 #include "app/mail_check_app_win.h"
 #include "settings/account_profile.h"
 #include "settings/profile.h"
-#include "settings/registry_profile_store_win.h"
+#include "platform/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/registry_profile_store_win.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 

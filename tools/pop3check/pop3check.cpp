@@ -13,12 +13,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
-#include "mail/pop3_session.h"
+#include "mail/check_worker.h"
+#include "mail/mail_account.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
-#include "settings/mail_account.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -96,18 +97,14 @@ std::string Escaped(const std::string& uid)
     return out;
 }
 
-int RunCheck(MailAccount& account)
+// One check, applied to the account as the notifier's worker applies it; true when the
+// conversation completed.
+bool RunCheck(MailAccount& account)
 {
-    Pop3Session session;
-    session.SetPassword(account.Password);
-    session.SetUser(account.Account);
-    session.SetServer(account.Address);
-    session.SetPort(account.Port);
-    session.SetSeenUids(&account.seenUids);
-    session.SetNewUids(&account.newUids);
-    session.SetUidLock(&account.uidLock);
-    session.stopFlag = &account.stopRequested;
-    return session.RunCheck();
+    CheckOutcome outcome = Pop3Session(account, &account.stopRequested).RunCheck();
+    const bool completed = outcome.result != CheckOutcome::Result::Failed;
+    ApplyCheckOutcome(account, std::move(outcome));
+    return completed;
 }
 
 void PrintResult(long number, MailAccount& account)
@@ -164,7 +161,7 @@ int main(int argc, char** argv)
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
 
-    int completed = 0;
+    bool completed = false;
     for (long number = 1; number <= options.checks; ++number) {
         if (options.step && number > 1)
             WaitForNextStep();

@@ -1,25 +1,19 @@
-// Checks on real threads against a scripted loopback server: what the owner window is told,
-// when, and that exit neither hangs nor leaves an account behind. Under ThreadSanitizer this
-// also shows that the scheduler, the worker and the user's acknowledgements share the
-// accounts without a race.
+// Checks on real threads against a scripted loopback server: what the owner window is told and
+// when, and that a stop or the exit neither hangs nor leaves an account behind. Under
+// ThreadSanitizer this also shows that the scheduler, the worker and the user's
+// acknowledgements share the accounts without a race.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
-#include <iostream>
+#include <future>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "app/app_state.h"
 #include "debug_capture.h"
-#include "fake_pop3_server.h"
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
+#include "session_helpers.h"
 
 namespace {
 
@@ -29,117 +23,80 @@ struct Notice {
     WindowHandle owner;
     int command;
     int32_t color;
-    bool workerSet;  // the account's mark when the notice was posted (watched account only)
+    bool workerSet;  // the watched account's mark when the notice was posted
 };
 
 // Stands in for the owner window: records what the workers post and show.
-class Recorder {
-public:
-    CheckTarget Target(const std::shared_ptr<Recorder>& self)
-    {
-        CheckTarget target;
-        target.ownerExists = [self](WindowHandle owner) { return owner != self->closedWindow; };
-        target.post = [self](WindowHandle owner, int command, int32_t color) {
-            self->Post(owner, command, color);
-        };
-        target.showMessage = [self](const char* text) {
-            std::lock_guard<std::mutex> guard(self->lock);
-            self->messages.push_back(text);
-        };
-        return target;
-    }
+struct Recorder {
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::vector<Notice> notices;
+    std::vector<std::string> messages;
+    std::atomic<MailAccount*> watched{nullptr};
+    WindowHandle closedWindow = reinterpret_cast<WindowHandle>(0xdead);
 
-    // Whose mark Post may read: an account the test keeps alive until its checks end.
-    void Watch(MailAccount* account) { watched = account; }
-
-    bool WaitForNotices(size_t count, int timeoutMs)
-    {
-        std::unique_lock<std::mutex> guard(lock);
-        return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                [&] { return notices.size() >= count; });
-    }
     std::vector<Notice> Notices()
     {
         std::lock_guard<std::mutex> guard(lock);
         return notices;
     }
-    std::vector<std::string> Messages()
+    bool WaitForNotices(size_t count)
     {
-        std::lock_guard<std::mutex> guard(lock);
-        return messages;
+        std::unique_lock<std::mutex> guard(lock);
+        return arrived.wait_for(guard, std::chrono::seconds(10), [&] { return notices.size() >= count; });
     }
-
-    WindowHandle closedWindow = reinterpret_cast<WindowHandle>(0xdead);
-
-private:
-    void Post(WindowHandle owner, int command, int32_t color)
-    {
-        MailAccount* account = watched.load();
-        const bool workerSet = account && owner == account->ownerWnd && account->worker.load();
-        std::lock_guard<std::mutex> guard(lock);
-        notices.push_back(Notice{owner, command, color, workerSet});
-        arrived.notify_all();
-    }
-
-    std::atomic<MailAccount*> watched{nullptr};
-    std::mutex lock;
-    std::condition_variable arrived;
-    std::vector<Notice> notices;
-    std::vector<std::string> messages;
 };
 
-// Polls until done() holds or timeoutMs has passed.
 template <typename Predicate>
-bool WaitUntil(Predicate done, int timeoutMs)
+bool WaitUntil(Predicate done)
 {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() > end)
-            return false;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!done() && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-WindowHandle Window(uintptr_t id)
-{
-    return reinterpret_cast<WindowHandle>(id);
+    return done();
 }
 
 class CheckThreadsTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    // A clock standing at now, or the real one.
+    std::unique_ptr<Scheduler> MakeScheduler(uint32_t now = 0, bool socketsWork = true)
     {
-        ASSERT_TRUE(server.Listening());
-        hooks.check.target = recorder->Target(recorder);
-        SetSchedulerHooks(hooks);
+        SchedulerHooks hooks;
+        auto recorder = this->recorder;
+        if (now)
+            hooks.check.tickCount = [now] { return now; };
+        hooks.check.initSockets = [socketsWork] { return socketsWork; };
+        hooks.check.target.ownerExists = [recorder](WindowHandle owner) { return owner != recorder->closedWindow; };
+        hooks.check.target.post = [recorder](WindowHandle owner, int command, int32_t color) {
+            MailAccount* account = recorder->watched.load();
+            const bool workerSet = account && account->worker.load();
+            std::lock_guard<std::mutex> guard(recorder->lock);
+            recorder->notices.push_back(Notice{owner, command, color, workerSet});
+            recorder->arrived.notify_all();
+        };
+        hooks.check.target.showMessage = [recorder](const char* text) {
+            std::lock_guard<std::mutex> guard(recorder->lock);
+            recorder->messages.push_back(text);
+        };
+        return std::make_unique<Scheduler>(hooks);
     }
-
     void TearDown() override
     {
-        recorder->Watch(nullptr);
-        StopAllChecks();
-        // Every started check has finished before the server and the hooks go away.
-        EXPECT_TRUE(WaitUntil([&] { return EveryStartFinished(); }, 10000));
-        SetSchedulerHooks(SchedulerHooks());
+        recorder->watched = nullptr;
+        scheduler.reset();
+        // Every started check has announced its end before the server goes away.
+        EXPECT_TRUE(WaitUntil([&] {
+            int open = 0;
+            for (const Notice& notice : recorder->Notices())
+                open += notice.command == ID_CHECK_STARTED ? 1 : -1;
+            return open == 0;
+        }));
     }
-
-    bool EveryStartFinished()
-    {
-        int open = 0;
-        for (const Notice& notice : recorder->Notices())
-            open += notice.command == ID_CHECK_STARTED ? 1 : -1;
-        return open == 0;
-    }
-
-    void UseHooks() { SetSchedulerHooks(hooks); }
 
     MailAccount& AddAccount(WindowHandle owner, int32_t color, int32_t duration = 0)
     {
-        accounts.push_back(std::make_unique<MailAccount>(owner));
-        MailAccount& account = *accounts.back();
-        account.Account = "kim";
-        account.Password = "secret";
+        scheduler->Accounts().push_back(std::make_unique<MailAccount>(owner));
+        MailAccount& account = *scheduler->Accounts().back();
         account.Address = "127.0.0.1";
         account.Port = server.Port();
         account.Color = color;
@@ -147,143 +104,104 @@ protected:
         return account;
     }
 
-    static bool Idle(const MailAccount& account) { return !account.worker.load(); }
-
     FakePop3Server server{{"uid-1", "uid-2"}};
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
-    SchedulerHooks hooks;
+    std::unique_ptr<Scheduler> scheduler = MakeScheduler();
 };
 
-TEST_F(CheckThreadsTest, CheckIsAnnouncedBeforeAndAfterWithTheAccountColour)
+TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedBeforeAndAfterWithTheAccountColourAndStamped)
 {
-    const uint32_t now = 3600000;
-    hooks.check.tickCount = [now] { return now; };
-    UseHooks();
-    MailAccount& account = AddAccount(Window(0x100), -1, 5);
-    recorder->Watch(&account);
+    for (const bool loginRefused : {false, true}) {
+        SCOPED_TRACE(loginRefused ? "refused" : "accepted");
+        server.Script("PASS", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
+        recorder = std::make_shared<Recorder>();
+        scheduler = MakeScheduler(777);
+        MailAccount& account = AddAccount(reinterpret_cast<WindowHandle>(0x100), -1);
+        recorder->watched = &account;
 
-    RunScheduler();
-    ASSERT_TRUE(recorder->WaitForNotices(2, 10000));
-    const std::vector<Notice> notices = recorder->Notices();
-    ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[0].command, ID_CHECK_STARTED);
-    EXPECT_EQ(notices[1].command, ID_CHECK_FINISHED);
-    for (const Notice& notice : notices) {
-        EXPECT_EQ(notice.owner, Window(0x100));
-        EXPECT_EQ(notice.color, -1);
+        scheduler->RunScheduler();
+        ASSERT_TRUE(recorder->WaitForNotices(2));
+        const std::vector<Notice> notices = recorder->Notices();
+        ASSERT_EQ(notices.size(), 2u);
+        EXPECT_EQ(notices[0].command, ID_CHECK_STARTED);
+        EXPECT_EQ(notices[1].command, ID_CHECK_FINISHED);
+        for (const Notice& notice : notices)
+            EXPECT_TRUE(notice.owner == account.ownerWnd && notice.color == -1);
+        EXPECT_TRUE(notices[0].workerSet);
+        EXPECT_FALSE(notices[1].workerSet) << "finished was posted while the check still counted as running";
+        // A failed check is stamped too: the next attempt comes an interval later.
+        EXPECT_EQ(account.lastCheckTick, 777u);
+        EXPECT_EQ(NewUidCount(account), loginRefused ? 0u : 2u);
+        recorder->watched = nullptr;
     }
-    EXPECT_TRUE(notices[0].workerSet);
-    EXPECT_FALSE(notices[1].workerSet) << "finished was posted while the check still counted as running";
-
-    // The mark is clear once finished arrives, and it published the check's results.
-    EXPECT_TRUE(Idle(account));
-    EXPECT_EQ(account.lastCheckTick, now);
-    EXPECT_EQ(NewUidCount(account), 2u);
 }
 
-TEST_F(CheckThreadsTest, FailedCheckIsStillAnnouncedAndStamped)
+TEST_F(CheckThreadsTest, ClosedWindowOrFailingSocketsSkipTheCheckAndLeaveTheAccountDue)
 {
-    server.Script("PASS", FakePop3Server::Say("-ERR wrong password\r\n"));
-    hooks.check.tickCount = [] { return 777u; };
-    UseHooks();
-    MailAccount& account = AddAccount(Window(0x200), 3);
-    recorder->Watch(&account);
+    MailAccount& closed = AddAccount(recorder->closedWindow, 1);
+    scheduler->StartCheck(closed);
+    ASSERT_TRUE(WaitUntil([&] { return !closed.worker.load(); }));
 
-    RunScheduler();
-    ASSERT_TRUE(recorder->WaitForNotices(2, 10000));
-    const std::vector<Notice> notices = recorder->Notices();
-    EXPECT_EQ(notices[0].command, ID_CHECK_STARTED);
-    EXPECT_EQ(notices[1].command, ID_CHECK_FINISHED);
-    EXPECT_EQ(notices[1].color, 3);
-    EXPECT_TRUE(Idle(account));
-    // The next attempt comes an interval after this one, not at the next tick.
-    EXPECT_EQ(account.lastCheckTick, 777u);
-    EXPECT_EQ(NewUidCount(account), 0u);
-}
-
-TEST_F(CheckThreadsTest, CheckForAClosedWindowIsSkippedSilently)
-{
-    MailAccount& account = AddAccount(recorder->closedWindow, 1);
-    account.lastCheckTick = 5;
-
-    StartCheck(account);
-    ASSERT_TRUE(WaitUntil([&] { return Idle(account); }, 10000));
-    EXPECT_TRUE(recorder->Notices().empty());
-    EXPECT_EQ(account.lastCheckTick, 5u);
-    EXPECT_EQ(server.Connections(), 0);
-}
-
-// The only test here whose sockets fail: the message is shown once per process.
-TEST_F(CheckThreadsTest, SocketFailureIsTracedEachTimeButShownOnce)
-{
     DebugCapture capture;
-    hooks.check.initSockets = [] { return false; };
-    UseHooks();
-    MailAccount& account = AddAccount(Window(0x300), 2);
-
+    scheduler = MakeScheduler(0, false);
+    MailAccount& account = AddAccount(reinterpret_cast<WindowHandle>(0x300), 2);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        RunScheduler();  // still due: the failed attempts leave the check time alone
-        ASSERT_TRUE(WaitUntil([&] { return Idle(account); }, 10000));
+        scheduler->RunScheduler();  // still due each time
+        ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
     }
-    int traced = 0;
-    for (const std::string& write : capture.Writes())
-        traced += write == "Win Sock Init Fale";
-    EXPECT_EQ(traced, 3);
-    EXPECT_EQ(recorder->Messages(), std::vector<std::string>{"Win Sock Init Fale"});
+    EXPECT_EQ(capture.Text(), "Win Sock Init Fale" "Win Sock Init Fale" "Win Sock Init Fale");
+    EXPECT_EQ(recorder->messages, std::vector<std::string>{"Win Sock Init Fale"});  // once per process
     EXPECT_TRUE(recorder->Notices().empty());
     EXPECT_EQ(account.lastCheckTick, 0u);
     EXPECT_EQ(server.Connections(), 0);
 }
 
-TEST_F(CheckThreadsTest, ExitDuringACheckOfASilentServerStopsItAndDestroysEveryAccount)
+TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
 {
-    server.Script("", FakePop3Server::Silence());  // accepts, then never greets
-    AddAccount(Window(0x400), 4);
-    AddAccount(Window(0x401), 5, 60);
+    // Silent in the middle of the listing: the goodbye still goes out, and the sets stay.
+    server.Script("UIDL 2", FakePop3Server::Silence());
+    MailAccount stopped;
+    stopped.newUids = {"old"};
+    auto check = std::async(std::launch::async, [&] { return CheckAgainst(stopped, server, 20000); });
+    ASSERT_TRUE(server.WaitForCommands(5, 10000));
+    const auto stopAt = Clock::now();
+    stopped.stopRequested = 1;
+    EXPECT_EQ(check.get(), CheckOutcome::Result::Failed);
+    EXPECT_LT(Clock::now() - stopAt, std::chrono::seconds(5)) << "the stop did not end the wait";
+    EXPECT_EQ(stopped.newUids, UidSet{"old"});
+    ASSERT_TRUE(server.WaitForCommands(6, 10000));
+    EXPECT_EQ(server.Commands().back(), "QUIT");
 
-    RunScheduler();
-    ASSERT_TRUE(recorder->WaitForNotices(1, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return server.Connections() == 1; }, 10000));
-
-    const auto start = Clock::now();
-    StopAllChecks();
-    const auto tookMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    std::cout << "exit during a check took " << tookMs << " ms\n";
-
-    EXPECT_TRUE(accounts.empty());
-    EXPECT_TRUE(retiredAccounts.empty());
-    // The session notices the stop within a tenth of a second; this bound only catches a hang.
-    EXPECT_LT(tookMs, 5000);
-    ASSERT_TRUE(recorder->WaitForNotices(2, 10000));
+    // Silent from the start: the exit stops the running check and destroys every account.
+    server.Script("", FakePop3Server::Silence());
+    AddAccount(reinterpret_cast<WindowHandle>(0x400), 4);
+    AddAccount(reinterpret_cast<WindowHandle>(0x401), 5, 60);
+    scheduler->RunScheduler();
+    ASSERT_TRUE(WaitUntil([&] { return server.Connections() == 2; }));
+    scheduler->StopAllChecks();
+    EXPECT_TRUE(scheduler->Accounts().empty() && scheduler->RetiredAccounts().empty());
+    ASSERT_TRUE(recorder->WaitForNotices(2));
     EXPECT_EQ(recorder->Notices()[1].command, ID_CHECK_FINISHED);
-    EXPECT_EQ(recorder->Notices()[1].color, 4);
 }
 
 TEST_F(CheckThreadsTest, SchedulerWorkerAndAcknowledgementsShareAccountsSafely)
 {
-    AddAccount(Window(0x500), 0);
-    AddAccount(Window(0x501), 1);
-    const std::vector<std::string> shorter{"uid-1", "uid-2"};
-    const std::vector<std::string> longer{"uid-1", "uid-2", "uid-3"};
-
-    // The user-interface thread's part, as the character window's timers would play it.
+    AddAccount(reinterpret_cast<WindowHandle>(0x500), 0);
+    AddAccount(reinterpret_cast<WindowHandle>(0x501), 1);
     const auto end = Clock::now() + std::chrono::seconds(20);
+    // The user-interface thread's part, as the character window's timers play it.
     for (int round = 0; round < 20000 && recorder->Notices().size() < 12 && Clock::now() < end; ++round) {
-        RunScheduler();
-        for (auto& account : accounts) {
+        scheduler->RunScheduler();
+        for (auto& account : scheduler->Accounts()) {
             MarkSeen(*account);
             NewUidCount(*account);
         }
-        ReapRetiredAccounts();
-        server.SetUids(round % 2 ? longer : shorter);
+        scheduler->ReapRetiredAccounts();
+        server.SetUids(round % 2 ? std::vector<std::string>{"u1", "u2", "u3"} : std::vector<std::string>{"u1"});
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    StopAllChecks();
-    // A check stopped by the exit still announces its end, just after its account is gone.
-    ASSERT_TRUE(WaitUntil([&] { return EveryStartFinished(); }, 10000));
-
-    ASSERT_GE(recorder->Notices().size(), 12u);
+    scheduler->StopAllChecks();
+    ASSERT_TRUE(recorder->WaitForNotices(12));
     // One check at a time: every start is followed by its own finish before the next start.
     const std::vector<Notice> notices = recorder->Notices();
     for (size_t i = 0; i + 1 < notices.size(); i += 2) {

@@ -1,31 +1,17 @@
 #pragma once
-// Runs real sessions against the scripted loopback server.
-#include <memory>
-#include <string>
-
+// Real checks against the scripted loopback server, applied to the account as the worker does.
 #include "fake_pop3_server.h"
-#include "mail/pop3_session.h"
-#include "settings/mail_account.h"
+#include "mail/check_worker.h"
 
-// A session for account against server, as the check worker sets one up, with time limits
-// short enough for tests.
-inline std::unique_ptr<Pop3Session> SessionFor(MailAccount& account, const FakePop3Server& server,
-                                               uint32_t ioTimeoutMs = 5000)
+// Connects to the server whatever the account's address and port; short limits for tests.
+inline CheckOutcome::Result CheckAgainst(MailAccount& account, const FakePop3Server& server,
+                                         uint32_t ioTimeoutMs = 5000, const char* host = "127.0.0.1")
 {
-    auto session = std::make_unique<Pop3Session>(5000, ioTimeoutMs);
-    session->SetPassword(account.Password);
-    session->SetUser(account.Account);
-    session->SetServer("127.0.0.1");
-    session->SetPort(server.Port());
-    session->SetSeenUids(&account.seenUids);
-    session->SetNewUids(&account.newUids);
-    session->SetUidLock(&account.uidLock);
-    session->stopFlag = &account.stopRequested;
-    return session;
-}
-
-inline int RunCheckAgainst(MailAccount& account, const FakePop3Server& server,
-                           uint32_t ioTimeoutMs = 5000)
-{
-    return SessionFor(account, server, ioTimeoutMs)->RunCheck();
+    AccountSettings settings = account;
+    settings.Address = host;
+    settings.Port = server.Port();
+    CheckOutcome outcome = Pop3Session(settings, &account.stopRequested, 5000, ioTimeoutMs).RunCheck();
+    const CheckOutcome::Result result = outcome.result;
+    ApplyCheckOutcome(account, std::move(outcome));
+    return result;
 }

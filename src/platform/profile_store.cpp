@@ -1,4 +1,18 @@
-#include "settings/profile_store.h"
+#include "platform/profile_store.h"
+
+namespace {
+ProfileStore* currentStore = nullptr;
+}  // namespace
+
+void SetProfileStore(ProfileStore* store)
+{
+    currentStore = store;
+}
+
+ProfileStore* CurrentProfileStore()
+{
+    return currentStore;
+}
 
 std::string MemoryProfileStore::Read(const std::string& section, const std::string& key)
 {

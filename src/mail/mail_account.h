@@ -1,34 +1,27 @@
 #pragma once
-// One configured POP3 account: its settings, its two UID sets and its scheduling state.
+// One configured POP3 account as the checks see it: its stored settings, its two UID sets and
+// its scheduling state.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "mail/uid_set.h"
+#include "settings/account_settings.h"
 
 // A window handle without <windows.h>: the Win32 layer casts its HWND to and from this.
 using WindowHandle = void*;
 
-constexpr int32_t kDefaultPop3Port = 110;
-
-struct MailAccount {
+// The settings are written only while the account is created and loaded, before any check
+// can run; the rest is shared with the check worker.
+struct MailAccount : AccountSettings {
     explicit MailAccount(WindowHandle ownerWindow = nullptr) : ownerWnd(ownerWindow) {}
     MailAccount(const MailAccount&) = delete;
     MailAccount& operator=(const MailAccount&) = delete;
 
-    // Written only while the account is created and loaded, before any check can run.
-    std::string Account;   // login name
-    std::string Address;   // POP3 server: a host name or an address
-    std::string Password;
-    int32_t Duration = 0;  // minutes from the end of one check to the next
-    int32_t Color = 0;     // envelope colour index; -1 keeps the tray icon still
-    int32_t Port = kDefaultPop3Port;
-
-    // Shared with the check worker: every operation on the two sets holds uidLock
-    // for its whole length, so both threads always see the sets consistent.
+    // Every operation on the two sets holds uidLock for its whole length, so both threads
+    // always see the sets consistent.
     UidSet newUids;   // on the server, not yet acknowledged
     UidSet seenUids;  // acknowledged, still on the server
     std::mutex uidLock;

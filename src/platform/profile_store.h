@@ -13,6 +13,11 @@ public:
     virtual void Write(const std::string& section, const std::string& key, const std::string& text) = 0;
 };
 
+// The process-wide profile (not owned); the program sets it once at start-up. With none,
+// reads give empty text and writes are dropped.
+void SetProfileStore(ProfileStore* store);
+ProfileStore* CurrentProfileStore();
+
 // A profile in memory, for tests and tools.
 class MemoryProfileStore : public ProfileStore {
 public:

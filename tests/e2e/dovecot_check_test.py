@@ -8,7 +8,7 @@ import argparse
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "support"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
 from pop3check_driver import Pop3CheckDriver  # noqa: E402
 

@@ -4,7 +4,7 @@
 // UTF-16 in the registry.
 #include <string>
 
-#include "settings/profile_store.h"
+#include "platform/profile_store.h"
 
 class RegistryProfileStore : public ProfileStore {
 public:
@@ -18,6 +18,3 @@ public:
 private:
     std::wstring branch;  // Software\<company>\<application>
 };
-
-std::wstring WideFromUtf8(const std::string& text);
-std::string Utf8FromWide(const std::wstring& text);

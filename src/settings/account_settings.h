@@ -1,0 +1,23 @@
+#pragma once
+// One account as the profile stores it: plain, copyable values. A missing section reads as
+// empty texts and zero numbers on the default port.
+#include <cstdint>
+#include <string>
+
+constexpr int32_t kDefaultPop3Port = 110;
+
+struct AccountSettings {
+    std::string Account;   // login name
+    std::string Address;   // POP3 server: a host name or an address
+    std::string Password;  // the bytes as decoded from the profile
+    int32_t Duration = 0;  // minutes from the end of one check to the next
+    int32_t Color = 0;     // envelope colour index; -1 keeps the tray icon still
+    int32_t Port = kDefaultPop3Port;
+
+    bool operator==(const AccountSettings& other) const
+    {
+        return Account == other.Account && Address == other.Address && Password == other.Password &&
+               Duration == other.Duration && Color == other.Color && Port == other.Port;
+    }
+    bool operator!=(const AccountSettings& other) const { return !(*this == other); }
+};
