@@ -52,21 +52,14 @@ TEST_F(RegistryTest, TextsAreUtf8InsideAndUtf16Stored)
 TEST_F(RegistryTest, AccountsRoundTripThroughTheRegistry)
 {
     SetProfileStore(&store);
-    AccountList list;
-    list.push_back(std::make_unique<MailAccount>());
-    list[0]->Account = "bob";
-    list[0]->Address = "127.0.0.1";
-    list[0]->Password = "\x80\xff pass";
-    list[0]->Duration = 3;
-    list[0]->Color = 7;
-    list[0]->Port = 2110;
+    const std::vector<AccountSettings> list = {{"bob", "127.0.0.1", "\x80\xff pass", 3, 7, 2110}};
     store.Write("POP1", "Account", "stays");
     SaveSettings(list);
     EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\POP0", L"CryptPassward"), L"80ff2070617373");
     EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\GLOBAL", L"POP_COUNT"), L"1");
     EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\POP1", L"Account"), L"stays");
 
-    MailAccount back;
+    AccountSettings back;
     LoadAccount(0, back);
     EXPECT_EQ(back.Password, "\x80\xff pass");
     EXPECT_EQ(back.Address, "127.0.0.1");
@@ -78,8 +71,6 @@ TEST_F(RegistryTest, AccountsRoundTripThroughTheRegistry)
 
 TEST(ApplicationObject, FindsLayeredWindowsAndDirectsTheProfileToTheRegistry)
 {
-    EXPECT_TRUE(accounts.empty());
-    EXPECT_TRUE(retiredAccounts.empty());
     EXPECT_TRUE(windowClassName.empty());
     EXPECT_EQ(characterWnd, nullptr);
     {
