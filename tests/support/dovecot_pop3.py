@@ -1,22 +1,18 @@
-"""A real POP3 server for tests and benchmarks: Debian's Dovecot, run in the foreground with a
+"""A real POP3 server for tests and benchmarks: Debian's Dovecot in the foreground with a
 configuration of its own under a work folder, on 127.0.0.1 and a free high port, with one
-passwd-file user whose maildir the caller fills with generated messages.
-
-The server stops when the DovecotPop3 object is closed, and by itself after its lifetime in
-any case (it runs under timeout(1)).
+passwd-file user whose maildir the caller fills. It stops when closed, and by itself after its
+lifetime in any case (it runs under timeout(1)).
 """
+import grp
 import os
 import pwd
-import grp
 import shutil
 import socket
 import subprocess
 import time
 
-DOVECOT = "/usr/sbin/dovecot"
 USER = "tester"
 PASSWORD = "zantoli-test"
-
 CONFIG = """\
 base_dir = {work}/run
 state_dir = {work}/state
@@ -50,57 +46,19 @@ service pop3-login {{
 """
 
 
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def message_text(number):
-    return (
-        f"From: sender{number}@example.invalid\r\n"
-        f"To: {USER}@example.invalid\r\n"
-        f"Subject: Test message {number}\r\n"
-        f"Message-ID: <{number}.{time.time_ns()}@example.invalid>\r\n"
-        f"\r\n"
-        f"Body of test message {number}.\r\n"
-    )
-
-
 class DovecotPop3:
     def __init__(self, work, lifetime=600):
-        self.work = os.path.abspath(work)
-        self.lifetime = lifetime
-        self.port = 0
-        self.process = None
-        self.next_number = 1
-        if os.getuid() == 0:
-            # Dovecot never runs mail processes as root: the mailbox belongs to nobody.
+        self.work, self.lifetime = os.path.abspath(work), lifetime
+        self.maildir = os.path.join(self.work, "mail", USER)
+        self.port, self.process, self.delivered = 0, None, 0
+        if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
             nobody = pwd.getpwnam("nobody")
-            self.uid, self.gid = nobody.pw_uid, nobody.pw_gid
-            self.users = ""
+            self.uid, self.gid, self.users = nobody.pw_uid, nobody.pw_gid, ""
         else:
             self.uid, self.gid = os.getuid(), os.getgid()
-            user = pwd.getpwuid(self.uid).pw_name
-            group = grp.getgrgid(self.gid).gr_name
+            user, group = pwd.getpwuid(self.uid).pw_name, grp.getgrgid(self.gid).gr_name
             self.users = (f"default_login_user = {user}\ndefault_internal_user = {user}\n"
                           f"default_internal_group = {group}")
-
-    @property
-    def maildir(self):
-        return os.path.join(self.work, "mail", USER)
-
-    def prepare(self):
-        shutil.rmtree(self.work, ignore_errors=True)
-        for sub in ("new", "cur", "tmp"):
-            os.makedirs(os.path.join(self.maildir, sub))
-        os.makedirs(os.path.join(self.work, "run"))
-        with open(os.path.join(self.work, "users"), "w") as users:
-            users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
-        self._own(os.path.join(self.work, "mail"))
-        self._own(self.maildir)
-        for sub in ("new", "cur", "tmp"):
-            self._own(os.path.join(self.maildir, sub))
 
     def _own(self, path):
         if os.getuid() == 0:
@@ -110,11 +68,12 @@ class DovecotPop3:
         """Delivers count new messages; returns their file names."""
         names = []
         for _ in range(count):
-            name = f"{int(time.time())}.M{self.next_number:06d}.zantoli"
-            self.next_number += 1
+            self.delivered += 1
+            name = f"{int(time.time())}.M{self.delivered:06d}.zantoli"
             path = os.path.join(self.maildir, "new", name)
             with open(path, "w", newline="") as message:
-                message.write(message_text(self.next_number))
+                message.write(f"From: sender@example.invalid\r\nSubject: Test {self.delivered}\r\n"
+                              f"Message-ID: <{self.delivered}.{time.time_ns()}@example.invalid>\r\n\r\nBody.\r\n")
             self._own(path)
             names.append(name)
         return names
@@ -128,31 +87,35 @@ class DovecotPop3:
                     return True
         return False
 
-    def start(self, attempts=3):
-        """Starts the server on a free port; waits (bounded) until it accepts connections."""
-        for _ in range(attempts):
-            self.port = free_port()
-            with open(os.path.join(self.work, "dovecot.conf"), "w") as config:
-                config.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid,
-                                           gid=self.gid, users=self.users))
-            self.process = subprocess.Popen(
-                ["timeout", str(self.lifetime), DOVECOT, "-F", "-c",
-                 os.path.join(self.work, "dovecot.conf")],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if self._wait_until_listening(15):
-                return
+    def __enter__(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(os.path.join(self.work, "run"))
+        for path in (os.path.join(self.work, "mail"), self.maildir):
+            os.makedirs(path, exist_ok=True)
+            self._own(path)
+        for sub in ("new", "cur", "tmp"):
+            os.makedirs(os.path.join(self.maildir, sub))
+            self._own(os.path.join(self.maildir, sub))
+        with open(os.path.join(self.work, "users"), "w") as users:
+            users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
+        for _ in range(3):  # a free port may be taken again before Dovecot binds it
+            with socket.socket() as probe:
+                probe.bind(("127.0.0.1", 0))
+                self.port = probe.getsockname()[1]
+            config = os.path.join(self.work, "dovecot.conf")
+            with open(config, "w") as out:
+                out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users))
+            self.process = subprocess.Popen(["timeout", str(self.lifetime), "/usr/sbin/dovecot", "-F", "-c", config],
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.monotonic() + 15
+            while time.monotonic() < deadline and self.process.poll() is None:
+                try:
+                    socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                    return self
+                except OSError:
+                    time.sleep(0.1)
             self.close()
         raise RuntimeError("dovecot did not start; see " + os.path.join(self.work, "dovecot.log"))
-
-    def _wait_until_listening(self, seconds):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline and self.process.poll() is None:
-            try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=1):
-                    return True
-            except OSError:
-                time.sleep(0.1)
-        return False
 
     def close(self):
         if self.process and self.process.poll() is None:
@@ -163,11 +126,6 @@ class DovecotPop3:
                 self.process.kill()
                 self.process.wait(10)
         self.process = None
-
-    def __enter__(self):
-        self.prepare()
-        self.start()
-        return self
 
     def __exit__(self, *exc):
         self.close()
