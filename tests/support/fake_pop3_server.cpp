@@ -87,24 +87,6 @@ void FakePop3Server::SendSingleBytes(bool on, int gapMs)
     byteGapMs_ = on ? gapMs : -1;
 }
 
-std::vector<std::string> FakePop3Server::Commands() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return commands_;
-}
-
-std::string FakePop3Server::ReceivedBytes() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return received_;
-}
-
-int FakePop3Server::Connections() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return connections_;
-}
-
 bool FakePop3Server::WaitForCommands(size_t count, int timeoutMs) const
 {
     std::unique_lock<std::mutex> guard(lock_);
@@ -113,8 +95,7 @@ bool FakePop3Server::WaitForCommands(size_t count, int timeoutMs) const
 
 bool FakePop3Server::Stopping() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return stop_ || NowMs() >= endTimeMs_;
+    return Locked(stop_) || NowMs() >= endTimeMs_;
 }
 
 void FakePop3Server::Run()
@@ -195,11 +176,7 @@ FakePop3Server::Reply FakePop3Server::ReplyTo(const std::string& command) const
 
 bool FakePop3Server::Send(uintptr_t connection, const std::string& text) const
 {
-    int gapMs;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        gapMs = byteGapMs_;
-    }
+    const int gapMs = Locked(byteGapMs_);
     if (gapMs < 0)
         return text.empty() || send(Native(connection), text.data(), int(text.size()), kSendFlags) == int(text.size());
     for (char byte : text) {

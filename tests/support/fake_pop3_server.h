@@ -35,12 +35,18 @@ public:
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 2);
 
-    std::vector<std::string> Commands() const;  // every line so far, CR LF removed
-    std::string ReceivedBytes() const;          // every byte so far, as sent
-    int Connections() const;
+    std::vector<std::string> Commands() const { return Locked(commands_); }  // lines, CR LF removed
+    std::string ReceivedBytes() const { return Locked(received_); }          // every byte, as sent
+    int Connections() const { return Locked(connections_); }
     bool WaitForCommands(size_t count, int timeoutMs) const;
 
 private:
+    template <typename T>
+    T Locked(const T& field) const
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return field;
+    }
     void Run();
     void Serve(uintptr_t connection);
     Reply ReplyTo(const std::string& command) const;
