@@ -1,21 +1,12 @@
 #include "mail/scheduler.h"
 
 #include <chrono>
-#include <system_error>
 #include <thread>
 #include <utility>
 
-namespace {
+#include "platform/detached_thread.h"
 
-bool StartDetachedThread(std::function<void()> body)
-{
-    try {
-        std::thread(std::move(body)).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
+namespace {
 
 void SleepFor(uint32_t ms)
 {
