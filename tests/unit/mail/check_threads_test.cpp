@@ -83,6 +83,17 @@ protected:
     void TearDown() override
     {
         recorder->watched = nullptr;
+        const bool idle = WaitUntil([&] {
+            for (const auto& account : scheduler->Accounts())
+                if (account->worker.load())
+                    return false;
+            return true;
+        });
+        if (!idle) {  // the exit would wait for good: report it and leave the scheduler be
+            ADD_FAILURE() << "a check never ended";
+            scheduler.release();
+            return;
+        }
         scheduler.reset();
         // Every started check has announced its end before the server goes away.
         EXPECT_TRUE(WaitUntil([&] {
