@@ -2,7 +2,5 @@
 
 // Defined in one translation unit, in this order, so they are constructed in it (and destroyed
 // in reverse) regardless of link order.
-std::string windowClassName;
 AccountList accounts;
 AccountList retiredAccounts;
-CharacterWnd* characterWnd = nullptr;

@@ -1,18 +1,9 @@
 #pragma once
 // Process-wide state shared by the subsystems. Touched by the user-interface thread only;
 // check workers reach their account through the pointer they were started with.
-#include <string>
-
 #include "settings/mail_account.h"
 
-class CharacterWnd;
-
-// The class name of the character window and of every envelope window; empty until
-// start-up registers the class.
-extern std::string windowClassName;
 // Every configured account; position i was loaded from section POP<i>.
 extern AccountList accounts;
 // Accounts waiting for their check to end before they are destroyed (only during exit).
 extern AccountList retiredAccounts;
-// The one character window object, or null.
-extern CharacterWnd* characterWnd;
