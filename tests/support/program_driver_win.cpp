@@ -245,3 +245,14 @@ bool DebugMonitor::WaitFor(DWORD processId, const std::string& text, int timeout
     return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                             [&] { return ContainsLocked(processId, text); });
 }
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const Stopwatch watch;
+    while (!condition()) {
+        if (watch.ElapsedMs() >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -117,3 +118,6 @@ public:
 private:
     ULONGLONG start;
 };
+
+// Polls every 20 ms until the condition holds or timeoutMs have passed; whether it held.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
