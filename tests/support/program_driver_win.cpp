@@ -150,12 +150,6 @@ std::vector<HWND> ProgramProcess::EnvelopeWindows(HWND character) const
     return chain;
 }
 
-bool ProgramProcess::PostCommand(WPARAM command, int timeoutMs) const
-{
-    HWND character = WaitForCharacterWindow(timeoutMs);
-    return character && PostMessageA(character, WM_COMMAND, command, 0);
-}
-
 bool ProgramProcess::WaitForExit(int timeoutMs, DWORD& exitCode) const
 {
     if (!info.hProcess || WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)

@@ -63,8 +63,6 @@ public:
     HWND WaitForCharacterWindow(int timeoutMs) const;
     // The envelope windows: the chain of windows owned one by the other, from the character.
     std::vector<HWND> EnvelopeWindows(HWND character) const;
-    // Posts WM_COMMAND with the command (high word 0) to the character window.
-    bool PostCommand(WPARAM command, int timeoutMs = 5000) const;
 
     // Waits up to timeoutMs; true and the exit code once the program has ended.
     bool WaitForExit(int timeoutMs, DWORD& exitCode) const;
