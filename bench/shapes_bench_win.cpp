@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/mail_check_app_win.h"
 #include "character/animation_catalog.h"
 #include "character/shapes_win.h"
 
@@ -33,7 +32,7 @@ double Median(std::vector<double> samples)
     return samples[samples.size() / 2];
 }
 
-// The three steps of one start-up's image work, on a fresh catalogue and application object.
+// The three steps of one start-up's image work, on a fresh catalogue and set of images.
 struct StartUpTimes {
     std::vector<double> catalogue, images, regions, total;
 };
@@ -41,13 +40,13 @@ struct StartUpTimes {
 void StartUpOnce(StartUpTimes& times)
 {
     animationCatalog = AnimationCatalog{};
-    MailCheckApp app;
+    Artwork art;
     const LARGE_INTEGER start = Now();
     LoadAnimationCatalog();
     const LARGE_INTEGER catalogued = Now();
-    LoadFrameImages(app);
+    LoadFrameImages(art);
     const LARGE_INTEGER loaded = Now();
-    ComputeKeyRegions(app);
+    ComputeKeyRegions(art);
     const LARGE_INTEGER end = Now();
     times.catalogue.push_back(Microseconds(start, catalogued));
     times.images.push_back(Microseconds(catalogued, loaded));
@@ -110,19 +109,19 @@ int main()
     std::printf("  total                %6.0f us (best %.0f us)\n", Median(times.total),
                 *std::min_element(times.total.begin(), times.total.end()));
 
-    MailCheckApp app;
-    LoadFrameImages(app);
-    ComputeKeyRegions(app);
+    Artwork art;
+    LoadFrameImages(art);
+    ComputeKeyRegions(art);
     std::vector<double> perPixel;
     for (int i = 0; i < 50; ++i)
-        perPixel.push_back(GetPixelRegionOnce(app.frameBitmaps.front().Get()));
+        perPixel.push_back(GetPixelRegionOnce(art.frameBitmaps.front().Get()));
     std::printf("one frame's key region read with GetPixel instead: median %.0f us\n", Median(perPixel));
 
     HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 33, 41, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
-    const HRGN first = app.frameRegions[0].Get();
-    const HRGN second = app.frameRegions[1].Get();
+    const HRGN first = art.frameRegions[0].Get();
+    const HRGN second = art.frameRegions[1].Get();
     std::printf("ApplyWindowShape on a shown window, per call over %d calls:\n", kReshapes);
     std::printf("  same frame every time (4 ticks in 5)  %7.1f us\n", ReshapeCost(window, {first}, kReshapes));
     std::printf("  alternating frames (every 5th tick)   %7.1f us\n", ReshapeCost(window, {first, second}, kReshapes));

@@ -1,15 +1,10 @@
 #include "app/mail_check_app_win.h"
 
-#include "character/character_wnd_win.h"
-#include "character/shapes_win.h"
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
 #include "platform/debug_channel.h"
 #include "platform/window_base_win.h"
 #include "settings/account_profile.h"
-
-HMODULE user32Module = nullptr;
-SetLayeredWindowAttributesFn setLayeredAttributes = nullptr;
 
 namespace {
 
@@ -31,10 +26,6 @@ bool DeskApp::InitInstance()
 
 MailCheckApp::MailCheckApp() : scheduler(WindowSchedulerHooks())
 {
-    user32Module = LoadLibraryA("User32.dll");
-    if (user32Module)
-        setLayeredAttributes = reinterpret_cast<SetLayeredWindowAttributesFn>(
-            reinterpret_cast<void*>(GetProcAddress(user32Module, "SetLayeredWindowAttributes")));
 }
 
 MailCheckApp::~MailCheckApp() = default;
@@ -43,29 +34,28 @@ bool MailCheckApp::InitInstance()
 {
     DeskApp::InitInstance();
     LoadAnimationCatalog();
-    LoadFrameImages(*this);
-    ComputeKeyRegions(*this);
-    windowClassName = RegisterProgramWindowClass();
+    LoadFrameImages(art);
+    ComputeKeyRegions(art);
+    windowClass = RegisterProgramWindowClass();
 
-    characterWindow = std::make_unique<CharacterWnd>(scheduler);
-    characterWnd = characterWindow.get();
+    characterWindow = std::make_unique<CharacterWnd>(scheduler, art, layered, windowClass);
 
     // One instance per desktop: a running one is left alone, and this one ends quietly.
-    if (FindWindowA(windowClassName.c_str(), kCharacterCaption))
+    if (FindWindowA(windowClass.c_str(), kCharacterCaption))
         return true;
 
     if (!CreateCharacterWindow())
         return true;
-    SetMainWindow(characterWnd->Handle());
-    CreateAccounts(characterWnd->Handle());
+    SetMainWindow(characterWindow->Handle());
+    CreateAccounts(characterWindow->Handle());
     return true;
 }
 
 bool MailCheckApp::CreateCharacterWindow()
 {
-    characterWnd->Create(0, windowClassName, kCharacterCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0, 32, 32,
-                         GetDesktopWindow(), nullptr);
-    if (characterWnd->Handle())
+    characterWindow->Create(0, windowClass, kCharacterCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0, 32, 32,
+                            GetDesktopWindow(), nullptr);
+    if (characterWindow->Handle())
         return true;
     // Nothing can be shown or checked without it: end at once, and say why.
     DebugWrite("Character window cannot be created\n");
@@ -86,20 +76,16 @@ void MailCheckApp::CreateAccounts(HWND owner)
 
 int MailCheckApp::ExitInstance()
 {
-    frameBitmaps.clear();
-    envelopeBitmaps.clear();
-    frameRegions.clear();
     // Normally the window is gone already. If the loop ended some other way, the window is
-    // destroyed the usual way first, so its checks stop before their accounts are deleted.
+    // destroyed the usual way first, so its checks stop before their accounts are deleted and
+    // no envelope paints with a released image.
     if (characterWindow && characterWindow->Handle())
         characterWindow->Destroy();
     characterWindow.reset();
     scheduler.StopAllChecks();
-    if (user32Module) {
-        FreeLibrary(user32Module);
-        user32Module = nullptr;
-        setLayeredAttributes = nullptr;
-    }
+    art.frameBitmaps.clear();
+    art.frameRegions.clear();
+    art.envelope.bitmap.Reset();
     return DeskApp::ExitInstance();
 }
 
@@ -114,9 +100,4 @@ int MailCheckApp::SaveSettings()
 void MailCheckApp::LoadAccount(int index, MailAccount& account)
 {
     ::LoadAccount(index, account);
-}
-
-MailCheckApp& TheApp()
-{
-    return *static_cast<MailCheckApp*>(AppBase::Current());
 }

@@ -5,18 +5,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/app_state.h"
+#include <string>
+
+#include "character/character_wnd_win.h"
+#include "character/shapes_win.h"
 #include "mail/scheduler.h"
 #include "platform/app_base_win.h"
-#include "platform/gdi_win.h"
-
-using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-
-// "User32.dll", loaded by the application object's constructor; released by ExitInstance.
-extern HMODULE user32Module;
-// SetLayeredWindowAttributes, looked up at run time; null where the platform lacks it,
-// and then every window stays opaque.
-extern SetLayeredWindowAttributesFn setLayeredAttributes;
+#include "platform/layered_window_win.h"
 
 class DeskApp : public AppBase {
 public:
@@ -38,22 +33,17 @@ public:
     int SaveSettings() override;
     void LoadAccount(int index, MailAccount& account);
 
-    // The images every window draws with; filled once at start-up, read-only afterwards.
-    HICON envelopeIcon = nullptr;          // a shared resource icon: never destroyed
-    std::vector<Bitmap> envelopeBitmaps;   // exactly one: "ENVELOP_RED"
-    Region envelopeRegion;                 // key region of the envelope; lives to process end
-    std::vector<Bitmap> frameBitmaps;      // one per frame name, index = frame index
-    std::vector<Region> frameRegions;      // same order; an entry may be empty
-
 private:
     bool CreateCharacterWindow();
     void CreateAccounts(HWND owner);
 
     // The accounts and their checks; outlives the character window, which drives it.
     Scheduler scheduler;
-    // The object behind the process-wide characterWnd.
+    // Looked up when the application object is made; every window gets it from here.
+    LayeredWindows layered;
+    // The images every window draws with; filled once at start-up, read-only afterwards.
+    Artwork art;
+    // The one window class of the character and the envelopes.
+    std::string windowClass;
     std::unique_ptr<CharacterWnd> characterWindow;
 };
-
-// The application object, as the framework's current-application pointer would give it.
-MailCheckApp& TheApp();

@@ -6,7 +6,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // The one application object. Made here rather than as a static so that the process-wide
-    // state (accounts, window class name) surely exists before it and outlives it.
+    // state (the accounts) surely exists before it and outlives it.
     MailCheckApp app;
     return app.Run();
 }

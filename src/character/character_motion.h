@@ -1,5 +1,5 @@
 #pragma once
-// The arithmetic of the character's movement, transparency and animation, apart from the
+// The arithmetic of the character's movement and animation, apart from the
 // window calls so that it can be checked with plain numbers.
 #include <cstdint>
 #include <functional>
@@ -18,10 +18,6 @@ struct MotionRect {
     int32_t right = 0;
     int32_t bottom = 0;
 };
-
-// The layered alpha at a tick count for a window's phase (0..511): a triangle wave that rises
-// from 0 to 255 in 2.56 s and falls back in the next 2.56 s.
-uint8_t PulseAlphaAt(uint32_t tick, int32_t phase);
 
 // Where the character heads for. With new mail it sits just above and left of the cursor, so a
 // click acknowledges the mail; without, it keeps 56 pixels off the cursor on each axis, toward

@@ -2,11 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/mail_check_app_win.h"
 #include "character/animation_catalog.h"
-#include "character/shapes_win.h"
-#include "envelope/envelope_wnd_win.h"
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
 #include "platform/gdi_win.h"
@@ -35,36 +31,29 @@ bool AnyNewMail(const AccountList& accounts)
     return false;
 }
 
+// Each account's colour and new-mail count, in account order. The count is read under the
+// account's lock: a check may be changing the set right now.
+std::vector<AccountMailCount> CountNewMail(const AccountList& accounts)
+{
+    std::vector<AccountMailCount> counts;
+    counts.reserve(accounts.size());
+    for (const auto& account : accounts)
+        counts.push_back({account->Color, NewUidCount(*account)});
+    return counts;
+}
+
 }  // namespace
 
-void MakeLayered(HWND window)
-{
-    if (!setLayeredAttributes)
-        return;
-    const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    SetWindowLongA(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-    setLayeredAttributes(window, 0, 0, LWA_ALPHA);
-}
-
-void PulseAlpha(HWND window, int32_t phase)
-{
-    if (!setLayeredAttributes)
-        return;
-    setLayeredAttributes(window, 0, PulseAlphaAt(TickCount(), phase), LWA_ALPHA);
-}
-
-CharacterWnd::CharacterWnd(Scheduler& scheduler) : scheduler(scheduler)
+CharacterWnd::CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+                           const std::string& windowClass)
+    : scheduler(scheduler), art(art), layered(layered), trail(art.envelope, layered, windowClass, kCharacterCaption)
 {
     std::srand(TickCount());
     // With no animation at all this is 0 rather than a division by zero.
     animation.animationIndex = animationCatalog.AnimationFromRandom(Random());
 }
 
-CharacterWnd::~CharacterWnd()
-{
-    if (characterWnd == this)
-        characterWnd = nullptr;
-}
+CharacterWnd::~CharacterWnd() = default;
 
 LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -125,7 +114,7 @@ LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
 
     AppendAboutItem();
     LoadMainIcon();
-    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
+    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
     StartTimers();
     AddTrayIcon(Handle(), kTrayIconId, mainIcon, kTrayTooltip);
     ShowWindow(Handle(), SW_HIDE);
@@ -137,7 +126,7 @@ LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
     alphaPhase = Random() % 512;
-    MakeLayered(Handle());  // invisible until the first pulse
+    layered.MakeLayered(Handle());  // invisible until the first pulse
     PlaceInBottomRightCorner();
     return 0;
 }
@@ -172,7 +161,7 @@ void CharacterWnd::PlaceInBottomRightCorner()
 {
     RECT desktop{};
     GetClientRect(GetDesktopWindow(), &desktop);
-    const SIZE size = CurrentFrameSize(animation.frameIndex);
+    const SIZE size = CurrentFrameSize(art, animation.frameIndex);
     SetWindowPos(Handle(), HWND_TOPMOST, desktop.right - size.cx - desktop.left, desktop.bottom - desktop.top - size.cy,
                  size.cx, size.cy, SWP_NOACTIVATE);
 }
@@ -185,7 +174,7 @@ void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
         break;
     case kAnimationTimerId:
         AdvanceAnimation();
-        PulseAlpha(Handle(), alphaPhase);
+        layered.Pulse(Handle(), alphaPhase);
         RefreshEnvelopes();
         break;
     case kFollowTimerId:
@@ -222,11 +211,11 @@ void CharacterWnd::FollowCursor()
     // Reshaping, repainting and moving each cost a round trip to the window system ten times a
     // second, so a tick does only what changed: a new frame, or a new place or size.
     if (animation.frameIndex != shapedFrame) {
-        ApplyWindowShape(Handle(), CurrentFrameKeyRegion(animation.frameIndex));
+        ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
         InvalidateRect(Handle(), nullptr, FALSE);
         shapedFrame = animation.frameIndex;
     }
-    const SIZE size = CurrentFrameSize(animation.frameIndex);
+    const SIZE size = CurrentFrameSize(art, animation.frameIndex);
     if (corner.x != window.left || corner.y != window.top || size.cx != window.right - window.left ||
         size.cy != window.bottom - window.top)
         SetWindowPos(Handle(), nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -245,7 +234,7 @@ void CharacterWnd::OnPaint()
     if (!memory.Get() || !buffer)
         return;
     SelectGuard select(memory.Get(), buffer.Get());
-    DrawCurrentFrame(Handle(), memory.Get(), animation.frameIndex);
+    DrawCurrentFrame(art, Handle(), memory.Get(), animation.frameIndex);
     BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top,
            memory.Get(), client.left, client.top, SRCCOPY);
 }
@@ -259,10 +248,7 @@ void CharacterWnd::OnMove(WPARAM wParam, LPARAM lParam)
 void CharacterWnd::OnShowWindow(WPARAM wParam, LPARAM lParam)
 {
     Default(WM_SHOWWINDOW, wParam, lParam);
-    const int show = wParam ? SW_SHOWNOACTIVATE : SW_HIDE;
-    for (const auto& envelope : envelopes)
-        if (envelope && envelope->Handle())
-            ShowWindow(envelope->Handle(), show);
+    trail.Show(wParam != 0);
 }
 
 void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
@@ -271,8 +257,38 @@ void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
     scheduler.StopAllChecks();
     WriteProfileNumber(kGlobalSection, "WINDOW_POS", zOrderMode);
     WriteProfileNumber(kGlobalSection, "ShowOnlyMailExist", showOnlyMailExist);
-    while (!envelopes.empty())
-        RemoveLastEnvelope();
+    trail.Clear(Anchor());
     Default(WM_DESTROY, wParam, lParam);
     RemoveTrayIcon(Handle(), kTrayIconId);
+}
+
+TrailAnchor CharacterWnd::Anchor() const
+{
+    TrailAnchor anchor;
+    anchor.window = Handle();
+    GetWindowRect(Handle(), &anchor.rect);
+    GetCursorPos(&anchor.cursor);
+    return anchor;
+}
+
+void CharacterWnd::RefreshEnvelopes()
+{
+    if (!Handle())
+        return;
+    trail.Refresh(Anchor(), CountNewMail(scheduler.Accounts()));
+    UpdateCharacterVisibility();
+}
+
+void CharacterWnd::LayoutEnvelopes()
+{
+    if (Handle())
+        trail.Layout(Anchor());
+}
+
+void CharacterWnd::UpdateCharacterVisibility()
+{
+    if (!Handle())
+        return;
+    const bool visible = !showOnlyMailExist || trail.Size() > 0;
+    ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }

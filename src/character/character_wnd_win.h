@@ -12,9 +12,11 @@
 
 #include "character/character_motion.h"
 #include "character/command_ids.h"
+#include "character/shapes_win.h"
+#include "envelope/envelope_trail_win.h"
+#include "platform/layered_window_win.h"
 #include "platform/window_base_win.h"
 
-class EnvelopeWnd;
 class Scheduler;
 
 // The caption of the character window and of the envelopes; with the window class it marks
@@ -33,13 +35,6 @@ constexpr UINT_PTR kFollowTimerId = 1;     // every 100 ms: glide toward the cur
 constexpr UINT_PTR kAnimationTimerId = 2;  // every 500 ms: animate, pulse, rebuild envelopes
 constexpr UINT_PTR kSchedulerTimerId = 100;  // every 1000 ms: start the most overdue check
 
-// Layered transparency, shared with the envelope windows. Both do nothing where the platform
-// has no SetLayeredWindowAttributes: the windows then stay opaque.
-// Adds WS_EX_LAYERED with alpha 0: the window is invisible until its first pulse.
-void MakeLayered(HWND window);
-// Sets the window's alpha from the tick count and its phase: a 5.12 s triangle wave.
-void PulseAlpha(HWND window, int32_t phase);
-
 // The tray icon; free functions over a window handle. The icon stays the caller's.
 bool AddTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
 void SetTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
@@ -49,8 +44,10 @@ class CharacterWnd : public WindowBase {
 public:
     // Seeds rand with the tick count (the program's only seeding) and picks the first
     // animation; needs the animation catalogue. The scheduler holds the accounts this window
-    // shows and checks; it must outlive the window.
-    explicit CharacterWnd(Scheduler& scheduler);
+    // shows and checks; it, the art and the layered windows stay the creator's and must outlive
+    // the window; the envelopes are windows of the given class.
+    CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+                 const std::string& windowClass);
     ~CharacterWnd() override;
 
     // Non-zero: the character shows only while envelopes exist.
@@ -60,17 +57,13 @@ public:
     // The animation, the frame within it, and the frame shown (animation.frameIndex).
     AnimationState animation;
     HICON mainIcon = nullptr;    // icon 128: window, tray and drag icon
-    // The envelope windows, nearest the character first; owned here.
-    std::vector<std::unique_ptr<EnvelopeWnd>> envelopes;
     int32_t alphaPhase = 0;  // this window's offset in the transparency pulse, 0..511
     std::string mailerPath;  // the user's mail program, from GLOBAL/MAILER
 
-    // The envelope trail.
+    // The envelope trail: rebuilt from the accounts' new mail, and laid out beside the window.
     void RefreshEnvelopes();
     void LayoutEnvelopes();
-    void AddEnvelope();
-    void RemoveLastEnvelope();
-    void InvalidateAll();
+    // Shown while envelopes exist, or always when showOnlyMailExist is off.
     void UpdateCharacterVisibility();
 
     // The tray icon shows the envelope while a check of a coloured account runs.
@@ -104,6 +97,12 @@ private:
     void AdvanceAnimation();
     void FollowCursor();
 
+    // The window's rectangle and the cursor, for the trail.
+    TrailAnchor Anchor() const;
+
+    const Artwork& art;
+    const LayeredWindows& layered;
+    EnvelopeTrail trail;
     // The frame whose shape the window has; -2 before the first.
     int32_t shapedFrame = -2;
 

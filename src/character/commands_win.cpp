@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "app/app_state.h"
 #include "character/character_wnd_win.h"
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"

@@ -1,10 +1,7 @@
 #include "character/shapes_win.h"
 
-#include "app/mail_check_app_win.h"
 #include "character/animation_catalog.h"
 #include "character/key_region.h"
-
-SIZE EnvelopeBitmapSize = {0, 0};
 
 namespace {
 
@@ -62,18 +59,6 @@ Region RegionFromRects(const std::vector<KeyRect>& rects)
     return Region(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
 }
 
-// Whether the window's shape is this region already.
-bool HasShape(HWND window, HRGN shape)
-{
-    Region current(CreateRectRgn(0, 0, 0, 0));
-    return current && GetWindowRgn(window, current.Get()) != ERROR && EqualRgn(current.Get(), shape);
-}
-
-MailCheckApp* CurrentApp()
-{
-    return static_cast<MailCheckApp*>(AppBase::Current());
-}
-
 }  // namespace
 
 void LoadAnimationCatalog()
@@ -87,24 +72,23 @@ void LoadAnimationCatalog()
     });
 }
 
-void LoadFrameImages(MailCheckApp& app)
+void LoadFrameImages(Artwork& art)
 {
     const HINSTANCE module = ProgramModule();
     for (const std::string& name : animationCatalog.frameNames)
-        app.frameBitmaps.emplace_back(LoadBitmapA(module, name.c_str()));
-    app.envelopeBitmaps.emplace_back(LoadBitmapA(module, kEnvelopeResourceName));
-    app.envelopeIcon = LoadIconA(module, kEnvelopeResourceName);
-    EnvelopeBitmapSize = BitmapSize(app.envelopeBitmaps.front().Get());
+        art.frameBitmaps.emplace_back(LoadBitmapA(module, name.c_str()));
+    art.envelope.bitmap = Bitmap(LoadBitmapA(module, kEnvelopeResourceName));
+    art.envelopeIcon = LoadIconA(module, kEnvelopeResourceName);
+    art.envelope.size = BitmapSize(art.envelope.bitmap.Get());
 }
 
-void ComputeKeyRegions(MailCheckApp& app)
+void ComputeKeyRegions(Artwork& art)
 {
     MemoryDC memory = ScreenCompatibleDC();
     // One entry per frame, absent ones included, so positions keep matching frame indices.
-    for (const Bitmap& frame : app.frameBitmaps)
-        app.frameRegions.push_back(KeyRegionFromBitmap(frame.Get(), memory.Get()));
-    if (!app.envelopeBitmaps.empty())
-        app.envelopeRegion = KeyRegionFromBitmap(app.envelopeBitmaps.front().Get(), memory.Get());
+    for (const Bitmap& frame : art.frameBitmaps)
+        art.frameRegions.push_back(KeyRegionFromBitmap(frame.Get(), memory.Get()));
+    art.envelope.keyRegion = KeyRegionFromBitmap(art.envelope.bitmap.Get(), memory.Get());
 }
 
 Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC)
@@ -115,65 +99,29 @@ Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC)
     return RegionFromRects(KeyRuns(image));
 }
 
-void ApplyWindowShape(HWND window, HRGN keyRegion)
+HBITMAP CurrentFrameBitmap(const Artwork& art, int frameIndex)
 {
-    Region shape(CreateRectRgn(0, 0, kShapeSquareSize, kShapeSquareSize));
-    if (!shape)
-        return;
-    if (keyRegion)
-        CombineRgn(shape.Get(), shape.Get(), keyRegion, RGN_DIFF);
-    // Setting a shape costs milliseconds and recomputes the window's frame and redraws it; the
-    // character reshapes ten times a second and the envelopes at every paint, mostly to the
-    // shape they already have, so those calls are skipped.
-    if (HasShape(window, shape.Get()))
-        return;
-    // Once accepted, the region belongs to the window system; a refused one is still ours.
-    if (SetWindowRgn(window, shape.Get(), TRUE))
-        shape.Release();
-}
-
-void DrawWindowBitmap(HWND window, HDC target, HBITMAP bitmap)
-{
-    const SIZE size = BitmapSize(bitmap);
-    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    MemoryDC source(target);
-    SelectGuard select(source.Get(), bitmap);
-    BitBlt(target, 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
-}
-
-SIZE BitmapSize(HBITMAP bitmap)
-{
-    BITMAP info{};
-    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info))
-        return {0, 0};
-    return {info.bmWidth, info.bmHeight};
-}
-
-HBITMAP CurrentFrameBitmap(int frameIndex)
-{
-    const MailCheckApp* app = CurrentApp();
-    if (!app || frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= app->frameBitmaps.size())
+    if (frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= art.frameBitmaps.size())
         return nullptr;
-    return app->frameBitmaps[static_cast<std::size_t>(frameIndex)].Get();
+    return art.frameBitmaps[static_cast<std::size_t>(frameIndex)].Get();
 }
 
-HRGN CurrentFrameKeyRegion(int frameIndex)
+HRGN CurrentFrameKeyRegion(const Artwork& art, int frameIndex)
 {
-    const MailCheckApp* app = CurrentApp();
-    if (!app || frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= app->frameRegions.size())
+    if (frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= art.frameRegions.size())
         return nullptr;
-    return app->frameRegions[static_cast<std::size_t>(frameIndex)].Get();
+    return art.frameRegions[static_cast<std::size_t>(frameIndex)].Get();
 }
 
-SIZE CurrentFrameSize(int frameIndex)
+SIZE CurrentFrameSize(const Artwork& art, int frameIndex)
 {
-    const HBITMAP frame = CurrentFrameBitmap(frameIndex);
+    const HBITMAP frame = CurrentFrameBitmap(art, frameIndex);
     return frame ? BitmapSize(frame) : kFallbackFrameSize;
 }
 
-void DrawCurrentFrame(HWND window, HDC target, int frameIndex)
+void DrawCurrentFrame(const Artwork& art, HWND window, HDC target, int frameIndex)
 {
-    if (const HBITMAP frame = CurrentFrameBitmap(frameIndex)) {
+    if (const HBITMAP frame = CurrentFrameBitmap(art, frameIndex)) {
         DrawWindowBitmap(window, target, frame);
         return;
     }

@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/app_state.h"
-#include "app/mail_check_app_win.h"
 #include "character/character_wnd_win.h"
+#include "mail/scheduler.h"
 #include "platform/debug_channel.h"
 
 namespace {
@@ -27,20 +26,13 @@ void CopyTooltip(NOTIFYICONDATAA& record, const char* tooltip)
     lstrcpynA(record.szTip, tooltip ? tooltip : "", 64);
 }
 
-// The envelope icon of the application's images, or null when there is none.
-HICON EnvelopeIcon()
-{
-    return AppBase::Current() ? TheApp().envelopeIcon : nullptr;
-}
-
 // The icon the tray should show: the envelope while a check of an account with a colour runs.
 // At most one check runs at a time, so the first running account decides.
-HICON WantedTrayIcon(const AccountList& accounts, HICON normal)
+HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
 {
     for (const auto& account : accounts) {
         if (!account || !account->worker.load(std::memory_order_acquire))
             continue;
-        const HICON envelope = EnvelopeIcon();
         return account->Color != -1 && envelope ? envelope : normal;
     }
     return normal;
@@ -86,7 +78,7 @@ void CharacterWnd::RefreshTrayIcon()
         return;
     // Called at every timer tick: the shell hears only of real changes, each a cross-process
     // message that a busy shell would make the user-interface thread wait for.
-    const HICON wanted = WantedTrayIcon(scheduler.Accounts(), mainIcon);
+    const HICON wanted = WantedTrayIcon(scheduler.Accounts(), mainIcon, art.envelopeIcon);
     if (wanted == trayIcon)
         return;
     SetTrayIcon(Handle(), kTrayIconId, wanted, nullptr);

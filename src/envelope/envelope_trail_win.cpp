@@ -1,42 +1,21 @@
-// The character window's envelope trail: one envelope per new message (at most five per
-// account) in the account's colour, laid out beside the character away from the cursor.
+#include "envelope/envelope_trail_win.h"
+
 #include <cstdlib>
-#include <memory>
-#include <vector>
+#include <utility>
 
-#include "app/app_state.h"
-#include "character/character_wnd_win.h"
-#include "character/shapes_win.h"
-#include "envelope/envelope_layout.h"
-#include "envelope/envelope_wnd_win.h"
-#include "mail/scheduler.h"
-#include "mail/uid_reconcile.h"
-
-namespace {
-
-// Each account's colour and new-mail count, in account order. The count is read under the
-// account's lock: a check may be changing the set right now.
-std::vector<AccountMailCount> CountNewMail(const AccountList& accounts)
+EnvelopeTrail::EnvelopeTrail(const EnvelopeArt& art, const LayeredWindows& layered, std::string windowClass,
+                             std::string caption)
+    : art(art), layered(layered), windowClass(std::move(windowClass)), caption(std::move(caption))
 {
-    std::vector<AccountMailCount> counts;
-    counts.reserve(accounts.size());
-    for (const auto& account : accounts)
-        counts.push_back({account->Color, NewUidCount(*account)});
-    return counts;
 }
 
-}  // namespace
-
-void CharacterWnd::RefreshEnvelopes()
+void EnvelopeTrail::Refresh(const TrailAnchor& anchor, const std::vector<AccountMailCount>& counts)
 {
-    if (!Handle())
-        return;
-    const std::vector<int32_t> wanted = WantedEnvelopeColors(CountNewMail(scheduler.Accounts()));
-    // Only the end of the trail changes: surviving envelopes keep their windows.
+    const std::vector<int32_t> wanted = WantedEnvelopeColors(counts);
     while (envelopes.size() < wanted.size())
-        AddEnvelope();
+        Add(anchor.window);
     while (envelopes.size() > wanted.size())
-        RemoveLastEnvelope();
+        RemoveLast(anchor);
     for (size_t i = 0; i < wanted.size(); ++i) {
         EnvelopeWnd& envelope = *envelopes[i];
         if (envelope.colorIndex == wanted[i])
@@ -46,79 +25,73 @@ void CharacterWnd::RefreshEnvelopes()
         if (envelope.Handle())
             InvalidateRect(envelope.Handle(), nullptr, FALSE);
     }
-    LayoutEnvelopes();
-    UpdateCharacterVisibility();
+    Layout(anchor);
 }
 
-void CharacterWnd::AddEnvelope()
+void EnvelopeTrail::Add(HWND character)
 {
     // Each envelope is owned by the one before it, the first by the character. An envelope
     // whose window could not be made is passed over: an unowned one would get a taskbar button.
-    HWND owner = Handle();
+    HWND owner = character;
     for (auto it = envelopes.rbegin(); it != envelopes.rend(); ++it) {
         if ((*it)->Handle()) {
             owner = (*it)->Handle();
             break;
         }
     }
-    auto envelope = std::make_unique<EnvelopeWnd>();
+    auto envelope = std::make_unique<EnvelopeWnd>(art, layered);
     // Created hidden and, once layered, fully transparent: nothing shows before the first layout.
     // A failure still takes its place in the trail, so it is not retried every half second.
-    envelope->Create(0, windowClassName, kCharacterCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
-                     EnvelopeBitmapSize.cx, EnvelopeBitmapSize.cy, owner, nullptr);
+    envelope->Create(0, windowClass, caption, WS_POPUP | WS_CLIPCHILDREN, 0, 0, art.size.cx, art.size.cy, owner,
+                     nullptr);
     envelopes.push_back(std::move(envelope));
 }
 
-void CharacterWnd::RemoveLastEnvelope()
+void EnvelopeTrail::RemoveLast(const TrailAnchor& anchor)
 {
     if (envelopes.empty())
         return;
     envelopes.back()->Destroy();
     envelopes.pop_back();
-    InvalidateAll();
-    LayoutEnvelopes();
+    InvalidateAll(anchor.window);
+    Layout(anchor);
 }
 
-void CharacterWnd::LayoutEnvelopes()
+void EnvelopeTrail::Clear(const TrailAnchor& anchor)
 {
-    if (!Handle())
-        return;
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    RECT character{};
-    GetWindowRect(Handle(), &character);
-    const int width = EnvelopeBitmapSize.cx;
-    const int height = EnvelopeBitmapSize.cy;
-    TrailLayout layout({cursor.x, cursor.y}, {character.left, character.top, character.right, character.bottom},
-                       width, height);
-    HWND previous = Handle();
+    while (!envelopes.empty())
+        RemoveLast(anchor);
+}
+
+void EnvelopeTrail::Layout(const TrailAnchor& anchor)
+{
+    const RECT& r = anchor.rect;
+    TrailLayout layout({anchor.cursor.x, anchor.cursor.y}, {r.left, r.top, r.right, r.bottom}, art.size.cx,
+                       art.size.cy);
+    HWND previous = anchor.window;
     for (const auto& envelope : envelopes) {
         if (!envelope->Handle())
             continue;
         const TrailPoint corner = layout.Next(std::rand);
-        SetWindowPos(envelope->Handle(), previous, corner.x, corner.y, width, height,
+        SetWindowPos(envelope->Handle(), previous, corner.x, corner.y, art.size.cx, art.size.cy,
                      SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        PulseAlpha(envelope->Handle(), envelope->phase);
+        layered.Pulse(envelope->Handle(), envelope->phase);
         previous = envelope->Handle();
     }
 }
 
-void CharacterWnd::InvalidateAll()
+void EnvelopeTrail::Show(bool visible)
 {
-    if (!Handle())
-        return;
-    InvalidateRect(Handle(), nullptr, FALSE);
+    for (const auto& envelope : envelopes)
+        if (envelope->Handle())
+            ShowWindow(envelope->Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void EnvelopeTrail::InvalidateAll(HWND character)
+{
+    InvalidateRect(character, nullptr, FALSE);
     for (const auto& envelope : envelopes) {
         if (envelope->Handle())
             InvalidateRect(envelope->Handle(), nullptr, FALSE);
     }
-}
-
-void CharacterWnd::UpdateCharacterVisibility()
-{
-    if (!Handle())
-        return;
-    // An envelope whose window failed still counts: there is new mail all the same.
-    const bool visible = !showOnlyMailExist || !envelopes.empty();
-    ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }

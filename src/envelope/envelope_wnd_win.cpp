@@ -2,11 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/mail_check_app_win.h"
-#include "character/character_wnd_win.h"
-#include "character/shapes_win.h"
 #include "envelope/recolor.h"
-#include "platform/gdi_win.h"
+#include "platform/window_shape_win.h"
 
 LRESULT EnvelopeWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -29,20 +26,19 @@ LRESULT EnvelopeWnd::OnCreate(WPARAM wParam, LPARAM lParam)
         return -1;
     phase = std::rand() % 512;
     // Invisible until the first layout gives it its share of the pulse.
-    MakeLayered(Handle());
+    layered.MakeLayered(Handle());
     return 0;
 }
 
 void EnvelopeWnd::OnPaint()
 {
-    MailCheckApp& app = TheApp();
     // The shape comes from the unrecoloured image, so every colour keeps the same outline.
-    ApplyWindowShape(Handle(), app.envelopeRegion.Get());
+    ApplyWindowShape(Handle(), art.keyRegion.Get());
 
     PaintDC paint(Handle());
     RECT client{};
     GetClientRect(Handle(), &client);
-    if (client.right <= 0 || client.bottom <= 0 || app.envelopeBitmaps.empty())
+    if (client.right <= 0 || client.bottom <= 0 || !art.bitmap)
         return;
 
     // The whole envelope is composed off screen and reaches it in one transfer, so the
@@ -53,7 +49,7 @@ void EnvelopeWnd::OnPaint()
         return;
     MemoryDC memory(paint.Get());
     SelectGuard select(memory.Get(), buffer.Get());
-    DrawWindowBitmap(Handle(), memory.Get(), app.envelopeBitmaps.front().Get());
+    DrawWindowBitmap(Handle(), memory.Get(), art.bitmap.Get());
     GdiFlush();  // the drawing must have reached the DIB's memory before we read it
     RecolorEnvelopeBody(pixels, static_cast<size_t>(client.right) * static_cast<size_t>(client.bottom),
                         colorIndex);

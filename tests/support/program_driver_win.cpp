@@ -150,12 +150,6 @@ std::vector<HWND> ProgramProcess::EnvelopeWindows(HWND character) const
     return chain;
 }
 
-bool ProgramProcess::PostCommand(WPARAM command, int timeoutMs) const
-{
-    HWND character = WaitForCharacterWindow(timeoutMs);
-    return character && PostMessageA(character, WM_COMMAND, command, 0);
-}
-
 bool ProgramProcess::WaitForExit(int timeoutMs, DWORD& exitCode) const
 {
     if (!info.hProcess || WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
@@ -244,4 +238,15 @@ bool DebugMonitor::WaitFor(DWORD processId, const std::string& text, int timeout
     std::unique_lock<std::mutex> guard(lock);
     return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                             [&] { return ContainsLocked(processId, text); });
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const Stopwatch watch;
+    while (!condition()) {
+        if (watch.ElapsedMs() >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -62,8 +63,6 @@ public:
     HWND WaitForCharacterWindow(int timeoutMs) const;
     // The envelope windows: the chain of windows owned one by the other, from the character.
     std::vector<HWND> EnvelopeWindows(HWND character) const;
-    // Posts WM_COMMAND with the command (high word 0) to the character window.
-    bool PostCommand(WPARAM command, int timeoutMs = 5000) const;
 
     // Waits up to timeoutMs; true and the exit code once the program has ended.
     bool WaitForExit(int timeoutMs, DWORD& exitCode) const;
@@ -117,3 +116,6 @@ public:
 private:
     ULONGLONG start;
 };
+
+// Polls every 20 ms until the condition holds or timeoutMs have passed; whether it held.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);

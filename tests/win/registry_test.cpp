@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/mail_check_app_win.h"
 #include "settings/account_profile.h"
 #include "settings/profile.h"
 #include "platform/registry_profile_store_win.h"
@@ -30,23 +29,16 @@ protected:
     RegistryProfileStore store{"QUVA", "ZantoliTest"};
 };
 
-TEST_F(RegistryTest, OneSubkeyPerSectionOneStringPerKey)
-{
-    store.Write("POP0", "Account", "alice");
-    store.Write("GLOBAL", "POP_COUNT", "1");
-    EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\POP0", L"Account"), L"alice");
-    EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\GLOBAL", L"POP_COUNT"), L"1");
-    EXPECT_EQ(store.Read("POP0", "Account"), "alice");
-    EXPECT_EQ(store.Read("POP0", "Address"), "");
-    EXPECT_EQ(store.Read("NOSECTION", "Account"), "");
-}
-
-TEST_F(RegistryTest, TextsAreUtf8InsideAndUtf16Stored)
+TEST_F(RegistryTest, OneSubkeyPerSectionAndTextsStoredAsUtf16)
 {
     const std::string japanese = "\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab";  // a word in katakana
     store.Write("GLOBAL", "MAILER", "C:\\" + japanese + ".exe");
+    store.Write("POP0", "Account", "alice");
     EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\GLOBAL", L"MAILER"), L"C:\\\x30e1\x30fc\x30eb.exe");
+    EXPECT_EQ(RawValue(L"Software\\QUVA\\ZantoliTest\\POP0", L"Account"), L"alice");
     EXPECT_EQ(store.Read("GLOBAL", "MAILER"), "C:\\" + japanese + ".exe");
+    EXPECT_EQ(store.Read("POP0", "Address"), "");
+    EXPECT_EQ(store.Read("NOSECTION", "Account"), "");
 }
 
 TEST_F(RegistryTest, AccountsRoundTripThroughTheRegistry)
@@ -67,27 +59,6 @@ TEST_F(RegistryTest, AccountsRoundTripThroughTheRegistry)
     EXPECT_EQ(back.Color, 7);
     EXPECT_EQ(back.Port, 2110);
     SetProfileStore(nullptr);
-}
-
-TEST(ApplicationObject, FindsLayeredWindowsAndDirectsTheProfileToTheRegistry)
-{
-    EXPECT_TRUE(windowClassName.empty());
-    EXPECT_EQ(characterWnd, nullptr);
-    {
-        MailCheckApp app;
-        EXPECT_NE(user32Module, nullptr);
-        EXPECT_NE(setLayeredAttributes, nullptr);
-        EXPECT_EQ(CurrentProfileStore(), nullptr);
-
-        EXPECT_TRUE(app.DeskApp::InitInstance());
-        ASSERT_NE(CurrentProfileStore(), nullptr);
-        WriteProfileText("GLOBAL", "MAILER", "probe");
-        const std::wstring branch = L"Software\\QUVA\\" + WideFromUtf8(app.AppName()) + L"\\GLOBAL";
-        EXPECT_EQ(RawValue(branch, L"MAILER"), L"probe");
-        app.ExitInstance();
-        EXPECT_EQ(user32Module, nullptr);
-    }
-    EXPECT_EQ(CurrentProfileStore(), nullptr);
 }
 
 }  // namespace

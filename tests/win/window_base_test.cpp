@@ -11,91 +11,47 @@ namespace {
 class RecordingWnd : public WindowBase {
 public:
     std::vector<UINT> seen;
-    bool handleWasSetAtCreate = false;
+    bool refuse = false;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        switch (message) {
-        case WM_CREATE:
-            handleWasSetAtCreate = Handle() != nullptr;
-            seen.push_back(message);
-            return Default(message, wParam, lParam);
-        case WM_USER + 7:
-            seen.push_back(message);
-            return LRESULT(wParam + 1);
-        case WM_DESTROY:
-        case WM_NCDESTROY:
-            seen.push_back(message);
-            return Default(message, wParam, lParam);
-        default:
-            return Default(message, wParam, lParam);
-        }
-    }
-};
-
-class RefusingWnd : public WindowBase {
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        switch (message) {
-        case WM_CREATE:
+        if (message == WM_CREATE && refuse)
             return -1;
-        default:
-            return Default(message, wParam, lParam);
-        }
+        if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY)
+            seen.push_back(message == WM_CREATE && !Handle() ? 0 : message);  // the handle is known from creation on
+        if (message == WM_USER + 7)
+            return LRESULT(wParam + 1);
+        return Default(message, wParam, lParam);
     }
 };
-
-bool Contains(const std::vector<UINT>& list, UINT message)
-{
-    for (UINT m : list)
-        if (m == message)
-            return true;
-    return false;
-}
 
 bool CreateHidden(WindowBase& wnd)
 {
     return wnd.Create(0, RegisterProgramWindowClass(), "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr);
 }
 
-}  // namespace
-
-TEST(WindowBase, RegistersOneFixedClassNameWithoutCursorBrushOrIcon)
-{
-    const std::string first = RegisterProgramWindowClass();
-    EXPECT_EQ(first, RegisterProgramWindowClass());
-    WNDCLASSEXA info{};
-    info.cbSize = sizeof info;
-    ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), first.c_str(), &info));
-    EXPECT_EQ(info.style, 0u);
-    EXPECT_EQ(info.hCursor, nullptr);
-    EXPECT_EQ(info.hbrBackground, nullptr);
-    EXPECT_EQ(info.hIcon, nullptr);
-}
-
-TEST(WindowBase, RoutesMessagesToTheObjectAndDetachesAtTheEnd)
+TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEnd)
 {
     RecordingWnd wnd;
     ASSERT_TRUE(CreateHidden(wnd));
-    HWND handle = wnd.Handle();
-    EXPECT_TRUE(wnd.handleWasSetAtCreate);
+    const HWND handle = wnd.Handle();
     EXPECT_EQ(WindowBase::FromHandle(handle), &wnd);
     EXPECT_EQ(SendMessageA(handle, WM_USER + 7, 41, 0), 42);
-
     EXPECT_TRUE(wnd.Destroy());
     EXPECT_FALSE(IsWindow(handle));
     EXPECT_EQ(wnd.Handle(), nullptr);
-    EXPECT_TRUE(Contains(wnd.seen, WM_DESTROY));
-    EXPECT_EQ(wnd.seen.back(), UINT(WM_NCDESTROY));
+    EXPECT_EQ(wnd.seen, (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_FALSE(wnd.Destroy());
-    // A second window can be made with the same object.
+    // A second window can be made with the same object; a refused creation leaves none.
     EXPECT_TRUE(CreateHidden(wnd));
     EXPECT_TRUE(wnd.Destroy());
+    wnd.refuse = true;
+    EXPECT_FALSE(CreateHidden(wnd));
+    EXPECT_EQ(wnd.Handle(), nullptr);
 }
 
-TEST(WindowBase, DeletingTheObjectDestroysItsWindowWithoutCallingBack)
+TEST(WindowBase, DeletingTheObjectDestroysItsWindow)
 {
     HWND handle = nullptr;
     {
@@ -106,9 +62,4 @@ TEST(WindowBase, DeletingTheObjectDestroysItsWindowWithoutCallingBack)
     EXPECT_FALSE(IsWindow(handle));
 }
 
-TEST(WindowBase, RefusedCreationLeavesNoWindow)
-{
-    RefusingWnd wnd;
-    EXPECT_FALSE(CreateHidden(wnd));
-    EXPECT_EQ(wnd.Handle(), nullptr);
-}
+}  // namespace

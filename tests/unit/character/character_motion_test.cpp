@@ -1,12 +1,12 @@
 // The character's pulse, glide and animation, with the numbers a user would see.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include "character/animation_catalog.h"
 #include "character/character_motion.h"
+#include "platform/alpha_pulse.h"
 
 namespace {
 
@@ -16,9 +16,8 @@ AnimationCatalog CatalogOf(const std::vector<int>& frameCounts)
     AnimationCatalog catalog;
     for (size_t a = 0; a < frameCounts.size(); ++a) {
         const std::string prefix = "A" + std::to_string(a) + "_";
-        const int count = frameCounts[a];
         catalog.AppendAnimation(prefix, [&](const std::string& name) {
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < frameCounts[a]; ++i)
                 if (name == FrameName(prefix, i))
                     return true;
             return false;
@@ -27,104 +26,53 @@ AnimationCatalog CatalogOf(const std::vector<int>& frameCounts)
     return catalog;
 }
 
-// Plays `ticks` steps of 500 ms each, starting at `start`; returns the frame indices shown.
-std::vector<int> Play(AnimationState& state, uint32_t& lastSwitch, const AnimationCatalog& catalog, int ticks,
-                      uint32_t start, const std::function<int()>& random)
-{
-    std::vector<int> shown;
-    for (int i = 0; i < ticks; ++i) {
-        AdvanceAnimation(state, lastSwitch, catalog, start + 500u * static_cast<uint32_t>(i), random);
-        shown.push_back(state.frameIndex);
-    }
-    return shown;
-}
-
-}  // namespace
-
-TEST(PulseAlpha, IsATriangleWaveOfPeriod512Hundredths)
+TEST(PulseAlpha, IsATriangleWaveOfPeriod512HundredthsShiftedByThePhase)
 {
     const struct {
         uint32_t tick;
+        int32_t phase;
         int alpha;
-    } samples[] = {{0, 0}, {1000, 100}, {2550, 255}, {2560, 255}, {2570, 255},
-                   {2580, 254}, {5110, 1}, {5120, 0}, {5125, 0}, {5130, 1}};
+    } samples[] = {{0, 0, 0},       {1000, 0, 100}, {2550, 0, 255}, {2570, 0, 255},       {2580, 0, 254},
+                   {5110, 0, 1},    {5120, 0, 0},   {10, 511, 0},   {0, 300, 212},        {1000, 200, 212},
+                   {0xFFFFFFFFu, 0, 103}};  // the last tick before the count wraps
     for (const auto& s : samples)
-        EXPECT_EQ(PulseAlphaAt(s.tick, 0), s.alpha) << "tick " << s.tick;
+        EXPECT_EQ(PulseAlphaAt(s.tick, s.phase), s.alpha) << "tick " << s.tick << " phase " << s.phase;
 }
 
-TEST(PulseAlpha, PhaseShiftsTheWaveAndWrapsAroundTheTickCount)
-{
-    EXPECT_EQ(PulseAlphaAt(10, 511), 0);  // (1 + 511) mod 512
-    EXPECT_EQ(PulseAlphaAt(0, 300), 212);
-    EXPECT_EQ(PulseAlphaAt(1000, 200), PulseAlphaAt(3000, 0));
-}
-
-TEST(FollowTarget, WithoutMailKeeps56PixelsOffTowardTheMiddle)
+TEST(FollowTarget, WithoutMailKeeps56PixelsOffTowardTheMiddleAndWithMailSitsBesideTheCursor)
 {
     const MotionRect desktop{0, 0, 1024, 768};
-    auto at = [&](int32_t x, int32_t y) { return FollowTarget({x, y}, false, desktop); };
-    EXPECT_EQ(at(100, 700).x, 156);
-    EXPECT_EQ(at(100, 700).y, 644);
-    // The middle lines count as the right and lower halves.
-    EXPECT_EQ(at(512, 384).x, 456);
-    EXPECT_EQ(at(512, 384).y, 328);
-    EXPECT_EQ(at(511, 383).x, 567);
-    EXPECT_EQ(at(511, 383).y, 439);
-}
-
-TEST(FollowTarget, WithMailSitsTenPixelsAboveAndLeftOfTheCursor)
-{
-    const MotionPoint target = FollowTarget({300, 200}, true, MotionRect{0, 0, 1024, 768});
-    EXPECT_EQ(target.x, 290);
-    EXPECT_EQ(target.y, 190);
-}
-
-TEST(EaseToward, CoversAnEighthPerStepAndRestsShortWhenGrowing)
-{
-    std::vector<int32_t> path;
-    int32_t x = 0;
-    for (int i = 0; i < 60; ++i) {
-        x = EaseToward(80, x);
-        path.push_back(x);
+    const struct {
+        MotionPoint cursor;
+        bool mail;
+        MotionPoint target;
+    } cases[] = {
+        {{100, 700}, false, {156, 644}},
+        {{512, 384}, false, {456, 328}},  // the middle lines count as the right and lower halves
+        {{511, 383}, false, {567, 439}},
+        {{300, 200}, true, {290, 190}},
+    };
+    for (const auto& c : cases) {
+        const MotionPoint target = FollowTarget(c.cursor, c.mail, desktop);
+        EXPECT_EQ(target.x, c.target.x) << c.cursor.x << "," << c.cursor.y;
+        EXPECT_EQ(target.y, c.target.y) << c.cursor.x << "," << c.cursor.y;
     }
-    EXPECT_EQ(std::vector<int32_t>(path.begin(), path.begin() + 4), (std::vector<int32_t>{10, 18, 25, 31}));
-    EXPECT_EQ(path.back(), 73);
-    EXPECT_EQ(EaseToward(80, 73), 73);
-
-    int32_t y = 200;
-    for (int i = 0; i < 60; ++i)
-        y = EaseToward(80, y);
-    EXPECT_EQ(y, 80);
 }
 
-TEST(EaseToward, HandlesNegativeAndHugeCoordinates)
+TEST(EaseToward, CoversAnEighthPerStepAndRestsWhereTruncationLeavesIt)
 {
-    // Truncation toward zero: below zero, a corner moving toward larger values reaches the
-    // target and one moving toward smaller values stops short.
-    int32_t x = -200;
-    for (int i = 0; i < 60; ++i)
-        x = EaseToward(-80, x);
-    EXPECT_EQ(x, -80);
-    int32_t y = 0;
-    for (int i = 0; i < 60; ++i)
-        y = EaseToward(-80, y);
-    EXPECT_EQ(y, -73);
-    // No overflow with coordinates far off screen.
-    EXPECT_EQ(EaseToward(INT32_MAX, INT32_MAX), INT32_MAX);
+    // From, to, where it rests: truncation toward zero stops short on the way to larger values
+    // above zero and to smaller values below it.
+    const int32_t cases[][3] = {{0, 80, 73}, {200, 80, 80}, {-200, -80, -80}, {0, -80, -73}};
+    for (const auto& c : cases) {
+        int32_t x = c[0];
+        for (int i = 0; i < 60; ++i)
+            x = EaseToward(c[1], x);
+        EXPECT_EQ(x, c[2]) << c[0] << " -> " << c[1];
+    }
+    EXPECT_EQ(EaseToward(80, EaseToward(80, 0)), 18);
+    EXPECT_EQ(EaseToward(INT32_MAX, INT32_MAX), INT32_MAX);  // no overflow far off screen
     EXPECT_EQ(EaseToward(INT32_MIN, INT32_MIN), INT32_MIN);
-    const MotionPoint p = EaseToward(MotionPoint{80, -80}, MotionPoint{0, 0});
-    EXPECT_EQ(p.x, 10);
-    EXPECT_EQ(p.y, -10);
-}
-
-TEST(AdvanceAnimation, TwoFramesAlternate)
-{
-    const AnimationCatalog catalog = CatalogOf({2});
-    AnimationState state;
-    uint32_t lastSwitch = 0;
-    const std::vector<int> shown = Play(state, lastSwitch, catalog, 6, 100000, [] { return 0; });
-    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1, 0}));
-    EXPECT_EQ(state.animationIndex, 0);  // with one animation, every switch leads back to it
 }
 
 TEST(AdvanceAnimation, SwitchesOnlyAtACycleEndAndAtMostOnceIn30Seconds)
@@ -137,46 +85,40 @@ TEST(AdvanceAnimation, SwitchesOnlyAtACycleEndAndAtMostOnceIn30Seconds)
     };
     AnimationState state;
     uint32_t lastSwitch = 0;
-    // Cycle ends at 40000 (more than 30 s after 0): switch to animation 1, at its first frame.
+    // The cycle ending at 40000 (over 30 s after 0) switches to animation 1, at its first frame.
     AdvanceAnimation(state, lastSwitch, catalog, 39500, alwaysSwitch);
     EXPECT_EQ(state.frameIndex, 1);
     AdvanceAnimation(state, lastSwitch, catalog, 40000, alwaysSwitch);
-    EXPECT_EQ(state.animationIndex, 1);
-    EXPECT_EQ(state.frameCounter, 0u);
     EXPECT_EQ(state.frameIndex, 2);
-    EXPECT_EQ(lastSwitch, 40000u);
     EXPECT_EQ(draws, 1);
-
-    // Cycles completed within 30 s of that chance never switch and draw nothing.
-    const std::vector<int> shown = Play(state, lastSwitch, catalog, 64, 40500, alwaysSwitch);
+    // Cycles completed within 30 s of that chance draw nothing; the next chance comes at the
+    // first cycle end more than 30 s on, 71500, and after the last animation comes the first.
+    std::vector<int> shown;
+    for (uint32_t now = 40500; now < 72500; now += 500) {
+        AdvanceAnimation(state, lastSwitch, catalog, now, alwaysSwitch);
+        shown.push_back(state.frameIndex);
+    }
     EXPECT_EQ(std::vector<int>(shown.begin(), shown.begin() + 6), (std::vector<int>{3, 4, 2, 3, 4, 2}));
-    EXPECT_EQ(draws, 2);  // the next chance: the first cycle end more than 30 s on, 71500
-    EXPECT_EQ(state.animationIndex, 0);  // after the last animation comes the first
-}
+    EXPECT_EQ(draws, 2);
+    EXPECT_EQ(state.animationIndex, 0);
+    EXPECT_EQ(lastSwitch, 71500u);
 
-TEST(AdvanceAnimation, EightOfTenDrawsKeepTheAnimationButRestartTheClock)
-{
-    const AnimationCatalog catalog = CatalogOf({1, 1});
-    AnimationState state;
-    uint32_t lastSwitch = 0;
-    AdvanceAnimation(state, lastSwitch, catalog, 31000, [] { return 7; });
-    EXPECT_EQ(state.animationIndex, 0);
-    EXPECT_EQ(lastSwitch, 31000u);
-    // The tick count wraps: the difference is still taken modulo 2^32.
+    // Eight draws in ten keep the animation; across the tick count's wrap the time still counts.
     lastSwitch = 0xFFFFF000u;
-    AdvanceAnimation(state, lastSwitch, catalog, 0x00001000u, [] { return 0; });
+    const AnimationCatalog single = CatalogOf({1, 1});
+    AdvanceAnimation(state, lastSwitch, single, 0x00010000u, [] { return 7; });
     EXPECT_EQ(state.animationIndex, 0);
-    AdvanceAnimation(state, lastSwitch, catalog, 0x00010000u, [] { return 10; });
-    EXPECT_EQ(state.animationIndex, 1);
+    EXPECT_EQ(lastSwitch, 0x00010000u);
 }
 
 TEST(AdvanceAnimation, AnEmptyCatalogueShowsNoFrameAndNeverDivides)
 {
     const AnimationCatalog empty;
+    EXPECT_EQ(empty.AnimationFromRandom(12345), 0);
     AnimationState state;
     uint32_t lastSwitch = 0;
-    const std::vector<int> shown = Play(state, lastSwitch, empty, 3, 50000, [] { return 1; });
-    for (int index : shown)
-        EXPECT_EQ(index, -1);
-    EXPECT_EQ(state.animationIndex, 0);
+    AdvanceAnimation(state, lastSwitch, empty, 50000, [] { return 1; });
+    EXPECT_EQ(state.frameIndex, -1);
 }
+
+}  // namespace

@@ -1,4 +1,4 @@
-#include "envelope/envelope_palette.h"
+#include "settings/envelope_palette.h"
 
 #include <cstddef>
 

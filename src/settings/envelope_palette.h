@@ -1,6 +1,7 @@
 #pragma once
-// The envelope colours, one per account colour index. Values are colour references laid out
-// as 0x00BBGGRR, as the GDI takes them.
+// The envelope colours, one per account colour index (the profile's COLOR): the notifier paints
+// its envelopes in them and the settings program shows them. Values are colour references laid
+// out as 0x00BBGGRR, as the GDI takes them.
 #include <array>
 #include <cstdint>
 

@@ -1,4 +1,0 @@
-#include "app/app_state.h"
-
-std::string windowClassName;
-CharacterWnd* characterWnd = nullptr;

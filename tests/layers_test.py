@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""The folders of src/ depend on each other one way: a file includes only its own folder and
+folders below it. Fails, naming each file and line, on an include of a folder above.
+
+  layers_test.py [SRC]   (default: the src/ beside this test)
+"""
+import os
+import re
+import sys
+
+# From the bottom; setting (the settings program) sits on settings and platform only.
+ORDER = ["platform", "settings", "mail", "envelope", "character", "app"]
+ALLOWED = {folder: set(ORDER[:i + 1]) for i, folder in enumerate(ORDER)}
+ALLOWED["setting"] = {"setting", "settings", "platform"}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
+
+
+def upward_includes(src):
+    for folder in sorted(os.listdir(src)):
+        if folder not in ALLOWED:
+            continue
+        for root, _, files in os.walk(os.path.join(src, folder)):
+            for name in sorted(files):
+                path = os.path.join(root, name)
+                with open(path, encoding="utf-8", errors="replace") as source:
+                    for number, line in enumerate(source, 1):
+                        match = INCLUDE.match(line)
+                        if match and match.group(1) in ORDER + ["setting"] and match.group(1) not in ALLOWED[folder]:
+                            yield f"{os.path.relpath(path, src)}:{number}: {folder} includes {match.group(1)}/"
+
+
+def main():
+    src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
+    problems = list(upward_includes(src))
+    for problem in problems:
+        print(problem)
+    if problems:
+        print(f"{len(problems)} upward include(s); the order from the bottom is "
+              f"{' -> '.join(ORDER)}, and setting sits on settings and platform")
+        return 1
+    print("every include points to its own folder or one below")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
