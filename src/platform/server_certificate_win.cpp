@@ -92,21 +92,16 @@ Store TrustFileStore(const std::string& path)
     return added > 0 ? std::move(store) : Store();
 }
 
-// The engine configuration as the system defines it today: our headers, written for an older
-// system, end it before the exclusive-root flags, and a configuration of that size is refused.
-struct EngineConfig {
-    CERT_CHAIN_ENGINE_CONFIG base;
-    DWORD exclusiveFlags;
-};
-
-// A chain engine whose only roots are those of roots.
+// A chain engine whose only roots are those of roots. The configuration ends after the
+// exclusive-root stores, as our Windows 7 headers define it: Wine refuses the later size that
+// adds the exclusive flags, and Windows accepts both.
 Engine ExclusiveEngine(HCERTSTORE roots)
 {
-    EngineConfig config{};
-    config.base.cbSize = sizeof config;
-    config.base.hExclusiveRoot = roots;
+    CERT_CHAIN_ENGINE_CONFIG config{};
+    config.cbSize = sizeof config;
+    config.hExclusiveRoot = roots;
     HCERTCHAINENGINE engine = nullptr;
-    if (!CertCreateCertificateChainEngine(&config.base, &engine))
+    if (!CertCreateCertificateChainEngine(&config, &engine))
         return Engine();
     return Engine(engine);
 }
