@@ -16,6 +16,9 @@ namespace {
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                                 ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY |
                                 ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
+// The content type of a TLS record that carries an alert, readable in its header before
+// decryption in TLS 1.2.
+constexpr unsigned char kAlertRecord = 21;
 // Bytes we accept from a server that has not finished its handshake: far above any real one.
 constexpr size_t kMaxHandshakeBytes = 1 << 20;
 
@@ -236,10 +239,13 @@ bool TlsStream::DecryptPending(bool& closed)
             {0, SECBUFFER_EMPTY, nullptr},
         };
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
+        const bool alert = static_cast<unsigned char>(encrypted_[0]) == kAlertRecord;
         const SECURITY_STATUS status = DecryptMessage(&session_->context, &desc, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE)
             return true;
-        if (status == SEC_I_CONTEXT_EXPIRED) {
+        // Windows reports the server's close_notify as the end of the context; Wine as an
+        // alert record that decrypts to nothing. Either ends the session.
+        if (status == SEC_I_CONTEXT_EXPIRED || (status == SEC_E_OK && alert)) {
             closed = true;  // the server's close_notify
             encrypted_.clear();
             return true;

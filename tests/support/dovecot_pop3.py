@@ -23,7 +23,7 @@ state_dir = {work}/state
 log_path = {work}/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+{ssl}
 disable_plaintext_auth = no
 auth_mechanisms = plain
 auth_failure_delay = 0
@@ -44,10 +44,19 @@ service pop3-login {{
     port = {port}
   }}
   inet_listener pop3s {{
-    port = 0
+    address = 127.0.0.1
+    port = {tls_port}
   }}
 }}
 """
+
+
+# With a certificate: STLS on the plain listener, and implicit TLS on a second one.
+SSL_ON = """\
+ssl = yes
+ssl_cert = <{pem}
+ssl_key = <{key}
+ssl_min_protocol = TLSv1.2"""
 
 
 def free_port():
@@ -68,10 +77,13 @@ def message_text(number):
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600):
+    def __init__(self, work, lifetime=600, certificate=None):
+        """certificate: (pem, key) files of the server's certificate, to speak TLS."""
         self.work = os.path.abspath(work)
         self.lifetime = lifetime
+        self.certificate = certificate
         self.port = 0
+        self.tls_port = 0
         self.process = None
         self.next_number = 1
         if os.getuid() == 0:
@@ -132,9 +144,14 @@ class DovecotPop3:
         """Starts the server on a free port; waits (bounded) until it accepts connections."""
         for _ in range(attempts):
             self.port = free_port()
+            self.tls_port = free_port() if self.certificate else 0
+            ssl = "ssl = no"
+            if self.certificate:
+                ssl = SSL_ON.format(pem=self.certificate[0], key=self.certificate[1])
             with open(os.path.join(self.work, "dovecot.conf"), "w") as config:
                 config.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid,
-                                           gid=self.gid, users=self.users))
+                                           gid=self.gid, users=self.users, ssl=ssl,
+                                           tls_port=self.tls_port))
             self.process = subprocess.Popen(
                 ["timeout", str(self.lifetime), DOVECOT, "-F", "-c",
                  os.path.join(self.work, "dovecot.conf")],

@@ -8,7 +8,7 @@ one listener per kind of server on 127.0.0.1 and a free port; runs COMMAND with 
 trust files (as Windows paths, for a program under Wine) and a fingerprint in its environment;
 and exits with COMMAND's status. Each connection is a small line-echo conversation:
 "+OK ready" after the handshake, "+OK <line>" for every line, "+OK bye" and a close without
-close_notify for QUIT. The listeners are:
+close_notify for QUIT, "+OK bye" and a close with close_notify for BYE. The listeners are:
 
   GOOD        implicit TLS, "localhost", signed by the test CA
   OTHER_CA    implicit TLS, "localhost", signed by the other CA
@@ -113,9 +113,11 @@ def echo_lines(stream, greet):
         line = reader.readline(4096)
         if not line:
             return
-        if line.strip().upper() == b"QUIT":
+        if line.strip().upper() in (b"QUIT", b"BYE"):
             stream.sendall(b"+OK bye\r\n")
-            return  # closed by the caller, without close_notify
+            if line.strip().upper() == b"BYE":
+                stream.unwrap()  # our close_notify; waits for the client's
+            return  # closed by the caller; after QUIT without close_notify
         stream.sendall(b"+OK " + line)
 
 

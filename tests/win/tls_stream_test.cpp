@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <thread>
 
@@ -113,7 +114,7 @@ TEST_F(TlsStreamTest, DescribesTheServerCertificate)
     EXPECT_NE(text.find(" UTC; SHA-256 " + otherFingerprint), std::string::npos);
 }
 
-TEST_F(TlsStreamTest, StartsOnAConnectionThatSpokePlainTextAndEndsWithoutCloseNotify)
+TEST_F(TlsStreamTest, StartsOnAConnectionThatSpokePlainText)
 {
     TcpClient tcp(5000, 5000);
     ASSERT_TRUE(tcp.Connect("localhost", Port("STLS")));
@@ -122,18 +123,30 @@ TEST_F(TlsStreamTest, StartsOnAConnectionThatSpokePlainTextAndEndsWithoutCloseNo
     EXPECT_EQ(Line(tcp), "+OK begin TLS\r\n");
     TlsStream tls(tcp);
     ASSERT_EQ(tls.Handshake({"localhost", trustPem, ""}), TlsResult::Ok);
-    // A line longer than one receive of the server, then the server's farewell and a closed
-    // socket without close_notify, which ends the stream like a closed plain connection.
+    // A line longer than the caller's limit is refused, and can then be read with a larger one.
     const std::string longLine = "NOOP " + std::string(3000, 'x') + "\r\n";
     EXPECT_TRUE(tls.Send(longLine));
     EXPECT_EQ(Line(tls), "(result " + std::to_string(int(LineStream::LineResult::TooLong)) + ")");
     std::string line;
     EXPECT_EQ(tls.ReadLine(line, 4096), LineStream::LineResult::Line);
     EXPECT_EQ(line, "+OK " + longLine);
-    EXPECT_TRUE(tls.Send("QUIT\r\n"));
-    EXPECT_EQ(Line(tls), "+OK bye\r\n");
-    EXPECT_EQ(tls.ReadLine(line, 512), LineStream::LineResult::Closed);
-    tls.Close();  // our close_notify, to a closed socket: it must not wait
+}
+
+TEST_F(TlsStreamTest, EndsCleanlyWhetherOrNotTheServerSendsCloseNotify)
+{
+    for (const char* farewell : {"QUIT\r\n", "BYE\r\n"}) {  // BYE: with close_notify
+        SCOPED_TRACE(farewell);
+        TcpClient tcp(5000, 5000);
+        ASSERT_TRUE(tcp.Connect("localhost", Port("GOOD")));
+        TlsStream tls(tcp);
+        ASSERT_EQ(tls.Handshake({"localhost", trustPem, ""}), TlsResult::Ok);
+        EXPECT_EQ(Line(tls), "+OK ready\r\n");
+        EXPECT_TRUE(tls.Send(farewell));
+        EXPECT_EQ(Line(tls), "+OK bye\r\n");
+        std::string line;
+        EXPECT_EQ(tls.ReadLine(line, 512), LineStream::LineResult::Closed);
+        tls.Close();  // our close_notify, perhaps to a closed socket: it must not wait
+    }
 }
 
 TEST_F(TlsStreamTest, HandshakeWithASilentServerEndsAtTheConnectBoundOrAtAStop)
