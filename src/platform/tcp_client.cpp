@@ -206,9 +206,14 @@ TcpClient::WaitResult TcpClient::WaitUntilReady(bool forWrite, int64_t deadline)
 
 bool TcpClient::Send(const std::string& bytes)
 {
+    return Send(bytes, ioTimeoutMs_);
+}
+
+bool TcpClient::Send(const std::string& bytes, uint32_t timeoutMs)
+{
     if (!IsConnected())
         return false;
-    const int64_t deadline = NowMs() + ioTimeoutMs_;
+    const int64_t deadline = NowMs() + timeoutMs;
     size_t sent = 0;
     while (sent < bytes.size()) {
         const int count = int(std::min<size_t>(bytes.size() - sent, 1 << 20));
@@ -230,38 +235,59 @@ TcpClient::LineResult TcpClient::ReadLine(std::string& line, size_t maxLength)
     if (!IsConnected())
         return LineResult::Failed;
     const int64_t deadline = NowMs() + ioTimeoutMs_;
-    char chunk[kReceiveChunk];
     size_t searchFrom = 0;
     // Bounded by the deadline: every pass either receives bytes or waits at most one slice,
     // and the pending bytes never grow past maxLength plus one chunk.
     for (;;) {
-        const size_t end = pending_.find("\r\n", searchFrom);
-        if (end != std::string::npos) {
-            if (end + 2 > maxLength)
-                return LineResult::TooLong;
-            line.assign(pending_, 0, end + 2);
-            pending_.erase(0, end + 2);
-            return LineResult::Line;
+        switch (TakeLine(pending_, line, maxLength, searchFrom)) {
+        case TakeLineResult::Taken: return LineResult::Line;
+        case TakeLineResult::TooLong: return LineResult::TooLong;
+        case TakeLineResult::NeedMore: break;
         }
-        if (pending_.size() >= maxLength)
-            return LineResult::TooLong;
-        searchFrom = pending_.empty() ? 0 : pending_.size() - 1;
+        std::string received;
+        switch (ReceiveBy(received, deadline)) {
+        case ReceiveResult::Data: pending_ += received; break;
+        case ReceiveResult::Closed: return LineResult::Closed;
+        case ReceiveResult::TimedOut: return LineResult::TimedOut;
+        case ReceiveResult::Stopped: return LineResult::Stopped;
+        case ReceiveResult::Failed: return LineResult::Failed;
+        }
+    }
+}
 
+TcpClient::ReceiveResult TcpClient::Receive(std::string& bytes, uint32_t timeoutMs)
+{
+    if (!IsConnected())
+        return ReceiveResult::Failed;
+    if (!pending_.empty()) {
+        bytes += pending_;
+        pending_.clear();
+        return ReceiveResult::Data;
+    }
+    return ReceiveBy(bytes, NowMs() + timeoutMs);
+}
+
+TcpClient::ReceiveResult TcpClient::ReceiveBy(std::string& bytes, int64_t deadline)
+{
+    char chunk[kReceiveChunk];
+    // Bounded by the deadline: every pass waits at most one slice.
+    for (;;) {
         switch (WaitUntilReady(false, deadline)) {
         case WaitResult::Ready: break;
-        case WaitResult::TimedOut: return LineResult::TimedOut;
-        case WaitResult::Stopped: return LineResult::Stopped;
-        case WaitResult::Failed: return LineResult::Failed;
+        case WaitResult::TimedOut: return ReceiveResult::TimedOut;
+        case WaitResult::Stopped: return ReceiveResult::Stopped;
+        case WaitResult::Failed: return ReceiveResult::Failed;
         }
         const auto received = recv(Native(socket_), chunk, int(sizeof chunk), 0);
         if (received == 0)
-            return LineResult::Closed;
+            return ReceiveResult::Closed;
         if (received < 0) {
             if (LastCallWouldBlock())
                 continue;
-            return LineResult::Failed;
+            return ReceiveResult::Failed;
         }
-        pending_.append(chunk, size_t(received));
+        bytes.append(chunk, size_t(received));
+        return ReceiveResult::Data;
     }
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/line_stream.h"
+
 // Makes sockets usable on the calling thread (WSAStartup on Windows; always true elsewhere).
 // Call it on every thread that uses a TcpClient, before the first one.
 bool InitSockets();
@@ -16,24 +18,20 @@ bool InitSockets();
 constexpr uint32_t kDefaultConnectTimeoutMs = 15000;
 constexpr uint32_t kDefaultIoTimeoutMs = 30000;
 
-class TcpClient {
+class TcpClient : public LineStream {
 public:
-    enum class LineResult {
-        Line,      // a whole line arrived, CR LF included
-        Closed,    // the peer closed the connection before the line was complete
-        TimedOut,  // the line was not complete within the time limit
-        TooLong,   // the line does not fit the caller's limit
-        Stopped,   // the stop flag was set while waiting
-        Failed,    // a socket error, or no connection
-    };
+    // What a raw receive brought: some bytes, or why none.
+    enum class ReceiveResult { Data, Closed, TimedOut, Stopped, Failed };
 
     explicit TcpClient(uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
                        uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
-    ~TcpClient();
+    ~TcpClient() override;
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
     void SetTimeouts(uint32_t connectTimeoutMs, uint32_t ioTimeoutMs);
+    uint32_t ConnectTimeoutMs() const { return connectTimeoutMs_; }
+    uint32_t IoTimeoutMs() const { return ioTimeoutMs_; }
     // Non-zero behind flag means stop; null means never.
     void SetStopFlag(const std::atomic<int32_t>* flag);
 
@@ -44,11 +42,17 @@ public:
 
     // Sends every byte. A stop request ends the wait for buffer space, but what can go out at
     // once still goes: the farewell after a stop must not block, yet should reach the server.
-    bool Send(const std::string& bytes);
+    bool Send(const std::string& bytes) override;
+    // The same within timeoutMs: a TLS handshake keeps its sends within its own bound.
+    bool Send(const std::string& bytes, uint32_t timeoutMs);
 
     // Reads one line ending in CR LF, of at most maxLength bytes including the CR LF, within
     // the I/O time limit counted from this call. On success line holds it, CR LF included.
-    LineResult ReadLine(std::string& line, size_t maxLength);
+    LineResult ReadLine(std::string& line, size_t maxLength) override;
+
+    // Appends whatever bytes arrive next (those kept after the last line first) to bytes,
+    // waiting at most timeoutMs. For a layer on top, such as TLS, that frames its own records.
+    ReceiveResult Receive(std::string& bytes, uint32_t timeoutMs);
 
     void Close();
 
@@ -58,6 +62,8 @@ private:
     // Waits in slices of 100 ms until the socket can be read (or written), the time limit
     // (milliseconds of the steady clock) has passed, or a stop is requested.
     WaitResult WaitUntilReady(bool forWrite, int64_t deadline) const;
+    // One receive of what has arrived, waiting until the deadline at most.
+    ReceiveResult ReceiveBy(std::string& bytes, int64_t deadline);
 
     uintptr_t socket_;  // the native socket; all bits set when not connected
     uint32_t connectTimeoutMs_;
