@@ -3,7 +3,8 @@
 ; Command line of the installer: /S silent, /AUTOSTART=1 or /AUTOSTART=0 to choose the start
 ; at sign-in (default: on), /D=<folder> (last) for another installation folder.
 
-Unicode true
+; 64-bit, as the programs are (and as Wine without its 32-bit part runs).
+Target amd64-unicode
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
