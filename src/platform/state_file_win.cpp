@@ -1,0 +1,133 @@
+#include "platform/state_file.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+namespace {
+
+std::wstring Wide(const std::string& utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    if (wide.empty())
+        return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+// Closes the handle it holds.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle(handle) {}
+    ~FileHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE Get() const { return handle; }
+    bool Close()
+    {
+        const HANDLE closing = handle;
+        handle = INVALID_HANDLE_VALUE;
+        return CloseHandle(closing) != 0;
+    }
+
+private:
+    HANDLE handle;
+};
+
+bool WriteAll(HANDLE file, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::string& bytes)
+{
+    bytes.clear();
+    FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? StateFileRead::Missing
+                                                                              : StateFileRead::Failed;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
+        return StateFileRead::Failed;
+    if (uint64_t(size.QuadPart) > maxBytes)
+        return StateFileRead::TooLarge;
+    bytes.resize(size_t(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), &bytes[done], chunk, &got, nullptr) || got == 0)
+            return StateFileRead::Failed;
+        done += got;
+    }
+    return StateFileRead::Loaded;
+}
+
+bool ReplaceStateFile(const std::string& path, const std::string& bytes)
+{
+    const std::wstring target = Wide(path);
+    if (!CreateDirectoryW(FolderOf(target).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    const std::wstring temporary = target + L".tmp";
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
+        return false;
+    const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
+    if (!file.Close() || !written ||
+        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string StateFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        return std::string();
+    return Utf8(folder) + "\\Zantoli";
+}
+
+std::string StatePath(const std::string& folder, const std::string& name)
+{
+    return folder + "\\" + name;
+}

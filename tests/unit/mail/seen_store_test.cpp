@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "mail/seen_store.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SeenStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::temp_directory_path() / (std::string("zantoli-seen-") + test->name());
+        fs::remove_all(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string Path() const { return store.PathFor(server, port, login); }
+    LoadedSeen Load() const { return store.Load(server, port, login); }
+    bool Save(const UidSet& uids) const { return store.Save(server, port, login, uids); }
+
+    std::string Bytes() const
+    {
+        std::ifstream in(Path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Write(const std::string& path, const std::string& bytes) const
+    {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    fs::path folder;
+    SeenStore store{""};
+    std::string server = "pop.example.com";
+    int32_t port = 110;
+    std::string login = "me@example.com";
+};
+
+}  // namespace
+
+// The check stores each UID with whatever followed it on the line, CR LF included.
+TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
+{
+    store = SeenStore(folder.string());
+    login = std::string("me\n2 x\0", 7);
+    const UidSet uids = {"abc\r\n", "a b", std::string("\0\n\xff", 3), std::string(kMaxKeptUidLength, '\n'), "9"};
+    ASSERT_TRUE(Save(uids));
+    LoadedSeen loaded = Load();
+    EXPECT_EQ(loaded.uids, uids);
+    EXPECT_EQ(loaded.problem, "");
+
+    ASSERT_TRUE(Save({"z"}));
+    EXPECT_EQ(Load().uids, UidSet({"z"}));
+    ASSERT_TRUE(Save({}));
+    loaded = Load();
+    EXPECT_TRUE(loaded.uids.empty());
+    EXPECT_EQ(loaded.problem, "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file stayed";
+}
+
+TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
+{
+    store = SeenStore(folder.string());
+    ASSERT_TRUE(Save({"a", "b"}));
+    const std::string ownFile = Bytes();
+    EXPECT_EQ(store.Load("pop.example.org", port, login).problem, "no file yet");
+    EXPECT_TRUE(store.Load(server, 995, login).uids.empty());
+    EXPECT_TRUE(store.Load(server, port, "me").uids.empty());
+
+    // A file that reaches another account's name (renamed, or two names that meet) is refused.
+    login = "you";
+    Write(Path(), ownFile);
+    const LoadedSeen loaded = Load();
+    EXPECT_TRUE(loaded.uids.empty());
+    EXPECT_EQ(loaded.problem, "the file belongs to another account");
+}
+
+TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
+{
+    store = SeenStore(folder.string());
+    ASSERT_TRUE(Save({"1a\r\n", "2b\r\n"}));
+    const std::string good = Bytes();
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string bytes = good;
+        return bytes.replace(bytes.find(from), from.size(), to);
+    };
+    std::vector<std::string> damaged = {
+        "",
+        good + "x",
+        replaced("uids 2\n", "uids 3\n"),
+        replaced("uids 2\n", "uids 1000001\n"),
+        replaced("uids 2\n", "uids 99999999999999999999\n"),
+        replaced("4 1a", "5 1a"),
+        replaced("4 1a", "-4 1a"),
+        replaced("4 1a\r\n", "513 " + std::string(513, 'x')),
+        replaced("Zantoli", "zantoli"),
+    };
+    // A write cut short anywhere.
+    for (size_t length = 1; length < good.size(); ++length)
+        damaged.push_back(good.substr(0, length));
+    for (const std::string& bytes : damaged) {
+        Write(Path(), bytes);
+        const LoadedSeen loaded = Load();
+        EXPECT_TRUE(loaded.uids.empty()) << bytes;
+        EXPECT_NE(loaded.problem, "") << bytes;
+    }
+
+    fs::resize_file(Path(), uint64_t(kMaxKeptUids) * (kMaxKeptUidLength + 6));
+    EXPECT_EQ(Load().problem, "file too large");
+}
+
+TEST_F(SeenStoreTest, AFailedSaveLeavesTheOldFile)
+{
+    store = SeenStore(folder.string());
+    ASSERT_TRUE(Save({"old"}));
+    // What a write killed half-way leaves behind does not stand in the way.
+    Write(Path() + ".tmp", "half a fi");
+    EXPECT_EQ(Load().uids, UidSet({"old"}));
+    EXPECT_FALSE(Save({std::string(kMaxKeptUidLength + 1, 'x')}));
+    EXPECT_EQ(Load().uids, UidSet({"old"}));
+    ASSERT_TRUE(Save({"new"}));
+    EXPECT_EQ(Load().uids, UidSet({"new"}));
+
+    store = SeenStore((folder / "missing" / "deeper").string());
+    EXPECT_FALSE(Save({"x"}));
+}
