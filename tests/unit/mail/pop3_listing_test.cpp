@@ -11,15 +11,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-ReplyProgress FeedAll(UidListing& listing, const Lines& lines)
-{
-    ReplyProgress progress = ReplyProgress::More;
-    for (const std::string& line : lines)
-        progress = listing.Feed(line);
-    return progress;
-}
-
-ReplyProgress FeedAll(CapabilityReader& reader, const Lines& lines)
+template <typename Reader>
+ReplyProgress FeedAll(Reader& reader, const Lines& lines)
 {
     ReplyProgress progress = ReplyProgress::More;
     for (const std::string& line : lines)
@@ -83,7 +76,8 @@ TEST(Pop3Listing, OnlyAWholeListingOfEveryMessageOnceIsSound)
         {"not a number", {"+OK\r\n", "x1 a\r\n"}, ReplyProgress::Failed},
         {"leading blank", {"+OK\r\n", " 1 a\r\n"}, ReplyProgress::Failed},
         {"huge number", {"+OK\r\n", "99999999999999999999 a\r\n"}, ReplyProgress::Failed},
-        {"stuffed dot", {"+OK\r\n", "..\r\n"}, ReplyProgress::Failed},
+        {"stuffed dot ends nothing", {"+OK\r\n", "1 a\r\n", "2 b\r\n", "3 c\r\n", "..\r\n"},
+         ReplyProgress::Failed},
         {"LF alone", {"+OK\r\n", "1 a\n"}, ReplyProgress::Failed},
         {"too long", {"+OK\r\n", "1 a\r\n", "2 b\r\n", overlong}, ReplyProgress::Failed},
         {"after the end", {"+OK\r\n", "1 a\r\n", "2 b\r\n", "3 c\r\n", ".\r\n", ".\r\n"},
