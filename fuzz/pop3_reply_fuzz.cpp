@@ -69,8 +69,8 @@ void ReadCapabilities(const std::vector<std::string>& lines)
     ReplyProgress progress = ReplyProgress::More;
     for (const std::string& line : lines)
         progress = reader.Feed(line);
-    if (progress != ReplyProgress::Done)
-        Require(!reader.Pipelining() && !reader.Stls());
+    const bool offered = reader.Pipelining() || reader.Stls() || reader.Offers("top");
+    Require(!offered || progress == ReplyProgress::Done);
 }
 
 void ReadPipelined(const std::vector<std::string>& lines, int32_t count, size_t bound)
