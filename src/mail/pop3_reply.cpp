@@ -47,14 +47,29 @@ bool ParseStatCount(const std::string& text, int32_t& count)
     return true;
 }
 
-std::string TakeUidlUid(const std::string& text)
+namespace {
+
+// The word after the message number that starts at i, with the blank as the only separator;
+// empty when there is none or it is only the line's end.
+std::string UidAfterNumber(const std::string& text, size_t i)
 {
-    size_t i = text.find(' ');  // past the status word
-    i = text.find_first_not_of(' ', i);
     i = text.find(' ', i);  // past the message number
     i = text.find_first_not_of(' ', i);
     if (i == std::string::npos)
         return std::string();
     const std::string uid = text.substr(i, text.find(' ', i) - i);
     return uid == "\r\n" ? std::string() : uid;
+}
+
+}  // namespace
+
+std::string TakeUidlUid(const std::string& text)
+{
+    size_t i = text.find(' ');  // past the status word
+    return UidAfterNumber(text, text.find_first_not_of(' ', i));
+}
+
+std::string TakeListingUid(const std::string& text)
+{
+    return UidAfterNumber(text, 0);
 }

@@ -19,3 +19,7 @@ bool ParseStatCount(const std::string& text, int32_t& count);
 // keeps whatever follows it up to the next blank ("+OK 2 abc\r\n" gives "abc\r\n"). Empty when
 // the reply has no third word or the third word is only the line's end.
 std::string TakeUidlUid(const std::string& text);
+
+// The UID of one line of the multi-line UIDL listing ("2 abc\r\n"): the second word, taken by
+// the same rule as TakeUidlUid, so the same message gives the same bytes either way.
+std::string TakeListingUid(const std::string& text);

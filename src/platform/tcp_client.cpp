@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/address_lookup.h"
 #include "platform/native_socket.h"
 
 namespace {
@@ -73,27 +74,6 @@ int64_t NowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The addresses of host, IPv4 first: a name that also has an IPv6 address is reached the
-// way it always was, and IPv6 is used when that is all there is.
-std::vector<addrinfo> ResolveHost(const std::string& host, int port, addrinfo*& list)
-{
-    char service[16];
-    std::snprintf(service, sizeof service, "%d", port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    list = nullptr;
-    std::vector<addrinfo> addresses;
-    if (getaddrinfo(host.c_str(), service, &hints, &list) != 0)
-        return addresses;
-    for (int family : {AF_INET, AF_INET6})
-        for (addrinfo* entry = list; entry; entry = entry->ai_next)
-            if (entry->ai_family == family)
-                addresses.push_back(*entry);
-    return addresses;
-}
-
 bool ConnectFailed(NativeSocket s)
 {
     int error = 0;
@@ -158,10 +138,8 @@ bool TcpClient::Connect(const std::string& host, int port)
     if (port <= 0 || port > 65535)
         return false;
     const int64_t deadline = NowMs() + connectTimeoutMs_;
-    addrinfo* list = nullptr;
-    std::vector<addrinfo> addresses = ResolveHost(host, port, list);
-    for (const addrinfo& address : addresses) {
-        NativeSocket s = socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
+    for (const ResolvedAddress& address : ResolveHost(host, port, deadline, stopFlag_)) {
+        NativeSocket s = socket(address.family, SOCK_STREAM, IPPROTO_TCP);
         if (s == Native(kNoSocket))
             continue;
         if (!MakeNonBlocking(s)) {
@@ -173,7 +151,8 @@ bool TcpClient::Connect(const std::string& host, int port)
         int on = 1;
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
         socket_ = uintptr_t(s);
-        bool connected = connect(s, address.ai_addr, int(address.ai_addrlen)) == 0;
+        bool connected =
+            connect(s, reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0;
         if (!connected && ConnectPending())
             connected = WaitUntilReady(true, deadline) == WaitResult::Ready && !ConnectFailed(s);
         if (connected)
@@ -182,8 +161,6 @@ bool TcpClient::Connect(const std::string& host, int port)
         if (StopRequested() || NowMs() >= deadline)
             break;
     }
-    if (list)
-        freeaddrinfo(list);
     return IsConnected();
 }
 

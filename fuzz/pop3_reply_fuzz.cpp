@@ -1,0 +1,103 @@
+// libFuzzer target over the reading of server replies: the judgement of a status line, the
+// STAT count, the UID of a UIDL reply, the capability list, the multi-line UID listing and the
+// pipelined UIDL replies. The first byte is the message count, the second the pipeline's bound;
+// the rest is cut into lines after each CR LF, as the connection delivers them.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "mail/pop3_listing.h"
+#include "mail/pop3_reply.h"
+
+namespace {
+
+std::vector<std::string> SplitLines(const uint8_t* data, size_t size)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < size; ++i) {
+        line += char(data[i]);
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void ReadSingleLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        const std::string text = ReplyText(line);
+        IsErrReply(text);
+        int32_t count = 0;
+        ParseStatCount(text, count);
+        // A listing line and the one-at-a-time reply for the same message give the same UID.
+        const std::string uid = TakeListingUid(text);
+        if (!text.empty() && text[0] != ' ')
+            Require(uid == TakeUidlUid("+OK " + text));
+    }
+}
+
+void ReadListing(const std::vector<std::string>& lines, int32_t count)
+{
+    UidListing listing(count);
+    ReplyProgress progress = ReplyProgress::More;
+    for (const std::string& line : lines)
+        progress = listing.Feed(line);
+    const UidSet uids = listing.TakeUids();
+    Require(uids.size() <= size_t(count));
+    if (progress == ReplyProgress::Failed)
+        Require(uids.empty());
+    for (const std::string& uid : uids)
+        Require(!uid.empty() && uid.find(' ') == std::string::npos);
+}
+
+void ReadCapabilities(const std::vector<std::string>& lines)
+{
+    CapabilityReader reader;
+    ReplyProgress progress = ReplyProgress::More;
+    for (const std::string& line : lines)
+        progress = reader.Feed(line);
+    const bool offered = reader.Pipelining() || reader.Stls() || reader.Offers("top");
+    Require(!offered || progress == ReplyProgress::Done);
+}
+
+void ReadPipelined(const std::vector<std::string>& lines, int32_t count, size_t bound)
+{
+    UidlPipeline pipeline(count, bound);
+    size_t unanswered = 0;
+    for (const std::string& line : lines) {
+        unanswered += pipeline.NextCommands().size();
+        Require(unanswered > 0 || pipeline.Complete());
+        if (!pipeline.TakeReply(line))
+            return;
+        --unanswered;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const int32_t count = data[0];
+    const size_t bound = size_t(data[1]) * 4 + 1;
+    const std::vector<std::string> lines = SplitLines(data + 2, size - 2);
+    ReadSingleLines(lines);
+    ReadListing(lines, count);
+    ReadCapabilities(lines);
+    ReadPipelined(lines, count, bound);
+    return 0;
+}

@@ -1,0 +1,185 @@
+#include "mail/pop3_listing.h"
+
+#include <cctype>
+
+#include "mail/pop3_reply.h"
+
+namespace {
+
+// A server that sends more capabilities than this is not sending a capability list.
+constexpr size_t kMaxCapabilityLines = 256;
+
+bool IsWholeLine(const std::string& line)
+{
+    return line.size() >= 2 && line.size() <= kReplyLineLimit &&
+           line.compare(line.size() - 2, 2, "\r\n") == 0;
+}
+
+bool IsTerminator(const std::string& line)
+{
+    return line == ".\r\n";
+}
+
+// A line of a multi-line reply that begins with a dot has had another dot put before it.
+std::string Unstuffed(const std::string& line)
+{
+    return !line.empty() && line[0] == '.' ? line.substr(1) : line;
+}
+
+std::string UpperCase(std::string text)
+{
+    for (char& c : text)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The capability name at the start of a line: printable characters up to the first blank or
+// the line's end; empty when the line does not start with one.
+std::string CapabilityName(const std::string& text)
+{
+    size_t end = 0;
+    while (end < text.size() && text[end] > ' ' && text[end] < 0x7f)
+        ++end;
+    if (end == 0 || (text[end] != ' ' && text.compare(end, std::string::npos, "\r\n") != 0))
+        return std::string();
+    return UpperCase(text.substr(0, end));
+}
+
+// The message number that starts a listing line: decimal digits only, up to the first blank.
+// Zero when there is none or it exceeds limit.
+int32_t ListingNumber(const std::string& text, int32_t limit)
+{
+    const size_t end = text.find(' ');
+    if (end == 0 || end == std::string::npos)
+        return 0;
+    int64_t value = 0;
+    for (size_t i = 0; i < end; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return 0;
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            return 0;
+    }
+    return int32_t(value);
+}
+
+}  // namespace
+
+ReplyProgress CapabilityReader::Feed(const std::string& line)
+{
+    if (done_ || !IsWholeLine(line) || ++lines_ > kMaxCapabilityLines) {
+        sound_ = false;
+        return ReplyProgress::Failed;
+    }
+    if (!sawStatus_) {
+        sawStatus_ = true;
+        if (!IsErrReply(ReplyText(line)))
+            return ReplyProgress::More;
+        done_ = true;
+        sound_ = false;
+        return ReplyProgress::Refused;
+    }
+    if (IsTerminator(line)) {
+        done_ = true;
+        return ReplyProgress::Done;
+    }
+    const std::string text = Unstuffed(line);
+    const std::string name = CapabilityName(text);
+    if (name.empty() || text.find('\0') != std::string::npos)
+        sound_ = false;
+    else
+        names_.push_back(name);
+    return ReplyProgress::More;
+}
+
+bool CapabilityReader::Offers(const std::string& name) const
+{
+    if (!done_ || !sound_)
+        return false;
+    const std::string wanted = UpperCase(name);
+    for (const std::string& offered : names_)
+        if (offered == wanted)
+            return true;
+    return false;
+}
+
+UidListing::UidListing(int32_t messageCount)
+    : count_(messageCount > 0 ? messageCount : 0)
+{
+}
+
+ReplyProgress UidListing::Feed(const std::string& line)
+{
+    if (state_ != ReplyProgress::More)
+        state_ = ReplyProgress::Failed;
+    else if (!IsWholeLine(line))
+        state_ = ReplyProgress::Failed;
+    else if (!sawStatus_) {
+        sawStatus_ = true;
+        if (IsErrReply(ReplyText(line)))
+            state_ = ReplyProgress::Refused;
+    } else if (IsTerminator(line))
+        state_ = listed_ == count_ ? ReplyProgress::Done : ReplyProgress::Failed;
+    else
+        state_ = FeedEntry(ReplyText(Unstuffed(line)));
+    if (state_ == ReplyProgress::Failed)
+        uids_.clear();
+    return state_;
+}
+
+ReplyProgress UidListing::FeedEntry(const std::string& text)
+{
+    const int32_t number = ListingNumber(text, count_);
+    if (number == 0)
+        return ReplyProgress::Failed;
+    if (seen_.size() <= size_t(number))
+        seen_.resize(size_t(number) + 1, false);
+    if (seen_[size_t(number)])
+        return ReplyProgress::Failed;
+    std::string uid = TakeListingUid(text);
+    if (uid.empty())
+        return ReplyProgress::Failed;
+    seen_[size_t(number)] = true;
+    ++listed_;
+    uids_.insert(std::move(uid));
+    return ReplyProgress::More;
+}
+
+UidlPipeline::UidlPipeline(int32_t messageCount, size_t maxInFlight)
+    : count_(messageCount > 0 ? messageCount : 0), maxInFlight_(maxInFlight)
+{
+}
+
+std::vector<std::string> UidlPipeline::NextCommands()
+{
+    std::vector<std::string> commands;
+    if (inFlightBytes_ > maxInFlight_ / 2)
+        return commands;
+    while (nextToSend_ <= count_) {
+        std::string command = "UIDL " + std::to_string(nextToSend_) + "\r\n";
+        if (!inFlight_.empty() && inFlightBytes_ + command.size() > maxInFlight_)
+            break;
+        inFlightBytes_ += command.size();
+        inFlight_.push_back(command.size());
+        commands.push_back(std::move(command));
+        ++nextToSend_;
+    }
+    return commands;
+}
+
+bool UidlPipeline::TakeReply(const std::string& line)
+{
+    if (inFlight_.empty() || line.size() > kReplyLineLimit)
+        return false;
+    inFlightBytes_ -= inFlight_.front();
+    inFlight_.pop_front();
+    const std::string text = ReplyText(line);
+    if (IsErrReply(text))
+        return false;
+    std::string uid = TakeUidlUid(text);
+    if (uid.empty())
+        return false;
+    uids_.insert(std::move(uid));
+    ++answered_;
+    return true;
+}

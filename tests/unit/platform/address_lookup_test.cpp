@@ -1,0 +1,71 @@
+#include "platform/address_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/tcp_client.h"
+
+namespace {
+
+// A resolver that does not answer until the test lets it.
+std::mutex resolverLock;
+std::condition_variable resolverWake;
+bool resolverReleased = false;
+int resolverCallsOpen = 0;
+
+int SilentLookup(const char*, const char*, const addrinfo*, addrinfo**)
+{
+    std::unique_lock<std::mutex> guard(resolverLock);
+    ++resolverCallsOpen;
+    resolverWake.wait(guard, [] { return resolverReleased; });
+    --resolverCallsOpen;
+    resolverWake.notify_all();
+    return EAI_AGAIN;
+}
+
+}  // namespace
+
+// A name behind a resolver that never answers holds a connect no longer than its bound, and a
+// stop request ends the wait within two polling slices; the lookups that end afterwards are
+// dropped without harm.
+TEST(AddressLookup, SilentResolverHoldsAConnectOnlyUntilItsBoundOrAStop)
+{
+    ASSERT_TRUE(InitSockets());
+    SetAddressLookupForTests(&SilentLookup);
+    struct Case {
+        uint32_t connectLimitMs;
+        int64_t stopAfterMs;  // negative: no stop
+    };
+    for (const Case c : {Case{300, -1}, Case{15000, 150}}) {
+        SCOPED_TRACE(c.connectLimitMs);
+        std::atomic<int32_t> stop{0};
+        TcpClient client(c.connectLimitMs, 1000);
+        client.SetStopFlag(&stop);
+        std::thread stopper;
+        if (c.stopAfterMs >= 0)
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.stopAfterMs));
+                stop = 1;
+            });
+
+        const int64_t start = SteadyNowMs();
+        EXPECT_FALSE(client.Connect("mail.example.invalid", 110));
+        const int64_t elapsed = SteadyNowMs() - start;
+        if (stopper.joinable())
+            stopper.join();
+        const int64_t endsBy = c.stopAfterMs >= 0 ? c.stopAfterMs : int64_t(c.connectLimitMs);
+        EXPECT_GE(elapsed, endsBy);
+        EXPECT_LT(elapsed, endsBy + 200);
+    }
+
+    std::unique_lock<std::mutex> guard(resolverLock);
+    resolverReleased = true;
+    resolverWake.notify_all();
+    EXPECT_TRUE(resolverWake.wait_for(guard, std::chrono::seconds(5),
+                                      [] { return resolverCallsOpen == 0; }));
+    SetAddressLookupForTests(nullptr);
+}
