@@ -19,6 +19,8 @@ struct CheckOutcome {
     };
     Result result = Result::Failed;
     UidSet uids;  // the server's whole list, when Listed
+    // When Failed: why, in a few words for the user ("login refused", "server unreachable").
+    std::string reason;
 };
 
 class Pop3Session {

@@ -5,6 +5,13 @@
 #include <string>
 
 constexpr int32_t kDefaultPop3Port = 110;
+constexpr int32_t kDefaultPop3sPort = 995;
+
+// How a connection is protected ("Security"): plain text, STLS on the plain port, or TLS from
+// the first byte.
+constexpr int32_t kSecurityNone = 0;
+constexpr int32_t kSecurityStls = 1;
+constexpr int32_t kSecurityTls = 2;
 
 struct AccountSettings {
     std::string Account;   // login name
@@ -13,11 +20,15 @@ struct AccountSettings {
     int32_t Duration = 0;  // minutes from the end of one check to the next
     int32_t Color = 0;     // envelope colour index; -1 keeps the tray icon still
     int32_t Port = kDefaultPop3Port;
+    int32_t Security = kSecurityNone;
+    std::string TrustFile;    // CA certificates replacing the system's roots; or empty
+    std::string Fingerprint;  // the server certificate's SHA-256 in hex; or empty
 
     bool operator==(const AccountSettings& other) const
     {
         return Account == other.Account && Address == other.Address && Password == other.Password &&
-               Duration == other.Duration && Color == other.Color && Port == other.Port;
+               Duration == other.Duration && Color == other.Color && Port == other.Port &&
+               Security == other.Security && TrustFile == other.TrustFile && Fingerprint == other.Fingerprint;
     }
     bool operator!=(const AccountSettings& other) const { return !(*this == other); }
 };
