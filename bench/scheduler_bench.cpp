@@ -31,6 +31,7 @@ void AddAccounts(Scheduler& scheduler, int count, int port)
 {
     for (int i = 0; i < count; ++i) {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>());
+        scheduler.Accounts().back()->Account = "user";
         scheduler.Accounts().back()->Address = "127.0.0.1";
         scheduler.Accounts().back()->Port = port;
         scheduler.Accounts().back()->Duration = 0;
@@ -56,8 +57,10 @@ void MeasureTick(int accountCount)
     hooks.check.tickCount = [] { return 1000u; };
     Scheduler scheduler(hooks);
     AddAccounts(scheduler, accountCount, 110);
-    for (auto& account : scheduler.Accounts())
+    for (auto& account : scheduler.Accounts()) {
         account->lastCheckTick = 1000;
+        account->checkedOnce = true;
+    }
     constexpr int kRounds = 200000;
     const auto start = Clock::now();
     for (int round = 0; round < kRounds; ++round)

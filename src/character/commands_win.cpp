@@ -11,6 +11,7 @@
 #include "mail/uid_reconcile.h"
 #include "resource.h"
 #include "settings/profile.h"
+#include "platform/debug_channel.h"
 #include "platform/wide_text_win.h"
 
 namespace {
@@ -48,29 +49,43 @@ void ApplyZOrder(HWND window, int zOrder)
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, flags);
 }
 
+// Whether the path fits the shell's path buffers. A longer one is refused before it reaches
+// them: their path search does not survive it.
+bool FitsPathBuffer(const std::wstring& path)
+{
+    return path.size() < MAX_PATH;
+}
+
 // Starts the user's mail program in the Windows directory, as the shell's "open" would.
-// Nothing happens without a path, and a failure shows nothing.
+// Nothing happens without a path or with one too long, and a failure shows nothing.
 void LaunchMailer(const std::string& path)
 {
     if (path.empty())
         return;
+    const std::wstring file = WideFromUtf8(path);
+    if (!FitsPathBuffer(file)) {
+        DebugWrite("Mailer path too long: not started\n");
+        return;
+    }
     wchar_t windowsDirectory[MAX_PATH] = {};
     GetWindowsDirectoryW(windowsDirectory, MAX_PATH);
-    ShellExecuteW(GetDesktopWindow(), L"open", WideFromUtf8(path).c_str(), L"", windowsDirectory, SW_SHOWNORMAL);
+    ShellExecuteW(GetDesktopWindow(), L"open", file.c_str(), L"", windowsDirectory, SW_SHOWNORMAL);
 }
 
-// The open-file dialog, starting at the current path; true with the full path when the user
-// confirms a file.
+// The open-file dialog, starting at the current path (or at no name when that path does not
+// fit the dialog's buffer); true with the full path when the user confirms a file.
 bool AskForMailer(const std::string& current, std::string& chosen)
 {
     wchar_t file[MAX_PATH] = {};
-    lstrcpynW(file, WideFromUtf8(current).c_str(), MAX_PATH);
+    const std::wstring start = WideFromUtf8(current);
+    if (FitsPathBuffer(start))
+        lstrcpynW(file, start.c_str(), MAX_PATH);
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.lpstrFilter = L"Executable Files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0";
     dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
+    dialog.nMaxFile = MAX_PATH;  // a longer choice is refused by the dialog itself
     dialog.lpstrDefExt = L"exe";
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
     if (!GetOpenFileNameW(&dialog))

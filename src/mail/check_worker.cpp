@@ -74,6 +74,7 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval
     // after the end of this one.
     account.lastCheckTick = environment.tickCount();
+    account.checkedOnce = true;
     session.reset();  // closes the connection
 
     EndCheck(account);

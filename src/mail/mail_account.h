@@ -27,6 +27,7 @@ struct MailAccount : AccountSettings {
     std::mutex uidLock;
 
     uint32_t lastCheckTick = 0;  // written by the worker while `worker` is set
+    bool checkedOnce = false;    // whether lastCheckTick holds a check's end; written with it
     WindowHandle ownerWnd = nullptr;
     // Set exactly while a check of this account runs; clearing it publishes the
     // worker's writes (release), and readers acquire.

@@ -1,9 +1,11 @@
 #include "mail/scheduler.h"
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <utility>
 
+#include "platform/debug_channel.h"
 #include "platform/detached_thread.h"
 
 namespace {
@@ -18,6 +20,21 @@ bool IsRunning(const MailAccount& account)
     return account.worker.load(std::memory_order_acquire);
 }
 
+// Greater than any wait a 32-bit tick difference can give: an account never checked has
+// waited since the start, longer than any account checked since.
+constexpr uint64_t kWaitingSinceStart = uint64_t(1) << 32;
+
+// How long the account has waited for the choice of the longest-waiting, or 0 when it is not
+// due. Differences are taken modulo 2^32, so they survive the tick count's wrap; an account
+// is due strictly after its interval.
+uint64_t DueWait(const MailAccount& account, uint32_t now)
+{
+    if (!account.checkedOnce)
+        return kWaitingSinceStart;
+    const uint32_t wait = now - account.lastCheckTick;
+    return wait > CheckInterval(account) ? wait : 0;
+}
+
 }  // namespace
 
 SchedulerHooks::SchedulerHooks() : startThread(StartDetachedThread), sleep(SleepFor)
@@ -26,8 +43,18 @@ SchedulerHooks::SchedulerHooks() : startThread(StartDetachedThread), sleep(Sleep
 
 uint32_t CheckInterval(const MailAccount& account)
 {
-    // Unsigned throughout: the product wraps modulo 2^32 instead of overflowing.
-    return static_cast<uint32_t>(account.Duration) * 60000u;
+    const bool fits = account.Duration >= 0 && account.Duration <= kLongestDuration;
+    return static_cast<uint32_t>(fits ? account.Duration : kLongestDuration) * 60000u;
+}
+
+const char* WhyNeverChecked(const MailAccount& account)
+{
+    // An empty address would reach this very machine, and an empty name can never log in.
+    if (account.Address.empty())
+        return "it has no server address";
+    if (account.Account.empty())
+        return "it has no login name";
+    return nullptr;
 }
 
 Scheduler::Scheduler(SchedulerHooks hooks) : hooks(std::move(hooks))
@@ -56,16 +83,25 @@ void Scheduler::RunScheduler()
 
     const uint32_t now = hooks.check.tickCount();
     MailAccount* chosen = nullptr;
-    uint32_t longestWait = 0;
-    for (const auto& account : accounts) {
-        const uint32_t wait = now - account->lastCheckTick;  // modulo 2^32: survives the wrap
-        if (wait > CheckInterval(*account) && wait > longestWait) {
-            chosen = account.get();
+    uint64_t longestWait = 0;
+    for (size_t i = 0; i < accounts.size(); ++i) {
+        const uint64_t wait = DueWait(*accounts[i], now);
+        if (wait > longestWait && Checkable(i)) {
+            chosen = accounts[i].get();
             longestWait = wait;
         }
     }
     if (chosen)
         StartCheck(*chosen);
+}
+
+bool Scheduler::Checkable(size_t index)
+{
+    const MailAccount& account = *accounts[index];
+    const char* why = WhyNeverChecked(account);
+    if (why && passedOverReported.insert(&account).second)
+        DebugWrite("POP" + std::to_string(index) + " is never checked: " + why + "\n");
+    return why == nullptr;
 }
 
 void Scheduler::StartCheck(MailAccount& account)
@@ -88,6 +124,7 @@ void Scheduler::StopAllChecks()
         retiredAccounts.push_back(std::move(account));
     }
     accounts.clear();
+    passedOverReported.clear();
 
     for (;;) {
         ReapRetiredAccounts();

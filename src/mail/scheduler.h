@@ -4,6 +4,7 @@
 // thread, on the accounts the scheduler owns.
 #include <cstdint>
 #include <functional>
+#include <set>
 
 #include "mail/check_worker.h"
 #include "mail/mail_account.h"
@@ -20,9 +21,18 @@ struct SchedulerHooks {
     SchedulerHooks();
 };
 
-// The account's interval in milliseconds: Duration minutes in 32-bit arithmetic taken as
-// unsigned, so a negative Duration gives an interval of weeks.
+// The longest Duration the 32-bit tick arithmetic can serve: the wait since a check is taken
+// modulo 2^32 ms, so a longer interval would wrap into a short one. 71582 minutes leave the
+// once-a-second scheduler about 47 s to see the account due before its wait wraps.
+constexpr int32_t kLongestDuration = 71582;
+
+// The account's interval in milliseconds: Duration minutes, where a Duration that is negative
+// or beyond kLongestDuration is held at kLongestDuration.
 uint32_t CheckInterval(const MailAccount& account);
+
+// Why the account can never be checked (no server address, no login name), or null when it
+// can. Such an account keeps its place in the list but is passed over.
+const char* WhyNeverChecked(const MailAccount& account);
 
 class Scheduler {
 public:
@@ -38,8 +48,10 @@ public:
     // Accounts waiting for their check to end before they are destroyed (only during exit).
     const AccountList& RetiredAccounts() const { return retiredAccounts; }
 
-    // Starts the check of the account that has waited longest past its interval (the first of
-    // equals in list order), unless a check is running. Called every second.
+    // Starts the check of the due account that has waited longest since its last check (the
+    // first of equals in list order), unless a check is running. An account never checked is
+    // due at once and counts as waiting since the start, so the first checks follow the start
+    // in list order. Called every second.
     void RunScheduler();
 
     // Starts the account's check on a new thread, unless it already runs. When no thread can
@@ -55,8 +67,11 @@ public:
 
 private:
     bool AnyCheckRunning() const;
+    // Whether the account can be checked; says once per account on the debug channel why not.
+    bool Checkable(size_t index);
 
     const SchedulerHooks hooks;
     AccountList accounts;
     AccountList retiredAccounts;
+    std::set<const MailAccount*> passedOverReported;
 };

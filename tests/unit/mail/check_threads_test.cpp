@@ -108,6 +108,7 @@ protected:
     {
         scheduler->Accounts().push_back(std::make_unique<MailAccount>(owner));
         MailAccount& account = *scheduler->Accounts().back();
+        account.Account = "user";
         account.Address = "127.0.0.1";
         account.Port = server.Port();
         account.Color = color;

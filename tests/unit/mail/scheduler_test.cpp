@@ -4,14 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <vector>
+
+#include "debug_capture.h"
 
 namespace {
 
 constexpr uint32_t kMinute = 60000;
-constexpr uint32_t kHour = 60 * kMinute;
-constexpr uint32_t kMax = std::numeric_limits<uint32_t>::max();
+constexpr uint32_t kMax = 0xFFFFFFFFu;
+constexpr uint32_t kHeld = 71582u * kMinute;  // the longest interval the tick arithmetic serves
 
 class SchedulerTest : public ::testing::Test {
 protected:
@@ -36,12 +37,18 @@ protected:
             account->worker = false;
     }
 
-    MailAccount& AddAccount(int32_t duration, uint32_t lastCheckTick = 0)
+    // A never-checked account unless lastCheckTick is given.
+    MailAccount& AddAccount(int32_t duration, const uint32_t* lastCheckTick = nullptr, std::string address = "h",
+                            std::string login = "u")
     {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>());
-        scheduler.Accounts().back()->Duration = duration;
-        scheduler.Accounts().back()->lastCheckTick = lastCheckTick;
-        return *scheduler.Accounts().back();
+        MailAccount& account = *scheduler.Accounts().back();
+        account.Duration = duration;
+        account.Address = address;
+        account.Account = login;
+        account.checkedOnce = lastCheckTick != nullptr;
+        account.lastCheckTick = lastCheckTick ? *lastCheckTick : 0;
+        return account;
     }
 
     // One tick at the given time; the index of the account it started, or -1.
@@ -67,8 +74,10 @@ protected:
     // Ends the account's check now, as its worker does.
     void FinishCheck(int index)
     {
-        scheduler.Accounts()[size_t(index)]->lastCheckTick = clock;
-        scheduler.Accounts()[size_t(index)]->worker = false;
+        MailAccount& account = *scheduler.Accounts()[size_t(index)];
+        account.lastCheckTick = clock;
+        account.checkedOnce = true;
+        account.worker = false;
     }
 
     uint32_t clock = 0;
@@ -79,64 +88,70 @@ protected:
     Scheduler scheduler{FakeHooks()};
 };
 
-TEST_F(SchedulerTest, AccountsStartOneAtATimeInListOrderAndAreDueStrictlyAfterTheirInterval)
+TEST_F(SchedulerTest, FirstChecksFollowTheStartInListOrderThenTheLongestWaitingGoesFirst)
 {
-    EXPECT_EQ(TickAt(kHour), -1);  // no accounts: nothing starts
-    AddAccount(5);
-    AddAccount(5);
-    uint32_t now = kHour;
-    EXPECT_EQ(TickAt(now), 0);
-    EXPECT_EQ(TickAt(now += 1000), -1);  // the second is due too, but waits for the first
-    FinishCheck(0);
-    const uint32_t firstEnded = now;
-    EXPECT_EQ(TickAt(now += 1000), 1);
-    FinishCheck(1);
-    EXPECT_EQ(TickAt(firstEnded + 5 * kMinute), -1);
-    EXPECT_EQ(TickAt(firstEnded + 5 * kMinute + 1), 0);
-}
-
-TEST_F(SchedulerTest, AccountsWithoutIntervalTakeTurnsLongestWaitingFirst)
-{
-    for (int i = 0; i < 3; ++i)
-        AddAccount(0);
+    EXPECT_EQ(TickAt(1000), -1);  // no accounts: nothing starts
+    AddAccount(10080);            // a week, two minutes after boot: still checked at once
+    AddAccount(0);
+    AddAccount(0);
     std::vector<int> order;
-    for (uint32_t now = 10; now < 17; ++now) {
+    for (uint32_t now = 2 * kMinute; order.size() < 7; now += 1000) {
         const int started = TickAt(now);
         ASSERT_GE(started, 0);
+        EXPECT_EQ(TickAt(now + 500), -1);  // the others wait for the running check
         order.push_back(started);
         FinishCheck(started);
     }
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 0, 1, 2, 0}));
-    scheduler.Accounts().resize(1);
-    EXPECT_EQ(TickAt(16), -1);  // not due in the millisecond its check ended
-    EXPECT_EQ(TickAt(17), 0);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 1, 2, 1, 2}));
 }
 
-TEST_F(SchedulerTest, IntervalsAreUnsignedThirtyTwoBitAndSurviveTheTickWrap)
+TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoBitsServe)
 {
-    EXPECT_EQ(CheckInterval(AddAccount(71583)), 12704u);  // 4294980000 wrapped past 2^32
-    scheduler.Accounts().clear();
+    const struct {
+        int32_t duration;
+        uint32_t lastCheck, now;
+        bool due;
+    } cases[] = {
+        {5, 1000, 1000 + 5 * kMinute, false},  // at exactly the interval
+        {5, 1000, 1001 + 5 * kMinute, true},
+        {0, 500, 500, false},  // not in the millisecond its check ended
+        {1, kMax - 1000, kMinute - 1001, false},  // across the tick count's wrap
+        {1, kMax - 1000, kMinute - 1000, true},
+        {71583, 0, 13000, false},  // its product would wrap to 12.7 s
+        {71583, 0, kHeld, false},
+        {71583, 0, kHeld + 1, true},
+        {INT32_MAX, 5, kHeld + 6, true},
+        {-1, 0, 30u * 24 * 60 * kMinute, false},  // negative: held at the longest too
+        {INT32_MIN, 0, kHeld + 1, true},
+    };
+    for (const auto& c : cases) {
+        scheduler.Accounts().clear();
+        AddAccount(c.duration, &c.lastCheck);
+        EXPECT_EQ(TickAt(c.now), c.due ? 0 : -1) << c.duration << " at " << c.now;
+    }
+}
 
-    AddAccount(-1);  // an interval of about seven weeks
-    EXPECT_EQ(TickAt(30u * 24 * kHour), -1);
-    EXPECT_EQ(TickAt(0u - kMinute + 1), 0);
-    scheduler.Accounts().clear();
-
-    AddAccount(1, kMax - 1000);  // ended 1001 ms before the wrap
-    AddAccount(1, kMax - 6000);  // 5 s earlier still
-    EXPECT_EQ(TickAt(kMax), -1);
-    EXPECT_EQ(TickAt(kMinute - 6001), -1);  // the second at exactly its interval
-    EXPECT_EQ(TickAt(kMinute - 1000), 1);   // both due: the one that has waited longer
-    FinishCheck(1);
-    EXPECT_EQ(TickAt(kMinute), 0);
+TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
+{
+    DebugCapture trace;
+    AddAccount(0, nullptr, "", "u");
+    AddAccount(0, nullptr, "h", "");
+    AddAccount(0, nullptr, "", "");
+    AddAccount(5);
+    EXPECT_EQ(TickAt(1000), 3);
+    FinishCheck(3);
+    for (uint32_t now = 2000; now < 6000; now += 1000)
+        EXPECT_EQ(TickAt(now), -1);
+    EXPECT_EQ(trace.Text(), "POP0 is never checked: it has no server address\n"
+                            "POP1 is never checked: it has no login name\n"
+                            "POP2 is never checked: it has no server address\n");
 }
 
 TEST_F(SchedulerTest, AThreadThatCannotStartLeavesTheAccountDueAndNoCheckStartsTwice)
 {
-    MailAccount& account = AddAccount(0);
+    MailAccount& account = AddAccount(10080);
     threadsAvailable = false;
     EXPECT_EQ(TickAt(100), -1);
-    EXPECT_FALSE(account.worker);
     threadsAvailable = true;
     EXPECT_EQ(TickAt(1100), 0);
     scheduler.StartCheck(account);
@@ -154,11 +169,9 @@ TEST_F(SchedulerTest, ExitWaitsForEveryRunningCheckAndReapsInOrder)
 
     onSleep = [&] {
         const AccountList& retired = scheduler.RetiredAccounts();
-        EXPECT_TRUE(scheduler.Accounts().empty());
         if (sleeps.size() == 1) {  // the idle ones went at once; the running ones wait, asked to stop
             ASSERT_EQ(retired.size(), 2u);
-            EXPECT_EQ(retired[0].get(), first);
-            EXPECT_EQ(retired[1].get(), third);
+            EXPECT_TRUE(retired[0].get() == first && retired[1].get() == third);
             EXPECT_TRUE(first->stopRequested && third->stopRequested);
             third->worker = false;
         } else if (sleeps.size() == 2) {
@@ -168,12 +181,10 @@ TEST_F(SchedulerTest, ExitWaitsForEveryRunningCheckAndReapsInOrder)
         }
     };
     scheduler.StopAllChecks();
-    EXPECT_TRUE(scheduler.RetiredAccounts().empty());
+    EXPECT_TRUE(scheduler.Accounts().empty() && scheduler.RetiredAccounts().empty());
     EXPECT_EQ(sleeps, (std::vector<uint32_t>{100, 100}));
-
     AddAccount(5);  // with nothing running, exit does not wait
     scheduler.StopAllChecks();
-    EXPECT_TRUE(scheduler.Accounts().empty());
     EXPECT_EQ(sleeps.size(), 2u);
 }
 
