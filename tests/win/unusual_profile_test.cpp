@@ -36,7 +36,7 @@ public:
         fd_set pending;
         FD_ZERO(&pending);
         FD_SET(socket_, &pending);
-        const timeval now{0, 0};
+        timeval now{0, 0};
         return select(0, &pending, nullptr, nullptr, &now) > 0;
     }
     const SOCKET socket_;
