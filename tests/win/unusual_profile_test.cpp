@@ -16,8 +16,10 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// A listener on 127.0.0.1:110, where an account without an address would connect. The port
-// may be held for a while by another program on this machine: binding waits for it, bounded.
+// A listener on 127.0.0.1:110, where an account without an address would connect, that never
+// greets: a check that reached it would hold up every other check. Other programs on this
+// machine may connect to it too, so what it accepts is not counted. The port may be held for a
+// while by another program: binding waits for it, bounded.
 class PortListener {
 public:
     PortListener() : socket_(InitSockets() ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET)
@@ -30,15 +32,6 @@ public:
                     listen(socket_, 8) == 0;
     }
     ~PortListener() { closesocket(socket_); }
-    // Whether anything has connected so far; does not wait.
-    bool Reached() const
-    {
-        fd_set pending;
-        FD_ZERO(&pending);
-        FD_SET(socket_, &pending);
-        timeval now{0, 0};
-        return select(0, &pending, nullptr, nullptr, &now) > 0;
-    }
     const SOCKET socket_;
     bool listening = false;
 };
@@ -73,14 +66,12 @@ TEST(UnusualProfile, ChecksFollowTheStartNeverReachThisMachineNorWrapAndALongMai
     ASSERT_NE(character, nullptr);
     // Both are checked at once, one after the other, whatever their interval and the uptime.
     EXPECT_TRUE(WaitUntil([&] { return weekly.Connections() == 1 && wrapping.Connections() == 1; }, kWaitMs));
-
     PostMessageA(character, WM_COMMAND, ID_LAUNCH_MAILER, 0);
     EXPECT_TRUE(trace.WaitFor(program.Id(), "Mailer path too long", kWaitMs));
 
     // A wrapped interval would come back 12.7 s after the first check.
     EXPECT_FALSE(WaitUntil([&] { return wrapping.Connections() > 1; }, 16000));
-    EXPECT_EQ(weekly.Connections(), 1);
-    EXPECT_FALSE(local.Reached());
+    EXPECT_TRUE(wrapping.Connections() == 1 && weekly.Connections() == 1);
     int passedOver = 0;
     for (const std::string& write : trace.Writes(program.Id()))
         passedOver += write.find("POP1 is never checked: it has no server address") != std::string::npos;
