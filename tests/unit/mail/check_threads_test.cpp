@@ -124,7 +124,7 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedBeforeAndAfterWithTheAccountColour
 {
     for (const bool loginRefused : {false, true}) {
         SCOPED_TRACE(loginRefused ? "refused" : "accepted");
-        server.Script("PASS", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
+        server.Script("PASS ", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
         recorder = std::make_shared<Recorder>();
         scheduler = MakeScheduler(777);
         MailAccount& account = AddAccount(reinterpret_cast<WindowHandle>(0x100), -1);
@@ -173,7 +173,7 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
     server.Script("UIDL 2", FakePop3Server::Silence());
     MailAccount stopped;
     stopped.newUids = {"old"};
-    auto check = std::async(std::launch::async, [&] { return CheckAgainst(stopped, server, 20000); });
+    auto check = std::async(std::launch::async, [&] { return CheckAgainst(stopped, server, 20000).result; });
     ASSERT_TRUE(server.WaitForCommands(5, 10000));
     const auto stopAt = Clock::now();
     stopped.stopRequested = 1;
