@@ -110,7 +110,7 @@ TEST_F(Pop3SessionTest, RepliesSplitIntoBytesOrJoinedInOneSegmentStayInStep)
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     struct Case {
-        const char* capa;
+        bool atOnce;  // no capabilities, and UIDL n one at a time when the command is one
         std::string command;
         Server::Reply reply;
         size_t commandsSent;  // QUIT included
@@ -118,42 +118,48 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         const char* traced;
         const char* reason;
     };
-    const std::string closed = "Bad Connection\nMSG: Connection closed\n";
+    const std::string closed = "Bad Connection\nMSG: Connection closed\n", listing = "+OK\r\n1 a\r\n";
+    std::string endless = "+OK\r\n";
+    for (int i = 0; i < 300; ++i)
+        endless += "X\r\n";
     const Case cases[] = {
-        {nullptr, "", Server::Say("-err go away\r\n"), 0, false, "MSG: -err go away\r\n", "server refused"},
-        {kMultiLine, "USER ", Server::Say("-ERR who\r\n"), 2, false, "MSG: -ERR who\r\n", "login refused"},
-        {nullptr, "PASS ", Server::Say("-ErR wrong\r\n"), 3, false, "MSG: -ErR wrong\r\n", "login refused"},
-        {nullptr, "PASS ", Server::SayAndClose("-ERR chdir Maildir failed\n"), 3, false,
+        {false, "", Server::Say("-err go away\r\n"), 0, false, "MSG: -err go away\r\n", "server refused"},
+        {false, "CAPA", Server::Say(endless + ".\r\n"), 1, false, "", "bad reply"},
+        {true, "USER ", Server::Say("-ERR who\r\n"), 2, false, "MSG: -ERR who\r\n", "login refused"},
+        {false, "PASS ", Server::Say("-ErR wrong\r\n"), 3, false, "MSG: -ErR wrong\r\n", "login refused"},
+        {false, "PASS ", Server::SayAndClose("-ERR chdir Maildir failed\n"), 3, false,
          "Bad Connection\nMSG: -ERR chdir Maildir failed\n\n", "login refused"},
-        {nullptr, "STAT", Server::Say("-ERR busy\r\n"), 5, true, "MSG: -ERR busy\r\n", "mailbox refused"},
-        {nullptr, "STAT", Server::Say("+OK\r\n"), 5, true, "Bad Connection\nMSG: +OK\r\n", "mailbox refused"},
-        {nullptr, "STAT", Server::Say("+OK many 100\r\n"), 5, true, "MSG: +OK many", "mailbox refused"},
-        {nullptr, "STAT", Server::Say("+OK 1000001 9\r\n"), 5, true, "MSG: +OK 1000001", "mailbox refused"},
-        {nullptr, "STAT", Server::SayAndClose(""), 4, false, closed.c_str(), "connection closed"},
-        {nullptr, "UIDL 1", Server::Say("-err gone\r\n"), 7, false, "", "listing failed"},
-        {nullptr, "UIDL 2", Server::Say("+OK 2\r\n"), 7, false, "", "listing failed"},
-        {nullptr, "UIDL 2", Server::Say("+OK\t2\tb\r\n"), 7, false, "", "listing failed"},
-        {nullptr, "UIDL 3", Server::Say("+OK 3 \r\n"), 7, false, "", "listing failed"},
-        {nullptr, "UIDL 2", Server::SayAndClose("+OK 2 b"), 7, false, "Bad Connection\nMSG: +OK 2 b\n", "connection closed"},
-        {nullptr, "UIDL 2", Server::Say("+OK 2 " + std::string(505, 'u') + "\r\n"), 7, false,
-         "MSG: Reply line too long\n", "reply too long"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\n2 b\r\n3 c\r\n4 d\r\n.\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\nx2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\n2\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL", Server::SayAndClose("+OK\r\n1 a\r\n2 b\r\n3 c\r\n"), 5, false, closed.c_str(), "connection closed"},
-        {kMultiLine, "UIDL", Server::SayAndClose("+OK\r\n1 a\r\n2 b\r\n3 c\r\n."), 5, false, "MSG: .\n", "connection closed"},
-        {kMultiLine, "UIDL", Server::Say("+OK\r\n1 a\r\n-ERR\r\n"), 5, false, "", "listing failed"},
-        {kMultiLine, "UIDL 2", Server::Say("-ERR gone\r\n"), 8, true, "", "listing failed"},
+        {false, "STAT", Server::Say("-ERR busy\r\n"), 5, true, "MSG: -ERR busy\r\n", "mailbox refused"},
+        {false, "STAT", Server::Say("+OK\r\n"), 5, true, "Bad Connection\nMSG: +OK\r\n", "mailbox refused"},
+        {false, "STAT", Server::Say("+OK many 100\r\n"), 5, true, "MSG: +OK many", "mailbox refused"},
+        {false, "STAT", Server::Say("+OK 1000001 9\r\n"), 5, true, "MSG: +OK 1000001", "mailbox refused"},
+        {false, "STAT", Server::SayAndClose(""), 4, false, closed.c_str(), "connection closed"},
+        {false, "UIDL 1", Server::Say("-err gone\r\n"), 7, false, "", "listing failed"},
+        {false, "UIDL 2", Server::Say("+OK 2\r\n"), 7, false, "", "listing failed"},
+        {false, "UIDL 2", Server::Say("+OK\t2\tb\r\n"), 7, false, "", "listing failed"},
+        {false, "UIDL 3", Server::Say("+OK 3 \r\n"), 7, false, "", "listing failed"},
+        {false, "UIDL 2", Server::SayAndClose("+OK 2 b"), 7, false, "Bad Connection\nMSG: +OK 2 b\n", "connection closed"},
+        {false, "UIDL 2", Server::Say("+OK 2 " + std::string(505, 'u') + "\r\n"), 7, false, "MSG: Reply line too long\n", "reply too long"},
+        {true, "UIDL 2", Server::Say("-ERR gone\r\n"), 8, true, "", "listing failed"},
+        // The whole listing: a gap, a duplicate, more than STAT, not a number, no entry, no end.
+        {true, "UIDL", Server::Say(listing + "3 c\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "1 a\r\n2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "2 b\r\n3 c\r\n4 d\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "x2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "0 a\r\n2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "2\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "-ERR\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::Say(listing + "2 b\r\n3 c\r\n..\r\n"), 5, false, "", "listing failed"},
+        {true, "UIDL", Server::SayAndClose(listing + "2 b\r\n3 c\r\n"), 5, false, closed.c_str(), "connection closed"},
+        {true, "UIDL", Server::SayAndClose(listing + "2 b\r\n3 c\r\n."), 5, false, "MSG: .\n", "connection closed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("\"" + c.command + "\" answered \"" + c.reply.text.substr(0, 30) + "\"");
         Server server({"a", "b", "c"});
-        if (c.capa)
-            server.Script("CAPA", Server::Say(c.capa));
-        if (c.command == "UIDL 2" && c.capa)
+        if (c.atOnce) {
+            server.Script("CAPA", Server::Say("-ERR\r\n"));
             server.Script("UIDL", Server::Say("-ERR one at a time\r\n"));
+        }
         server.Script(c.command, c.reply);
         DebugCapture caseTrace;
         const CheckOutcome outcome = CheckAgainst(account, server);
