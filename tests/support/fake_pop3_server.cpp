@@ -87,12 +87,6 @@ void FakePop3Server::SendSingleBytes(bool on, int gapMs)
     byteGapMs_ = on ? gapMs : -1;
 }
 
-bool FakePop3Server::WaitForCommands(size_t count, int timeoutMs) const
-{
-    std::unique_lock<std::mutex> guard(lock_);
-    return arrived_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return commands_.size() >= count; });
-}
-
 bool FakePop3Server::Stopping() const
 {
     return Locked(stop_) || NowMs() >= endTimeMs_;
@@ -124,7 +118,6 @@ void FakePop3Server::Serve(uintptr_t connection)
     std::string pending;
     char chunk[4096];
     while (Send(connection, reply.text) && !reply.closeAfter) {
-        const bool silent = reply.silentAfter;
         size_t end = pending.find("\r\n");
         if (end == std::string::npos) {
             std::lock_guard<std::mutex> guard(lock_);
@@ -142,14 +135,8 @@ void FakePop3Server::Serve(uintptr_t connection)
             std::lock_guard<std::mutex> guard(lock_);
             received_.append(chunk, size_t(received));
         }
-        const std::string command = pending.substr(0, end);
+        reply = reply.silentAfter ? Silence() : ReplyTo(pending.substr(0, end));
         pending.erase(0, end + 2);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            commands_.push_back(command);
-        }
-        arrived_.notify_all();
-        reply = silent ? Silence() : ReplyTo(command);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
 #include <thread>
@@ -26,10 +25,18 @@ struct Notice {
     bool workerSet;  // the watched account's mark when the notice was posted
 };
 
+template <typename Predicate>
+bool WaitUntil(Predicate done)
+{
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!done() && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return done();
+}
+
 // Stands in for the owner window: records what the workers post and show.
 struct Recorder {
     std::mutex lock;
-    std::condition_variable arrived;
     std::vector<Notice> notices;
     std::vector<std::string> messages;
     std::atomic<MailAccount*> watched{nullptr};
@@ -42,19 +49,9 @@ struct Recorder {
     }
     bool WaitForNotices(size_t count)
     {
-        std::unique_lock<std::mutex> guard(lock);
-        return arrived.wait_for(guard, std::chrono::seconds(10), [&] { return notices.size() >= count; });
+        return WaitUntil([&] { return Notices().size() >= count; });
     }
 };
-
-template <typename Predicate>
-bool WaitUntil(Predicate done)
-{
-    const auto end = Clock::now() + std::chrono::seconds(10);
-    while (!done() && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return done();
-}
 
 class CheckThreadsTest : public ::testing::Test {
 protected:
@@ -72,7 +69,6 @@ protected:
             const bool workerSet = account && account->worker.load();
             std::lock_guard<std::mutex> guard(recorder->lock);
             recorder->notices.push_back(Notice{owner, command, color, workerSet});
-            recorder->arrived.notify_all();
         };
         hooks.check.target.showMessage = [recorder](const char* text) {
             std::lock_guard<std::mutex> guard(recorder->lock);
@@ -191,7 +187,8 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
         EXPECT_EQ(check.get(), "stopped");
         EXPECT_LT(Clock::now() - stopAt, std::chrono::seconds(2)) << "the stop did not end the wait";
         EXPECT_EQ(stopped.newUids, UidSet{"old"});
-        EXPECT_TRUE(WaitUntil([&] { return !big.Commands().empty() && big.Commands().back() == "QUIT"; }));
+        // Replies left unread may turn the close into a reset that discards the goodbye.
+        EXPECT_TRUE(!atOnce || WaitUntil([&] { return big.ReceivedBytes().find("QUIT\r\n") != std::string::npos; }));
         EXPECT_EQ(big.ReceivedBytes().find("UIDL 9999\r\n"), std::string::npos);
     }
 

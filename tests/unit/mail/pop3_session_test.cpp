@@ -87,23 +87,6 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
 }
 
-TEST_F(Pop3SessionTest, RepliesSplitIntoBytesOrJoinedInOneSegmentStayInStep)
-{
-    Server bytes({"x", "y"});
-    bytes.SendSingleBytes(true);
-    EXPECT_EQ(CheckAgainst(account, bytes).result, Result::Listed);
-    EXPECT_EQ(account.newUids, (UidSet{"x\r\n", "y\r\n"}));
-
-    // Greeting and the replies to CAPA, USER and PASS arrive together, before the commands.
-    Server joined({"z"});
-    joined.Script("", Server::Say("+OK hi\r\n-ERR\r\n+OK user\r\n+OK pass\r\n"));
-    for (const char* command : {"CAPA", "USER ", "PASS "})
-        joined.Script(command, Server::Say(""));
-    joined.Script("STAT", Server::Say("+OK\t1\t100\r\n"));  // tabs separate the words too
-    EXPECT_EQ(CheckAgainst(account, joined).result, Result::Listed);
-    EXPECT_EQ(account.newUids, (UidSet{"z\r\n"}));
-}
-
 // Whatever goes wrong, the sets stay as they were: a failed STAT says nothing about the
 // mailbox, and a listing with a gap would forget acknowledgements. QUIT follows once logged in
 // while the conversation is still in step; the trace keeps the server's last words.
@@ -174,43 +157,45 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
     }
 }
 
+// Tabs separate the words of STAT too; a count below one means no mail.
 TEST_F(Pop3SessionTest, EmptyMailboxEmptiesBothSetsWithoutListing)
 {
-    for (const char* reply : {"+OK 0 0\r\n", "+OK -2 0\r\n"}) {
-        SCOPED_TRACE(reply);
+    for (const char* reply : {"+OK 0 0\r\n", "+OK\t-2\t0\r\n"}) {
         Server server;
         server.Script("STAT", Server::Say(reply));
-        account.newUids = {"n"};
-        account.seenUids = {"s"};
-        EXPECT_EQ(CheckAgainst(account, server).result, Result::EmptyMailbox);
+        EXPECT_EQ(CheckAgainst(account, server).result, Result::EmptyMailbox) << reply;
         EXPECT_TRUE(account.newUids.empty() && account.seenUids.empty());
-        EXPECT_EQ(server.Commands(), (Strings{"CAPA", "USER me", "PASS secret", "STAT", "QUIT"}));
+        EXPECT_EQ(server.ReceivedBytes(), "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
     }
 }
 
+// Replies split into single bytes or up to their line limits; names and passwords that cannot
+// travel on the 512-byte command line, or hold a line break that would smuggle in a command of
+// their own, are refused before connecting.
 TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
 {
-    Server server({std::string(512 - 8, 'u')});  // "+OK 1 ", the UID, CR LF: 512 bytes
+    Server server({std::string(512 - 8, 'u'), "y"});  // "+OK 1 ", the UID, CR LF: 512 bytes
+    server.SendSingleBytes(true, 1);
     EXPECT_EQ(CheckAgainst(account, server).result, Result::Listed);
+    EXPECT_EQ(account.newUids, (UidSet{std::string(504, 'u') + "\r\n", "y\r\n"}));
     for (size_t length : {size_t(262144), size_t(262145)}) {
         Server big;
         big.Script("", Server::Say("+OK " + std::string(length - 6, 'g') + "\r\n"));
         EXPECT_EQ(CheckAgainst(account, big).result, length == 262144 ? Result::EmptyMailbox : Result::Failed);
     }
-
-    // Refused before connecting: too long for the 512-byte command line, or a line break that
-    // would smuggle in a command of its own.
     Server refusing({"a"});
     DebugCapture refusals;
-    account.Account = std::string(505, 'n');
-    EXPECT_EQ(CheckAgainst(account, refusing).reason, "account name too long");
-    account.Account = "me";
-    account.Password = std::string(505, 'p');
-    EXPECT_EQ(CheckAgainst(account, refusing).reason, "password too long");
-    account.Password = "x\r\nDELE 1";
-    EXPECT_EQ(CheckAgainst(account, refusing).reason, "password holds a line break");
+    const std::pair<std::string, std::string> refused[] = {
+        {std::string(505, 'n'), "account name too long"}, {"me\nSTAT", "account name holds a line break"},
+        {std::string(505, 'p'), "password too long"}, {"x\r\nDELE 1", "password holds a line break"}};
+    for (const auto& r : refused) {
+        (r.second[0] == 'a' ? account.Account : account.Password) = r.first;
+        EXPECT_EQ(CheckAgainst(account, refusing).reason, r.second);
+        account.Account = "me";
+    }
     EXPECT_EQ(refusing.Connections(), 0);
-    EXPECT_EQ(refusals.Text(), "Account name too long\nPassword too long\nPassword holds a line break\n");
+    EXPECT_EQ(refusals.Text(), "Account name too long\nAccount name holds a line break\n"
+                               "Password too long\nPassword holds a line break\n");
     account.Password = std::string(504, 'p');
     EXPECT_EQ(CheckAgainst(account, refusing).result, Result::Listed);
 }
@@ -220,14 +205,9 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
     Server named({"n"});
     EXPECT_EQ(CheckAgainst(account, named, 5000, "localhost").result, Result::Listed);
 
-    int closedPort;
-    {
-        Server gone;
-        closedPort = gone.Port();
-    }
     AccountSettings settings;
     settings.Address = "127.0.0.1";
-    settings.Port = closedPort;
+    settings.Port = Server().Port();  // closed again at once
     {
         DebugCapture unreachable;
         EXPECT_EQ(Pop3Session(settings, nullptr, 2000, 2000).RunCheck().reason, "server unreachable");
