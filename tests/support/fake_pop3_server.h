@@ -48,6 +48,12 @@ private:
         std::lock_guard<std::mutex> guard(lock_);
         return field;
     }
+    template <typename Change>
+    void WithLock(Change change)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        change();
+    }
     void Run();
     void Serve(uintptr_t connection);
     Reply ReplyTo(const std::string& command) const;
