@@ -2,8 +2,9 @@
 // One complete POP3 conversation for one account, in steps: connect and greeting, the server's
 // capabilities (CAPA), USER and PASS, STAT, the UID of every message, QUIT. It returns what it
 // found; on the way it traces every command as sent and every reply but the listing's own lines
-// on the debug channel. A server that offers PIPELINING gets the login and the per-message
-// UIDL commands in a few large sends; one that does not is asked for the whole listing at once.
+// on the debug channel. A server that offers PIPELINING gets the login with STAT in one send
+// and the per-message UIDL commands in a few large sends; one that does not is asked for the
+// whole listing at once.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -73,6 +74,7 @@ private:
     const AccountSettings account;
     const std::atomic<int32_t>* const stopFlag;
     int32_t messageCount = 0;
+    bool statSent = false;  // STAT went out with the login
     TcpClient socket;
     // What the server offered in reply to CAPA; nothing when it has no capability list.
     CapabilityReader capabilities;

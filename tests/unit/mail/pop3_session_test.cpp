@@ -53,8 +53,8 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
         int turns;
     };
     const Case cases[] = {
-        {nullptr, nullptr, login + oneByOne + "QUIT\r\n", 5},
-        {"+OK\r\npipelining\r\n.\r\n", nullptr, login + oneByOne + "QUIT\r\n", 5},
+        {nullptr, nullptr, login + oneByOne + "QUIT\r\n", 4},
+        {"+OK\r\npipelining\r\n.\r\n", nullptr, login + oneByOne + "QUIT\r\n", 4},
         {kMultiLine, nullptr, login + "UIDL\r\nQUIT\r\n", 6},
         {"+OK\r\nPIPELININGX\r\nSASL PIPELINING\r\n.\r\n", nullptr, login + "UIDL\r\nQUIT\r\n", 6},
         {"+OK\r\n PIPELINING\r\n.\r\n", nullptr, login + "UIDL\r\nQUIT\r\n", 6},  // unsound list
@@ -77,9 +77,9 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     // Commands are traced as sent, the password masked; replies but the listing's own lines.
     const std::string traced =
               "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\n"
+              "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\nSTAT\r\n\n"
               "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK logged in\r\n\n"
-              "STAT\r\n\nCommand Normal End\nMSG: +OK 7 700\r\n\nUIDL 1\r\n\nUIDL 2\r\n\n"
+              "Command Normal End\nMSG: +OK 7 700\r\n\nUIDL 1\r\n\nUIDL 2\r\n\n"
               "UIDL 3\r\n\nUIDL 4\r\n\nUIDL 5\r\n\nUIDL 6\r\n\nUIDL 7\r\n\nQUIT\r\n\n"
               "Command Normal End\nMSG: +OK bye\r\n\n";
     EXPECT_EQ(trace.Text().substr(0, traced.size()), traced);
@@ -109,8 +109,8 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         {false, "", Server::Say("-err go away\r\n"), 0, false, "MSG: -err go away\r\n", "server refused"},
         {false, "CAPA", Server::Say(endless + ".\r\n"), 1, false, "", "bad reply"},
         {true, "USER ", Server::Say("-ERR who\r\n"), 2, false, "MSG: -ERR who\r\n", "login refused"},
-        {false, "PASS ", Server::Say("-ErR wrong\r\n"), 3, false, "MSG: -ErR wrong\r\n", "login refused"},
-        {false, "PASS ", Server::SayAndClose("-ERR chdir Maildir failed\n"), 3, false,
+        {false, "PASS ", Server::Say("-ErR wrong\r\n"), 4, false, "MSG: -ErR wrong\r\n", "login refused"},
+        {false, "PASS ", Server::SayAndClose("-ERR chdir Maildir failed\n"), 4, false,
          "Bad Connection\nMSG: -ERR chdir Maildir failed\n\n", "login refused"},
         {false, "STAT", Server::Say("-ERR busy\r\n"), 5, true, "MSG: -ERR busy\r\n", "mailbox refused"},
         {false, "STAT", Server::Say("+OK\r\n"), 5, true, "Bad Connection\nMSG: +OK\r\n", "mailbox refused"},
