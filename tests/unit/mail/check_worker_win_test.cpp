@@ -51,6 +51,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(owner.Create(0, RegisterProgramWindowClass(), "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+        hooks.check.target = WindowCheckTarget();
     }
     MailAccount& AddAccount(Scheduler& scheduler, int32_t color)
     {
@@ -69,7 +70,6 @@ protected:
 
 TEST_F(CheckWorkerWinTest, CommandsReachTheOwnerWindowAndAClosedWindowIsSkipped)
 {
-    hooks.check.target = WindowCheckTarget();
     Scheduler scheduler(hooks);
     MailAccount& account = AddAccount(scheduler, -1);
 
@@ -90,7 +90,6 @@ TEST_F(CheckWorkerWinTest, CommandsReachTheOwnerWindowAndAClosedWindowIsSkipped)
 TEST_F(CheckWorkerWinTest, SocketFailureBoxIsCaptionedWithTheAppNameAndShownOnce)
 {
     AppBase app;
-    hooks.check.target = WindowCheckTarget();
     hooks.check.initSockets = [] { return false; };
     Scheduler scheduler(hooks);
     MailAccount& account = AddAccount(scheduler, 0);
