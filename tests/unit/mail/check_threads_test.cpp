@@ -143,7 +143,7 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
 {
     for (const bool atOnce : {false, true}) {
         FakePop3Server big(std::vector<std::string>(10000, "u"));
-        big.Script("UIDL 3000", FakePop3Server::Silence());
+        big.Script("UIDL 1", FakePop3Server::Silence());
         if (atOnce) {
             big.Script("CAPA", FakePop3Server::Say("-ERR\r\n"));
             big.Script("UIDL", FakePop3Server::Reply{"+OK\r\n1 a\r\n", false, true});
@@ -151,7 +151,7 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
         MailAccount stopped;
         stopped.newUids = {"old"};
         auto check = std::async(std::launch::async, [&] { return CheckAgainst(stopped, big, 20000).reason; });
-        ASSERT_TRUE(WaitUntil([&] { return big.ReceivedBytes().find(atOnce ? "UIDL\r\n" : "UIDL 3000\r\n") != std::string::npos; }));
+        ASSERT_TRUE(WaitUntil([&] { return big.ReceivedBytes().find(atOnce ? "UIDL\r\n" : "UIDL 2\r\n") != std::string::npos; }));
         const auto stopAt = Clock::now();
         stopped.stopRequested = 1;
         EXPECT_EQ(check.get(), "stopped");
