@@ -8,6 +8,7 @@
 
 #include "character/character_wnd_win.h"
 #include "mail/scheduler.h"
+#include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "resource.h"
 #include "settings/profile.h"
@@ -138,9 +139,10 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 
 void CharacterWnd::MarkAllSeen()
 {
+    // Written at once: the acknowledgement is what the user expects to find after a restart.
     for (const auto& account : scheduler.Accounts()) {
-        if (account)
-            MarkSeen(*account);
+        if (account && MarkSeen(*account))
+            KeepSeenUids(*account);
     }
     RefreshEnvelopes();
 }
