@@ -73,7 +73,9 @@ bool AskForMailer(const std::string& current, std::string& chosen)
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrDefExt = L"exe";
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    // The dialog must not leave this long-running program inside the chosen folder, which
+    // could then be neither removed nor renamed while it runs.
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&dialog))
         return false;
     chosen = Utf8FromWide(file);

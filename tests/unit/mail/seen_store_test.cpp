@@ -17,6 +17,7 @@ protected:
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = fs::temp_directory_path() / (std::string("zantoli-seen-") + test->name());
         fs::remove_all(folder);
+        store = SeenStore(folder.string());
     }
     void TearDown() override { fs::remove_all(folder); }
 
@@ -27,12 +28,9 @@ protected:
     std::string Bytes() const
     {
         std::ifstream in(Path(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return {std::istreambuf_iterator<char>(in), {}};
     }
-    void Write(const std::string& path, const std::string& bytes) const
-    {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    }
+    void Write(const std::string& path, const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
 
     fs::path folder;
     SeenStore store{""};
@@ -46,7 +44,6 @@ protected:
 // The check stores each UID with whatever followed it on the line, CR LF included.
 TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
 {
-    store = SeenStore(folder.string());
     login = std::string("me\n2 x\0", 7);
     const UidSet uids = {"abc\r\n", "a b", std::string("\0\n\xff", 3), std::string(kMaxKeptUidLength, '\n'), "9"};
     ASSERT_TRUE(Save(uids));
@@ -54,8 +51,6 @@ TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
     EXPECT_EQ(loaded.uids, uids);
     EXPECT_EQ(loaded.problem, "");
 
-    ASSERT_TRUE(Save({"z"}));
-    EXPECT_EQ(Load().uids, UidSet({"z"}));
     ASSERT_TRUE(Save({}));
     loaded = Load();
     EXPECT_TRUE(loaded.uids.empty());
@@ -65,12 +60,11 @@ TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
 
 TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"a", "b"}));
     const std::string ownFile = Bytes();
     EXPECT_EQ(store.Load("pop.example.org", port, login).problem, "no file yet");
-    EXPECT_TRUE(store.Load(server, 995, login).uids.empty());
-    EXPECT_TRUE(store.Load(server, port, "me").uids.empty());
+    EXPECT_EQ(store.Load(server, 995, login).problem, "no file yet");
+    EXPECT_EQ(store.Load(server, port, "me").problem, "no file yet");
 
     // A file that reaches another account's name (renamed, or two names that meet) is refused.
     login = "you";
@@ -82,7 +76,6 @@ TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
 
 TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"1a\r\n", "2b\r\n"}));
     const std::string good = Bytes();
     auto replaced = [&](const std::string& from, const std::string& to) {
@@ -116,7 +109,6 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
 
 TEST_F(SeenStoreTest, AFailedSaveLeavesTheOldFile)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"old"}));
     // What a write killed half-way leaves behind does not stand in the way.
     Write(Path() + ".tmp", "half a fi");
