@@ -42,8 +42,7 @@ class Prefix:
         return result
 
     def user_folder(self, *parts):
-        users = [u for u in glob.glob(os.path.join(self.path, "drive_c/users/*")) if not u.endswith("Public")]
-        return os.path.join(users[0], *parts)
+        return os.path.join(glob.glob(os.path.join(self.path, "drive_c/users/[!P]*"))[0], *parts)
 
     def registry(self, key):
         """The string values of one key of user.reg."""
@@ -79,7 +78,7 @@ def main():
     os.makedirs(args.work)
     made = subprocess.run([args.package, "--bin", args.bin, "--out", os.path.join(args.work, "dist")], check=True,
                           stdout=subprocess.PIPE, text=True).stdout.split()
-    zip_path, setup = made[-2], made[-1]
+    zip_path, setup = made[-2:]
     version = re.search(r"Zantoli-(.*)-setup\.exe$", setup).group(1)
     with zipfile.ZipFile(zip_path) as archive:
         check(sorted(archive.namelist()) == sorted(PROGRAMS + ["README.txt", "LICENSE"]), "zip: %s" % archive.namelist())

@@ -105,9 +105,10 @@ void DebugMonitor::Run()
         if (WaitForSingleObject(dataReady, 50) != WAIT_OBJECT_0)
             continue;
         const char* text = view + sizeof(DWORD);
+        std::string written(text, strnlen(text, 4096 - sizeof(DWORD)));
         {
             std::lock_guard<std::mutex> guard(lock);
-            entries.emplace_back(*reinterpret_cast<const DWORD*>(view), std::string(text, strnlen(text, 4096 - sizeof(DWORD))));
+            entries.emplace_back(*reinterpret_cast<const DWORD*>(view), std::move(written));
         }
         arrived.notify_all();
         SetEvent(bufferReady);

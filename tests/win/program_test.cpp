@@ -1,7 +1,5 @@
-// The real program, started and driven from outside on the test prefix's desktop, against
-// loopback POP3 servers: start-up and the single-instance rule, commands, the exit while a check
-// waits, the envelope trail on the screen, clicks, menu and tray, and acknowledgements kept
-// across restarts.
+// The real program driven from outside on the test prefix's desktop, against loopback POP3
+// servers: start-up, commands, the exit, the trail on the screen, clicks, tray, kept acknowledgements.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -107,8 +105,7 @@ void Press(DWORD mouseDown, WORD key = 0)
     SendInput(2, inputs, sizeof inputs[0]);
 }
 
-// A folder of the test's own, for a copy of the program and a start recorder that notes
-// "<show command>|<current directory>" in started.txt for each start.
+// A folder for copies of programs; the start recorder notes each start in its started.txt.
 struct ScratchFolder {
     ScratchFolder() { fs::create_directory(path); }
     ~ScratchFolder() { fs::remove_all(path, ignored); }
@@ -157,8 +154,7 @@ protected:
         WriteProgramProfile("GLOBAL", "POP_COUNT", std::to_string(++accounts));
     }
 
-    // Starts the program (ended first if it runs) and waits until its window has been
-    // created: the end of creation puts it in the topmost band.
+    // (Re)starts the program; waits until creation has ended, which puts it in the topmost band.
     HWND Start(const std::string& path = ProgramPath())
     {
         program.Kill();
@@ -174,11 +170,12 @@ protected:
     // Asks the running program to exit; whether it ended well.
     bool Exit() const { return PostMessageA(character, WM_COMMAND, ID_APP_EXIT, 0) && ExitCode() == 0; }
 
-    void Post(UINT message, WPARAM wParam, LPARAM lParam = 0) const { PostMessageA(character, message, wParam, lParam); }
+    void Post(UINT message, WPARAM w, LPARAM l = 0) const { PostMessageA(character, message, w, l); }
     bool Visible() const { return IsWindowVisible(character) != FALSE; }
     bool Topmost() const { return (GetWindowLongA(character, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
     size_t Envelopes() const { return program.EnvelopeWindows(character).size(); }
     HWND OpenMenu() const { return FindVisibleWindow(program.Id(), "#32768"); }
+    HWND OpenDialog() const { return FindVisibleWindow(program.Id(), "#32770"); }
     bool Traced(const std::string& text) const { return monitor.WaitFor(program.Id(), text, kWaitMs); }
 
     // What the program traced of one kind ("tray icon: "), without the prefix and line end.
@@ -191,8 +188,7 @@ protected:
         return found;
     }
 
-    // Posted messages are handled in order: once a command posted after them shows its effect,
-    // everything posted before it has been handled (and the envelopes refreshed).
+    // Once a command posted last shows its effect, all posted before (and a refresh) are done.
     bool Settle()
     {
         Post(WM_COMMAND, ID_ZORDER_BOTTOM);
@@ -202,8 +198,7 @@ protected:
         return WaitUntil([&] { return Topmost(); }, kWaitMs);
     }
 
-    // Moves the cursor to the middle of the screen and waits until the character, which follows
-    // it while there is mail, is what a click there would hit.
+    // Waits until the character, which follows the cursor while there is mail, is under it.
     bool CharacterUnderCursor()
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
@@ -231,9 +226,8 @@ TEST_F(ProgramTest, StartsAsOneHiddenShapedToolWindowSaysItHasNoAccountAndASecon
     EXPECT_TRUE(Traced("tray tooltip: QUVA - no account\n"));
 
     ProgramProcess second;
-    ASSERT_TRUE(second.Start());
     DWORD code = 99;
-    ASSERT_TRUE(second.WaitForExit(kWaitMs, code));
+    ASSERT_TRUE(second.Start() && second.WaitForExit(kWaitMs, code));
     EXPECT_EQ(code, 0u);
     const std::vector<WindowState> windows = FindProgramWindows();
     ASSERT_EQ(windows.size(), 1u);
@@ -265,13 +259,13 @@ TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBefo
     for (const int command : {ID_ZORDER_BOTTOM, ID_ZORDER_TOP}) {
         Post(WM_COMMAND, command);
         const bool above = command == ID_ZORDER_TOP;
-        EXPECT_TRUE(WaitUntil([&] { return !Topmost() && (ZPosition(character) < ZPosition(other)) == above; }, kWaitMs));
+        const auto placed = [&] { return !Topmost() && (ZPosition(character) < ZPosition(other)) == above; };
+        EXPECT_TRUE(WaitUntil(placed, kWaitMs));
     }
     Post(WM_COMMAND, ID_ZORDER_BOTTOM);
     DestroyWindow(other);
 
-    // The window goes (its tray icon first) only once the check that waits on the silent
-    // server has ended.
+    // The window goes (its tray icon first) only once the check waiting on the server has ended.
     ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }, kWaitMs));
     EXPECT_TRUE(Exit());
     const std::vector<std::string> writes = monitor.Writes(program.Id());
@@ -308,14 +302,13 @@ TEST_F(ProgramTest, TheMailProgramIsChosenInTheOpenDialogAndStartedByATrayDouble
     const std::string mailer = folder.Path("mailer.exe");
     ASSERT_NE(Start(), nullptr);
 
-    // Cancelled, the dialog changes nothing, and a double-click starts nothing; confirmed, the
-    // full path is stored at once.
+    // Cancelled, nothing is stored and a double-click starts nothing; confirmed, the path is stored.
     for (const int button : {IDCANCEL, IDOK}) {
         Post(WM_COMMAND, ID_CHOOSE_MAILER);
         HWND dialog = nullptr;
         HWND fileName = nullptr;
-        ASSERT_TRUE(WaitUntil(
-            [&] { return (dialog = FindVisibleWindow(program.Id(), "#32770")) && (fileName = FindEdit(dialog)); }, kWaitMs));
+        const auto open = [&] { return (dialog = OpenDialog()) && (fileName = FindEdit(dialog)); };
+        ASSERT_TRUE(WaitUntil(open, kWaitMs));
         DWORD_PTR result = 0;
         SendMessageTimeoutA(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mailer.c_str()), SMTO_ABORTIFHUNG,
                             kWaitMs, &result);
@@ -343,12 +336,9 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFrom
     FakePop3Server green(Uids(1));
     AddAccount(blue, 1);
     AddAccount(green, 4);
-    // A third account counted, without a section: it exists, empty, and fails its checks.
-    WriteProgramProfile("GLOBAL", "POP_COUNT", "3");
     ASSERT_NE(Start(), nullptr);
 
-    // Five for the first account (it has eight), one for the second; the character comes to
-    // rest just above and left of the cursor, and the trail leaves it away from the cursor.
+    // Five envelopes of eight for the first account, one for the second, laid out from the resting character.
     std::vector<HWND> trail;
     const auto laidOut = [&] {
         RECT rect{};
@@ -364,8 +354,7 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFrom
         });
     };
     ASSERT_TRUE(WaitUntil(laidOut, kWaitMs));
-    // What a person sees: the body in the account's colour, no red left, although each
-    // envelope is partly covered by the next.
+    // On the screen: the account's colour, no red left, although each envelope covers the one before.
     for (size_t i = 0; i < trail.size(); ++i) {
         SCOPED_TRACE(i);
         const std::vector<ColorRef> pixels = ScreenPixels(ReadWindowState(trail[i]).rect);
@@ -373,8 +362,7 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFrom
         EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kEnvelopeBodyColor), 0);
     }
 
-    // Messages leave the server: the last envelopes go, the first keep their windows; then
-    // the mailbox empties, and the character hides again.
+    // Messages leave: the last envelopes go, the first stay; an empty mailbox hides the character.
     blue.SetUids(Uids(1));
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 2; }, kWaitMs));
     EXPECT_EQ(program.EnvelopeWindows(character), (std::vector<HWND>{trail[0], trail[1]}));
@@ -391,8 +379,7 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     ASSERT_NE(Start(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 2 && Visible(); }, kWaitMs));
 
-    // A left click acknowledges at once and the character hides, without taking the focus
-    // from the window that had it (a menu would, so this comes first).
+    // A left click acknowledges, hides the character and leaves the focus where it was.
     ASSERT_TRUE(CharacterUnderCursor());
     const HWND foreground = GetForegroundWindow();
     ASSERT_NE(foreground, character);
@@ -409,8 +396,7 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     Press(0, VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }, kWaitMs));
 
-    // A right click opens the menu first; the mail is acknowledged once it closes, here by
-    // its Cancel item, which does nothing else.
+    // A right click: the menu first, the acknowledgement once it closes (by its Cancel item).
     server.SetUids({"m1", "m2", "m3", "m4"});
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1; }, kWaitMs));
     ASSERT_TRUE(CharacterUnderCursor());
@@ -504,11 +490,10 @@ TEST(SeenStoreWriter, DISABLED_WritesUntilEnded)
 
 TEST(SeenStoreAtomicity, AWriterKilledAtAnyMomentLeavesAFileThatLoads)
 {
-    const std::string folder = (fs::temp_directory_path() / ("zantoli-seen-" + std::to_string(GetCurrentProcessId()))).string();
+    const std::string folder = (fs::temp_directory_path() / ("seen-" + std::to_string(GetCurrentProcessId()))).string();
     SetEnvironmentVariableA("ZANTOLI_SEEN_FOLDER", folder.c_str());
     const SeenStore store(folder);
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string self = fs::path(ProgramPath()).replace_filename("win_program.exe").string();
     for (const int delayMs : {0, 37, 211, 503}) {
         SCOPED_TRACE(delayMs);
         ProgramProcess writer;

