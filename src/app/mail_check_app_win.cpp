@@ -2,9 +2,12 @@
 
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
+#include "mail/seen_keeping.h"
 #include "platform/debug_channel.h"
+#include "platform/state_file.h"
 #include "platform/window_base_win.h"
 #include "settings/account_profile.h"
+#include "settings/profile.h"
 
 namespace {
 
@@ -14,6 +17,18 @@ SchedulerHooks WindowSchedulerHooks()
     SchedulerHooks hooks;
     hooks.check.target = WindowCheckTarget();
     return hooks;
+}
+
+// Where acknowledged UIDs are kept between runs: only when the user asked for it (GLOBAL
+// "KeepSeen" = "1"), and only where the system names a folder. Empty: not kept.
+std::string SeenFolder()
+{
+    if (ReadProfileText("GLOBAL", "KeepSeen") != "1")
+        return std::string();
+    const std::string folder = StateFolder();
+    if (folder.empty())
+        DebugWrite("Seen UIDs cannot be kept: no folder for them\n");
+    return folder;
 }
 
 }  // namespace
@@ -68,9 +83,13 @@ void MailCheckApp::CreateAccounts(HWND owner)
     // Appended before loading, so position i always matches section POP<i>, also for
     // accounts whose section is missing.
     const int32_t count = ReadAccountCount();
+    const std::string seenFolder = SeenFolder();
     for (int32_t i = 0; i < count; ++i) {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner));
-        LoadAccount(i, *scheduler.Accounts().back());
+        MailAccount& account = *scheduler.Accounts().back();
+        LoadAccount(i, account);
+        account.seenFolder = seenFolder;
+        RestoreSeenUids(account);
     }
 }
 

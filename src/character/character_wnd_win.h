@@ -38,6 +38,7 @@ constexpr UINT_PTR kSchedulerTimerId = 100;  // every 1000 ms: start the most ov
 // The tray icon; free functions over a window handle. The icon stays the caller's.
 bool AddTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
 void SetTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip);
+void SetTrayTooltip(HWND window, UINT id, const char* tooltip);
 bool RemoveTrayIcon(HWND window, UINT id);
 
 class CharacterWnd : public WindowBase {
@@ -66,10 +67,13 @@ public:
     // Shown while envelopes exist, or always when showOnlyMailExist is off.
     void UpdateCharacterVisibility();
 
-    // The tray icon shows the envelope while a check of a coloured account runs.
+    // The tray icon shows the envelope while a check of a coloured account runs, and its
+    // tooltip tells of the first account whose last check failed.
     void RefreshTrayIcon();
     HICON trayIcon = nullptr;  // the icon the tray shows now; null while there is none
-    // Every account's new mail becomes seen, and the envelopes go.
+    std::string trayTooltip = kTrayTooltip;  // the tooltip the tray shows now
+    // Every account's new mail becomes seen (and kept, for accounts that keep it), and the
+    // envelopes go.
     void MarkAllSeen();
     // The popup menu at the cursor; the chosen item arrives as WM_COMMAND.
     void ShowPopupMenu();

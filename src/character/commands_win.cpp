@@ -8,6 +8,7 @@
 
 #include "character/character_wnd_win.h"
 #include "mail/scheduler.h"
+#include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "resource.h"
 #include "settings/profile.h"
@@ -87,7 +88,9 @@ bool AskForMailer(const std::string& current, std::string& chosen)
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;  // a longer choice is refused by the dialog itself
     dialog.lpstrDefExt = L"exe";
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    // The dialog must not leave this long-running program inside the chosen folder, which
+    // could then be neither removed nor renamed while it runs.
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&dialog))
         return false;
     chosen = Utf8FromWide(file);
@@ -153,9 +156,10 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 
 void CharacterWnd::MarkAllSeen()
 {
+    // Written at once: the acknowledgement is what the user expects to find after a restart.
     for (const auto& account : scheduler.Accounts()) {
-        if (account)
-            MarkSeen(*account);
+        if (account && MarkSeen(*account))
+            KeepSeenUids(*account);
     }
     RefreshEnvelopes();
 }

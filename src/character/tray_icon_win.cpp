@@ -1,9 +1,14 @@
 // The tray icon of the character window: added at creation, switched to the envelope while a
-// check of a coloured account runs, added again when the shell restarts, removed at the end.
+// check of a coloured account runs, its tooltip telling of a failing account, added again when
+// the shell restarts, removed at the end.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <mutex>
+#include <string>
+
 #include "character/character_wnd_win.h"
+#include "character/tray_tooltip.h"
 #include "mail/scheduler.h"
 #include "platform/debug_channel.h"
 
@@ -38,6 +43,17 @@ HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
     return normal;
 }
 
+// The tooltip the tray should show: the first account whose last check failed, and why.
+std::string WantedTooltip(const AccountList& accounts)
+{
+    for (const auto& account : accounts) {
+        std::lock_guard<std::mutex> guard(account->uidLock);
+        if (!account->lastFailure.empty())
+            return TrayTooltipText(accounts.size(), account->Address, account->lastFailure);
+    }
+    return TrayTooltipText(accounts.size(), std::string(), std::string());
+}
+
 }  // namespace
 
 bool AddTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip)
@@ -60,9 +76,18 @@ void SetTrayIcon(HWND window, UINT id, HICON icon, const char* tooltip)
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
+void SetTrayTooltip(HWND window, UINT id, const char* tooltip)
+{
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    record.uFlags = NIF_TIP;
+    CopyTooltip(record, tooltip);
+    Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
 bool RemoveTrayIcon(HWND window, UINT id)
 {
     NOTIFYICONDATAA record = TrayRecord(window, id);
+    DebugWrite("tray icon: removed\n");
     return Shell_NotifyIconA(NIM_DELETE, &record) != FALSE;
 }
 
@@ -79,15 +104,21 @@ void CharacterWnd::RefreshTrayIcon()
     // Called at every timer tick: the shell hears only of real changes, each a cross-process
     // message that a busy shell would make the user-interface thread wait for.
     const HICON wanted = WantedTrayIcon(scheduler.Accounts(), mainIcon, art.envelopeIcon);
-    if (wanted == trayIcon)
-        return;
-    SetTrayIcon(Handle(), kTrayIconId, wanted, nullptr);
-    trayIcon = wanted;
-    DebugWrite(wanted == mainIcon ? "tray icon: normal\n" : "tray icon: envelope\n");
+    if (wanted != trayIcon) {
+        SetTrayIcon(Handle(), kTrayIconId, wanted, nullptr);
+        trayIcon = wanted;
+        DebugWrite(wanted == mainIcon ? "tray icon: normal\n" : "tray icon: envelope\n");
+    }
+    const std::string tooltip = WantedTooltip(scheduler.Accounts());
+    if (tooltip != trayTooltip) {
+        SetTrayTooltip(Handle(), kTrayIconId, tooltip.c_str());
+        trayTooltip = tooltip;
+        DebugWrite("tray tooltip: " + tooltip + "\n");
+    }
 }
 
 void CharacterWnd::OnTaskbarCreated()
 {
     // A new shell knows none of the old icons: add ours again, as it shows now.
-    AddTrayIcon(Handle(), kTrayIconId, trayIcon ? trayIcon : mainIcon, kTrayTooltip);
+    AddTrayIcon(Handle(), kTrayIconId, trayIcon ? trayIcon : mainIcon, trayTooltip.c_str());
 }

@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <utility>
 
+#include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
@@ -12,6 +15,8 @@
 namespace {
 
 const char kSocketInitFailed[] = "Win Sock Init Fale";
+// Said of a failed check whose session gave no reason of its own.
+const char kCheckFailed[] = "check failed";
 
 // The user hears of a socket failure once per process; the debug channel hears of each one.
 std::atomic<bool> socketErrorShown{false};
@@ -30,20 +35,24 @@ void EndCheck(MailAccount& account)
     account.worker.store(false, std::memory_order_release);
 }
 
+void RecordFailure(MailAccount& account, std::string reason)
+{
+    std::lock_guard<std::mutex> guard(account.uidLock);
+    account.lastFailure = std::move(reason);
+}
+
 }  // namespace
 
-void ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
+bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
 {
-    switch (outcome.result) {
-    case CheckOutcome::Result::Listed:
-        ReconcileUids(account, std::move(outcome.uids));
-        break;
-    case CheckOutcome::Result::EmptyMailbox:
-        ClearUids(account);
-        break;
-    case CheckOutcome::Result::Failed:
-        break;
+    if (outcome.result == CheckOutcome::Result::Failed) {
+        RecordFailure(account, outcome.reason.empty() ? kCheckFailed : std::move(outcome.reason));
+        return false;
     }
+    RecordFailure(account, std::string());
+    if (outcome.result == CheckOutcome::Result::Listed)
+        return ReconcileUids(account, std::move(outcome.uids));
+    return ClearUids(account);
 }
 
 CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets)
@@ -70,12 +79,18 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
 
     auto session = std::make_unique<Pop3Session>(account, &account.stopRequested);
     target.post(owner, ID_CHECK_STARTED, color);
-    ApplyCheckOutcome(account, session->RunCheck());
+    const bool seenChanged = ApplyCheckOutcome(account, session->RunCheck());
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval
     // after the end of this one.
     account.lastCheckTick = environment.tickCount();
     account.checkedOnce = true;
     session.reset();  // closes the connection
+    // Written here rather than by the window: the exit waits for this thread, so the last
+    // change before an exit is never lost.
+    if (seenChanged)
+        KeepSeenUids(account);
+    if (account.stopRequested.load())
+        DebugWrite("Check ended at exit\n");
 
     EndCheck(account);
     target.post(owner, ID_CHECK_FINISHED, color);

@@ -37,8 +37,9 @@ struct CheckEnvironment {
 };
 
 // Brings the account's sets in line with what a check found, under the account's lock: a
-// listing is reconciled, an empty mailbox empties both sets, a failure changes nothing.
-void ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome);
+// listing is reconciled, an empty mailbox empties both sets, a failure changes nothing but
+// the account's lastFailure, which a good check clears. True when seen UIDs were forgotten.
+bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome);
 
 // Runs one check of the account; the account's `worker` mark must be set, and the worker
 // clears it as its last access to the account. Returns 0.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "mail/uid_set.h"
@@ -25,6 +26,15 @@ struct MailAccount : AccountSettings {
     UidSet newUids;   // on the server, not yet acknowledged
     UidSet seenUids;  // acknowledged, still on the server
     std::mutex uidLock;
+    // Why the last check failed, in a few words; empty after a good one. Guarded by uidLock.
+    std::string lastFailure;
+
+    // The folder that keeps the seen UIDs between runs; empty when they are not kept. Set at
+    // start-up, before any check.
+    std::string seenFolder;
+    // Held from the copy of the seen UIDs to the end of their write, so that the two threads'
+    // writes land in the order of their copies and the newest set is the one kept.
+    std::mutex seenFileLock;
 
     uint32_t lastCheckTick = 0;  // written by the worker while `worker` is set
     bool checkedOnce = false;    // whether lastCheckTick holds a check's end; written with it

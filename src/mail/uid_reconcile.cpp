@@ -14,28 +14,34 @@ void KeepOnly(UidSet& set, const UidSet& keep)
 
 }  // namespace
 
-void ReconcileUids(MailAccount& account, UidSet listed)
+bool ReconcileUids(MailAccount& account, UidSet listed)
 {
     std::lock_guard<std::mutex> guard(account.uidLock);
+    const size_t seenBefore = account.seenUids.size();
     KeepOnly(account.newUids, listed);   // a new message that left the server is no longer new
     KeepOnly(account.seenUids, listed);  // an acknowledged message that left is forgotten
     for (const auto& uid : account.seenUids)
         listed.erase(uid);
     account.newUids.merge(listed);
+    return account.seenUids.size() != seenBefore;
 }
 
-void ClearUids(MailAccount& account)
+bool ClearUids(MailAccount& account)
 {
     std::lock_guard<std::mutex> guard(account.uidLock);
+    const bool forgotten = !account.seenUids.empty();
     account.newUids.clear();
     account.seenUids.clear();
+    return forgotten;
 }
 
-void MarkSeen(MailAccount& account)
+bool MarkSeen(MailAccount& account)
 {
     std::lock_guard<std::mutex> guard(account.uidLock);
+    const bool acknowledged = !account.newUids.empty();
     account.seenUids.merge(account.newUids);
     account.newUids.clear();  // merge leaves behind UIDs already seen; the sets share none
+    return acknowledged;
 }
 
 size_t NewUidCount(MailAccount& account)

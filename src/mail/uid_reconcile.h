@@ -9,14 +9,14 @@
 #include "mail/uid_set.h"
 
 // Brings both sets in line with listed, the server's full list: UIDs that left the server are
-// forgotten, listed UIDs not acknowledged are new.
-void ReconcileUids(MailAccount& account, UidSet listed);
+// forgotten, listed UIDs not acknowledged are new. True when seen UIDs were forgotten.
+bool ReconcileUids(MailAccount& account, UidSet listed);
 
-// Empties both sets (the mailbox is empty).
-void ClearUids(MailAccount& account);
+// Empties both sets (the mailbox is empty). True when seen UIDs were forgotten.
+bool ClearUids(MailAccount& account);
 
-// The user acknowledged everything: every new UID becomes seen.
-void MarkSeen(MailAccount& account);
+// The user acknowledged everything: every new UID becomes seen. True when any did.
+bool MarkSeen(MailAccount& account);
 
 // The number of new UIDs, read consistently with the worker's changes.
 size_t NewUidCount(MailAccount& account);

@@ -53,6 +53,7 @@ def main():
 
             check = wrong.next_check()
             expect("Bad Connection" in check.trace and "QUIT" not in check.trace, "a refused login ends the check")
+            expect(check.failed, "a refused login is reported as a failure, not as an empty mailbox")
             expect(wrong.finish() == 1, "exit status 1 after a failed check")
         finally:
             driver.kill()

@@ -1,93 +1,12 @@
 #include "program_driver_win.h"
 
-#include "platform/window_base_win.h"
+#include <algorithm>
+
 #include "platform/registry_profile_store_win.h"
-
-namespace {
-
-constexpr char kCaption[] = "Tindrel";
-constexpr wchar_t kProfileKey[] = L"Software\\QUVA\\Zantoli";
-constexpr int kPollMs = 5;
-
-std::string ClassNameOf(HWND window)
-{
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string CaptionOf(HWND window)
-{
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-struct Search {
-    DWORD processId;
-    std::vector<WindowState> found;
-};
-
-BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    if (ClassNameOf(window) != kProgramWindowClassName)
-        return TRUE;
-    WindowState state = ReadWindowState(window);
-    if (search->processId == 0 || state.processId == search->processId)
-        search->found.push_back(state);
-    return TRUE;
-}
-
-}  // namespace
-
-WindowState ReadWindowState(HWND window)
-{
-    WindowState state;
-    state.handle = window;
-    GetWindowThreadProcessId(window, &state.processId);
-    state.className = ClassNameOf(window);
-    state.caption = CaptionOf(window);
-    GetWindowRect(window, &state.rect);
-    state.visible = IsWindowVisible(window) != FALSE;
-    state.style = GetWindowLongA(window, GWL_STYLE);
-    state.exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    state.owner = GetWindow(window, GW_OWNER);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    state.regionType = GetWindowRgn(window, region);
-    if (state.regionType != ERROR)
-        GetRgnBox(region, &state.regionBox);
-    DeleteObject(region);
-    return state;
-}
-
-bool WindowRegionContains(HWND window, int x, int y)
-{
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    const bool inside = GetWindowRgn(window, region) == ERROR || PtInRegion(region, x, y);
-    DeleteObject(region);
-    return inside;
-}
-
-std::vector<WindowState> FindProgramWindows(DWORD processId)
-{
-    Search search{processId, {}};
-    EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::string ProgramPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
-    return folder + "Zantoli.exe";
-}
 
 void ClearProgramProfile()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kProfileKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli");
 }
 
 void WriteProgramProfile(const std::string& section, const std::string& key, const std::string& value)
@@ -100,18 +19,11 @@ std::string ReadProgramProfile(const std::string& section, const std::string& ke
     return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
 }
 
-ProgramProcess::~ProgramProcess()
-{
-    Kill();
-}
-
 bool ProgramProcess::Start(const std::string& path, const std::string& arguments)
 {
     if (info.hProcess)
         return false;
-    std::string commandLine = "\"" + path + "\"";
-    if (!arguments.empty())
-        commandLine += " " + arguments;
+    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     return CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -120,41 +32,31 @@ bool ProgramProcess::Start(const std::string& path, const std::string& arguments
 
 HWND ProgramProcess::WaitForCharacterWindow(int timeoutMs) const
 {
-    const Stopwatch watch;
-    do {
-        for (const WindowState& window : FindProgramWindows(Id()))
-            if (window.caption == kCaption && window.owner == nullptr)
-                return window.handle;
-        if (WaitForSingleObject(info.hProcess, kPollMs) == WAIT_OBJECT_0)
-            return nullptr;
-    } while (watch.ElapsedMs() < timeoutMs);
-    return nullptr;
+    HWND character = nullptr;
+    WaitUntil([&] { return (character = FindCharacterWindow(Id())) || WaitForSingleObject(info.hProcess, 0) == 0; },
+              timeoutMs);
+    return character;
 }
 
 std::vector<HWND> ProgramProcess::EnvelopeWindows(HWND character) const
 {
     const std::vector<WindowState> windows = FindProgramWindows(Id());
     std::vector<HWND> chain;
-    HWND owner = character;
     // Each envelope is owned by the one before it; the chain cannot be longer than the list.
-    for (size_t step = 0; step < windows.size(); ++step) {
-        HWND next = nullptr;
-        for (const WindowState& window : windows)
-            if (window.owner == owner && window.handle != character)
-                next = window.handle;
-        if (!next)
+    for (HWND owner = character; chain.size() < windows.size();) {
+        const auto next = std::find_if(windows.begin(), windows.end(),
+                                       [&](const WindowState& w) { return w.owner == owner && w.handle != character; });
+        if (next == windows.end())
             break;
-        chain.push_back(next);
-        owner = next;
+        chain.push_back(owner = next->handle);
     }
     return chain;
 }
 
 bool ProgramProcess::WaitForExit(int timeoutMs, DWORD& exitCode) const
 {
-    if (!info.hProcess || WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
-        return false;
-    return GetExitCodeProcess(info.hProcess, &exitCode) != FALSE;
+    return info.hProcess && WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(info.hProcess, &exitCode);
 }
 
 void ProgramProcess::Kill()
@@ -202,13 +104,11 @@ void DebugMonitor::Run()
     while (!stop) {
         if (WaitForSingleObject(dataReady, 50) != WAIT_OBJECT_0)
             continue;
-        Entry entry;
-        entry.processId = *reinterpret_cast<const DWORD*>(view);
         const char* text = view + sizeof(DWORD);
-        entry.text.assign(text, strnlen(text, 4096 - sizeof(DWORD)));
+        std::string written(text, strnlen(text, 4096 - sizeof(DWORD)));
         {
             std::lock_guard<std::mutex> guard(lock);
-            entries.push_back(std::move(entry));
+            entries.emplace_back(*reinterpret_cast<const DWORD*>(view), std::move(written));
         }
         arrived.notify_all();
         SetEvent(bufferReady);
@@ -219,32 +119,27 @@ std::vector<std::string> DebugMonitor::Writes(DWORD processId) const
 {
     std::lock_guard<std::mutex> guard(lock);
     std::vector<std::string> texts;
-    for (const Entry& entry : entries)
-        if (entry.processId == processId)
-            texts.push_back(entry.text);
+    for (const auto& entry : entries)
+        if (entry.first == processId)
+            texts.push_back(entry.second);
     return texts;
-}
-
-bool DebugMonitor::ContainsLocked(DWORD processId, const std::string& text) const
-{
-    for (const Entry& entry : entries)
-        if (entry.processId == processId && entry.text.find(text) != std::string::npos)
-            return true;
-    return false;
 }
 
 bool DebugMonitor::WaitFor(DWORD processId, const std::string& text, int timeoutMs) const
 {
     std::unique_lock<std::mutex> guard(lock);
-    return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                            [&] { return ContainsLocked(processId, text); });
+    return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::any_of(entries.begin(), entries.end(), [&](const std::pair<DWORD, std::string>& entry) {
+            return entry.first == processId && entry.second.find(text) != std::string::npos;
+        });
+    });
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    const Stopwatch watch;
+    const ULONGLONG start = GetTickCount64();
     while (!condition()) {
-        if (watch.ElapsedMs() >= timeoutMs)
+        if (GetTickCount64() - start >= static_cast<ULONGLONG>(timeoutMs))
             return false;
         Sleep(20);
     }

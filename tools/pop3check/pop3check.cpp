@@ -4,7 +4,8 @@
 //   pop3check [--port N] [--checks K] [--ack] [--step] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
-// debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line.
+// debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
+// or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
 // before every check after the first, so a script can change the mailbox in between.
 // Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
@@ -107,9 +108,15 @@ bool RunCheck(MailAccount& account)
     return completed;
 }
 
-void PrintResult(long number, MailAccount& account)
+void PrintResult(long number, MailAccount& account, bool completed)
 {
     std::lock_guard<std::mutex> guard(account.uidLock);
+    // A failure must not read like an empty mailbox.
+    if (!completed) {
+        std::printf("check %ld: failed: %s\n", number, account.lastFailure.c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("check %ld: new=%zu seen=%zu\n", number, account.newUids.size(),
                 account.seenUids.size());
     for (const auto& uid : account.newUids)
@@ -169,7 +176,7 @@ int main(int argc, char** argv)
         if (lastTraced != '\n')
             std::fputs("\n", stdout);
         lastTraced = '\n';
-        PrintResult(number, account);
+        PrintResult(number, account, completed);
         if (options.ack)
             MarkSeen(account);
     }

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr char kCaption[] = "Tindrel";
-
 void PrintWindow(const WindowState& w)
 {
     std::printf("hwnd=%p pid=%lu caption=\"%s\" rect=%ld,%ld,%ld,%ld visible=%d style=0x%08lx exstyle=0x%08lx "
@@ -33,14 +31,6 @@ void PrintWindow(const WindowState& w)
     std::printf("\n");
 }
 
-HWND FindCharacterWindow()
-{
-    for (const WindowState& w : FindProgramWindows())
-        if (w.caption == kCaption && w.owner == nullptr)
-            return w.handle;
-    return nullptr;
-}
-
 int Windows()
 {
     for (const WindowState& w : FindProgramWindows())
@@ -50,17 +40,11 @@ int Windows()
 
 int Wait(int timeoutMs)
 {
-    const Stopwatch watch;
-    // Polls every 20 ms, at most timeoutMs.
-    while (true) {
-        if (HWND character = FindCharacterWindow()) {
-            PrintWindow(ReadWindowState(character));
-            return 0;
-        }
-        if (watch.ElapsedMs() >= timeoutMs)
-            return 1;
-        Sleep(20);
-    }
+    HWND character = nullptr;
+    if (!WaitUntil([&] { return (character = FindCharacterWindow()) != nullptr; }, timeoutMs))
+        return 1;
+    PrintWindow(ReadWindowState(character));
+    return 0;
 }
 
 int Start(const std::string& path)

@@ -17,6 +17,7 @@ protected:
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = fs::temp_directory_path() / (std::string("zantoli-seen-") + test->name());
         fs::remove_all(folder);
+        store = SeenStore(folder.string());
     }
     void TearDown() override { fs::remove_all(folder); }
 
@@ -27,12 +28,9 @@ protected:
     std::string Bytes() const
     {
         std::ifstream in(Path(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return {std::istreambuf_iterator<char>(in), {}};
     }
-    void Write(const std::string& path, const std::string& bytes) const
-    {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    }
+    void Write(const std::string& to, const std::string& bytes) const { std::ofstream(to, std::ios::binary) << bytes; }
 
     fs::path folder;
     SeenStore store{""};
@@ -46,43 +44,33 @@ protected:
 // The check stores each UID with whatever followed it on the line, CR LF included.
 TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
 {
-    store = SeenStore(folder.string());
     login = std::string("me\n2 x\0", 7);
     const UidSet uids = {"abc\r\n", "a b", std::string("\0\n\xff", 3), std::string(kMaxKeptUidLength, '\n'), "9"};
-    ASSERT_TRUE(Save(uids));
-    LoadedSeen loaded = Load();
-    EXPECT_EQ(loaded.uids, uids);
-    EXPECT_EQ(loaded.problem, "");
-
-    ASSERT_TRUE(Save({"z"}));
-    EXPECT_EQ(Load().uids, UidSet({"z"}));
-    ASSERT_TRUE(Save({}));
-    loaded = Load();
-    EXPECT_TRUE(loaded.uids.empty());
-    EXPECT_EQ(loaded.problem, "");
+    for (const UidSet& kept : {uids, UidSet()}) {
+        ASSERT_TRUE(Save(kept));
+        const LoadedSeen loaded = Load();
+        EXPECT_EQ(loaded.uids, kept);
+        EXPECT_EQ(loaded.problem, "");
+    }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file stayed";
 }
 
 TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"a", "b"}));
     const std::string ownFile = Bytes();
     EXPECT_EQ(store.Load("pop.example.org", port, login).problem, "no file yet");
-    EXPECT_TRUE(store.Load(server, 995, login).uids.empty());
-    EXPECT_TRUE(store.Load(server, port, "me").uids.empty());
+    EXPECT_EQ(store.Load(server, 995, login).problem, "no file yet");
+    EXPECT_EQ(store.Load(server, port, "me").problem, "no file yet");
 
     // A file that reaches another account's name (renamed, or two names that meet) is refused.
     login = "you";
     Write(Path(), ownFile);
-    const LoadedSeen loaded = Load();
-    EXPECT_TRUE(loaded.uids.empty());
-    EXPECT_EQ(loaded.problem, "the file belongs to another account");
+    EXPECT_EQ(Load().problem, "the file belongs to another account");
 }
 
 TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"1a\r\n", "2b\r\n"}));
     const std::string good = Bytes();
     auto replaced = [&](const std::string& from, const std::string& to) {
@@ -93,9 +81,7 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
         "",
         good + "x",
         replaced("uids 2\n", "uids 3\n"),
-        replaced("uids 2\n", "uids 1000001\n"),
         replaced("uids 2\n", "uids 99999999999999999999\n"),
-        replaced("4 1a", "5 1a"),
         replaced("4 1a", "-4 1a"),
         replaced("4 1a\r\n", "513 " + std::string(513, 'x')),
         replaced("Zantoli", "zantoli"),
@@ -116,7 +102,6 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
 
 TEST_F(SeenStoreTest, AFailedSaveLeavesTheOldFile)
 {
-    store = SeenStore(folder.string());
     ASSERT_TRUE(Save({"old"}));
     // What a write killed half-way leaves behind does not stand in the way.
     Write(Path() + ".tmp", "half a fi");
