@@ -433,12 +433,12 @@ TEST_F(ProgramTest, TheTooltipNamesAFailingAccountUntilItsNextGoodCheck)
 {
     FakePop3Server good({"m1"});
     FakePop3Server refusing({"m1"});
-    refusing.Script("PASS", FakePop3Server::Say("-ERR wrong password\r\n"));
+    refusing.Script("PASS ", FakePop3Server::Say("-ERR wrong password\r\n"));
     AddAccount(good);
     AddAccount(refusing);
     ASSERT_NE(Start(), nullptr);
     ASSERT_TRUE(Traced("tray tooltip: QUVA - 127.0.0.1: "));
-    refusing.Script("PASS", FakePop3Server::Say("+OK\r\n"));
+    refusing.Script("PASS ", FakePop3Server::Say("+OK\r\n"));
     ASSERT_TRUE(Traced("tray tooltip: QUVA\n"));
     // Only real changes reach the shell, and the good account never changed the tooltip.
     EXPECT_EQ(TracedAfter("tray tooltip: ").size(), 2u);
