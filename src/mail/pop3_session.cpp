@@ -1,5 +1,7 @@
 #include "mail/pop3_session.h"
 
+#include <vector>
+
 #include "mail/pop3_reply.h"
 #include "platform/debug_channel.h"
 
@@ -10,10 +12,17 @@ namespace {
 constexpr size_t kCommandLine = 512;
 constexpr size_t kMaxArgument = kCommandLine - 8;
 constexpr size_t kGeneralReplyLimit = 262144;
-constexpr size_t kUidlReplyLimit = 512;
-// A server that claims more messages than this is not believed: the listing sends one
-// command per message and keeps every UID.
+// A server that claims more messages than this is not believed: the listing keeps every UID.
 constexpr int32_t kMaxMessageCount = 1000000;
+
+// Why a check failed, in the user's words.
+constexpr char kUnreachable[] = "server unreachable";
+constexpr char kServerRefused[] = "server refused";
+constexpr char kBadReply[] = "bad reply";
+constexpr char kLoginRefused[] = "login refused";
+constexpr char kMailboxRefused[] = "mailbox refused";
+constexpr char kListingFailed[] = "listing failed";
+constexpr char kStopped[] = "stopped";
 
 // A name or password that cannot travel on one command line: too long for it, or holding a
 // line break or zero byte that would end the command early and start another one.
@@ -26,13 +35,19 @@ const char* ArgumentFault(const std::string& text)
     return nullptr;
 }
 
-const char* LineFault(TcpClient::LineResult result)
+// What the trace says about a line that did not arrive, and the reason the user sees.
+struct LineFault {
+    const char* traced;
+    const char* reason;
+};
+
+LineFault FaultOf(TcpClient::LineResult result)
 {
     switch (result) {
-    case TcpClient::LineResult::Closed: return "Connection closed";
-    case TcpClient::LineResult::TimedOut: return "No reply in time";
-    case TcpClient::LineResult::TooLong: return "Reply line too long";
-    default: return "Connection failed";
+    case TcpClient::LineResult::Closed: return {"Connection closed", "connection closed"};
+    case TcpClient::LineResult::TimedOut: return {"No reply in time", "no reply"};
+    case TcpClient::LineResult::TooLong: return {"Reply line too long", "reply too long"};
+    default: return {"Connection failed", "connection failed"};
     }
 }
 
@@ -51,106 +66,207 @@ bool Pop3Session::StopRequested() const
     return stopFlag && stopFlag->load() != 0;
 }
 
+bool Pop3Session::Fail(const char* reason)
+{
+    if (failure.empty())
+        failure = reason;
+    return false;
+}
+
 CheckOutcome Pop3Session::RunCheck()
 {
     CheckOutcome outcome;
-    if (!Login())
-        return outcome;  // no QUIT: the connection closes with the session
-    // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
-    if (Stat()) {
-        if (messageCount <= 0)
-            outcome.result = CheckOutcome::Result::EmptyMailbox;
-        else if (ListUids(outcome.uids))
-            outcome.result = CheckOutcome::Result::Listed;
+    // No QUIT before the login succeeded: the connection closes with the session.
+    if (Greet() && AskCapabilities() && Login()) {
+        // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
+        if (Stat()) {
+            if (messageCount <= 0)
+                outcome.result = CheckOutcome::Result::EmptyMailbox;
+            else if (ListUids(outcome.uids))
+                outcome.result = CheckOutcome::Result::Listed;
+        }
+        Quit();
     }
-    Quit();
+    if (outcome.result == CheckOutcome::Result::Failed)
+        outcome.reason = StopRequested() ? kStopped : failure;
     return outcome;
 }
 
-bool Pop3Session::Login()
+bool Pop3Session::Greet()
 {
     socket.SetStopFlag(stopFlag);
     if (const char* fault = ArgumentFault(account.Account)) {
         DebugWrite(std::string("Account name ") + fault + "\n");
-        return false;
+        return Fail((std::string("account name ") + fault).c_str());
     }
     if (const char* fault = ArgumentFault(account.Password)) {
         DebugWrite(std::string("Password ") + fault + "\n");
-        return false;
+        return Fail((std::string("password ") + fault).c_str());
     }
     if (!socket.Connect(account.Address, account.Port)) {
         DebugWrite("Server cannot be connected");
-        return false;
+        return Fail(kUnreachable);
     }
-    if (!ReadReply(ReplyKind::Greeting))
+    return ReadReply(kServerRefused);
+}
+
+bool Pop3Session::AskCapabilities()
+{
+    // A server without CAPA refuses it: that only means no capabilities.
+    if (!SendCommand("CAPA\r\n", "CAPA\r\n"))
         return false;
-    const std::string userCommand = "USER " + account.Account + "\r\n";
-    if (!SendCommand(userCommand, userCommand) || !ReadReply(ReplyKind::User))
-        return false;
+    std::string line;
+    for (bool status = true;; status = false) {  // bounded: the reader fails an endless list
+        if (StopRequested())
+            return Fail(kStopped);
+        if (!ReadLine(line, kReplyLineLimit, kBadReply))
+            return false;
+        const ReplyProgress progress = capabilities.Feed(line);
+        if (status)
+            TraceSuccess(ReplyText(line));  // the status line; the list itself is not traced
+        if (progress == ReplyProgress::Failed) {
+            socket.Close();  // the rest of the list may still be on its way
+            return Fail(kBadReply);
+        }
+        if (progress != ReplyProgress::More)
+            return true;
+    }
+}
+
+bool Pop3Session::Login()
+{
+    const std::string user = "USER " + account.Account + "\r\n";
+    const std::string pass = "PASS " + account.Password + "\r\n";
     // The debug channel is readable by any process on the desktop: the password stays out.
-    if (!SendCommand("PASS " + account.Password + "\r\n", "PASS ****\r\n"))
-        return false;
-    return ReadReply(ReplyKind::Pass);
+    const std::string passTraced = "PASS ****\r\n";
+    if (capabilities.Pipelining()) {
+        return SendCommand(user + pass, user + "\n" + passTraced) && ReadReply(kLoginRefused) &&
+               ReadReply(kLoginRefused);
+    }
+    return SendCommand(user, user) && ReadReply(kLoginRefused) && SendCommand(pass, passTraced) &&
+           ReadReply(kLoginRefused);
 }
 
 bool Pop3Session::Stat()
 {
-    if (!SendCommand("STAT\r\n", "STAT\r\n"))
-        return false;
-    return ReadReply(ReplyKind::Stat);
+    return SendCommand("STAT\r\n", "STAT\r\n") && ReadReply(kMailboxRefused, true);
 }
 
-bool Pop3Session::Quit()
+void Pop3Session::Quit()
 {
     // After a stop the farewell still goes out, but its reply is not awaited.
-    if (!socket.IsConnected() || !SendCommand("QUIT\r\n", "QUIT\r\n"))
-        return false;
-    return ReadReply(ReplyKind::Quit);
+    if (socket.IsConnected() && SendCommand("QUIT\r\n", "QUIT\r\n"))
+        ReadReply(kServerRefused);
 }
 
 bool Pop3Session::ListUids(UidSet& listed)
 {
     if (StopRequested())
+        return Fail(kStopped);
+    if (capabilities.Pipelining())
+        return ListPipelined(listed);
+    bool refused = false;
+    if (ListAtOnce(listed, refused))
+        return true;
+    return refused && ListOneAtATime(listed);
+}
+
+bool Pop3Session::ListPipelined(UidSet& listed)
+{
+    UidlPipeline pipeline(messageCount);
+    std::string line;
+    while (!pipeline.Complete()) {  // bounded: every pass takes one reply or fails
+        if (StopRequested())
+            return Fail(kStopped);
+        std::string commands, traced;
+        for (const std::string& command : pipeline.NextCommands()) {
+            commands += command;
+            traced += command + "\n";
+        }
+        if (!commands.empty() && !SendCommand(commands, traced.substr(0, traced.size() - 1)))
+            return false;
+        if (!ReadLine(line, kReplyLineLimit, kListingFailed))
+            return false;
+        if (!pipeline.TakeReply(line)) {
+            // The replies to the commands still unanswered would be read as the farewell's.
+            socket.Close();
+            return Fail(kListingFailed);
+        }
+    }
+    listed = pipeline.TakeUids();
+    return true;
+}
+
+bool Pop3Session::ListAtOnce(UidSet& listed, bool& refused)
+{
+    if (!SendCommand("UIDL\r\n", "UIDL\r\n"))
         return false;
+    UidListing listing(messageCount);
+    std::string line;
+    for (bool status = true;; status = false) {  // bounded: the listing fails past its count
+        if (StopRequested())
+            return Fail(kStopped);
+        if (!ReadLine(line, kReplyLineLimit, kListingFailed))
+            return false;
+        const ReplyProgress progress = listing.Feed(line);
+        if (status)
+            TraceSuccess(ReplyText(line));
+        switch (progress) {
+        case ReplyProgress::More:
+            break;
+        case ReplyProgress::Done:
+            listed = listing.TakeUids();
+            return true;
+        case ReplyProgress::Refused:
+            refused = true;
+            return false;
+        case ReplyProgress::Failed:
+            // The rest of the listing may still be on its way.
+            socket.Close();
+            return Fail(kListingFailed);
+        }
+    }
+}
+
+bool Pop3Session::ListOneAtATime(UidSet& listed)
+{
     UidSet current;
     for (int32_t n = 1; n <= messageCount; ++n) {
         if (StopRequested())
-            return false;
+            return Fail(kStopped);
         const std::string command = "UIDL " + std::to_string(n) + "\r\n";
         std::string line;
-        if (!SendCommand(command, command) || !ReadLine(line, kUidlReplyLimit))
+        if (!SendCommand(command, command) || !ReadLine(line, kReplyLineLimit, kListingFailed))
             return false;
         const std::string text = ReplyText(line);
-        if (IsErrReply(text))
-            return false;
         // Every message must give its UID, as with "-ERR": a listing with a gap would
         // forget the missing message's acknowledgement.
-        std::string uid = TakeUidlUid(text);
+        std::string uid = IsErrReply(text) ? std::string() : TakeUidlUid(text);
         if (uid.empty())
-            return false;
+            return Fail(kListingFailed);
         current.insert(std::move(uid));
     }
     listed = std::move(current);
     return true;
 }
 
-bool Pop3Session::ReadReply(ReplyKind kind)
+bool Pop3Session::ReadReply(const char* refusal, bool isStat)
 {
     if (StopRequested())
-        return false;
+        return Fail(kStopped);
     std::string line;
-    if (!ReadLine(line, kGeneralReplyLimit))
+    if (!ReadLine(line, kGeneralReplyLimit, refusal))
         return false;
     const std::string text = ReplyText(line);
     if (IsErrReply(text)) {
         TraceFailure(text);
-        return false;
+        return Fail(refusal);
     }
-    if (kind == ReplyKind::Stat) {
+    if (isStat) {
         int32_t count = 0;
         if (!ParseStatCount(text, count) || count > kMaxMessageCount) {
             TraceFailure(text);
-            return false;
+            return Fail(kMailboxRefused);
         }
         messageCount = count;
     }
@@ -164,22 +280,30 @@ bool Pop3Session::SendCommand(const std::string& command, const std::string& tra
     DebugWrite("\n");
     if (socket.Send(command))
         return true;
-    if (!StopRequested())
-        TraceFailure("Send failed");
+    if (StopRequested())
+        return Fail(kStopped);
+    TraceFailure("Send failed");
     socket.Close();
-    return false;
+    return Fail("connection failed");
 }
 
-bool Pop3Session::ReadLine(std::string& line, size_t maxLength)
+bool Pop3Session::ReadLine(std::string& line, size_t maxLength, const char* refusal)
 {
     const TcpClient::LineResult result = socket.ReadLine(line, maxLength);
     if (result == TcpClient::LineResult::Line && !StopRequested())
         return true;
     if (StopRequested() || result == TcpClient::LineResult::Stopped)
-        return false;  // the connection stays up for the farewell
-    TraceFailure(LineFault(result));
+        return Fail(kStopped);  // the connection stays up for the farewell
     socket.Close();
-    return false;
+    const LineFault fault = FaultOf(result);
+    // The server's last words before it hung up usually say why.
+    if (result == TcpClient::LineResult::Closed && !line.empty()) {
+        const std::string text = ReplyText(line);
+        TraceFailure(text);
+        return Fail(IsErrReply(text) ? refusal : fault.reason);
+    }
+    TraceFailure(fault.traced);
+    return Fail(fault.reason);
 }
 
 void Pop3Session::TraceFailure(const std::string& reply)

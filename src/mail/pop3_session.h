@@ -1,11 +1,14 @@
 #pragma once
-// One complete POP3 conversation for one account: connect, greeting, USER, PASS, STAT, one
-// UIDL per message, QUIT. It returns what it found; on the way it traces every command and
-// reply on the debug channel.
+// One complete POP3 conversation for one account, in steps: connect and greeting, the server's
+// capabilities (CAPA), USER and PASS, STAT, the UID of every message, QUIT. It returns what it
+// found; on the way it traces every command as sent and every reply but the listing's own lines
+// on the debug channel. A server that offers PIPELINING gets the login and the per-message
+// UIDL commands in a few large sends; one that does not is asked for the whole listing at once.
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "mail/pop3_listing.h"
 #include "mail/uid_set.h"
 #include "platform/tcp_client.h"
 #include "settings/account_settings.h"
@@ -25,9 +28,6 @@ struct CheckOutcome {
 
 class Pop3Session {
 public:
-    // Which command a reply answers.
-    enum class ReplyKind { Greeting = 0, User = 1, Pass = 2, Quit = 3, Stat = 6 };
-
     // account gives the server, port, login name and password; stopFlag (the account's stop
     // request, non-zero means stop; may be null) must outlive the session. Tests pass short
     // time limits.
@@ -41,21 +41,32 @@ public:
     // The whole conversation. Touches nothing of the account: the caller applies the outcome.
     CheckOutcome RunCheck();
 
-    // The steps of the conversation; each is true on success.
+private:
+    // The steps, in order; each is true on success and records why it failed.
+    bool Greet();
+    bool AskCapabilities();
     bool Login();
     bool Stat();
-    // On success listed holds every message's UID.
     bool ListUids(UidSet& listed);
-    bool Quit();
-    // Reads one reply line and judges it; a STAT reply also gives the message count.
-    bool ReadReply(ReplyKind kind);
+    void Quit();
 
-private:
+    // The ways of listing: UIDL n sent ahead of the replies, the whole listing at once, and
+    // UIDL n one at a time for a server that refuses the whole listing.
+    bool ListPipelined(UidSet& listed);
+    bool ListAtOnce(UidSet& listed, bool& refused);
+    bool ListOneAtATime(UidSet& listed);
+
     bool StopRequested() const;
+    // Records the first reason the check failed; always false.
+    bool Fail(const char* reason);
+    // Traces traced, then sends command in one write.
     bool SendCommand(const std::string& command, const std::string& traced);
+    // Reads one reply and judges it; refusal is the reason a "-ERR" gives.
+    bool ReadReply(const char* refusal, bool isStat = false);
     // Reads one line; on a broken, silent or overlong reply traces why and drops the
-    // connection, since the conversation can no longer stay in step.
-    bool ReadLine(std::string& line, size_t maxLength);
+    // connection, since the conversation can no longer stay in step. A line the server cut
+    // short by closing is traced as its reply, and gives refusal when it is "-ERR".
+    bool ReadLine(std::string& line, size_t maxLength, const char* refusal);
     void TraceFailure(const std::string& reply);
     void TraceSuccess(const std::string& reply);
 
@@ -63,4 +74,7 @@ private:
     const std::atomic<int32_t>* const stopFlag;
     int32_t messageCount = 0;
     TcpClient socket;
+    // What the server offered in reply to CAPA; nothing when it has no capability list.
+    CapabilityReader capabilities;
+    std::string failure;  // the first reason the check failed
 };

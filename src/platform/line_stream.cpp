@@ -18,3 +18,9 @@ TakeLineResult TakeLine(std::string& pending, std::string& line, size_t maxLengt
     searchFrom = pending.empty() ? 0 : pending.size() - 1;
     return TakeLineResult::NeedMore;
 }
+
+void TakeLastWords(std::string& pending, std::string& line)
+{
+    line.swap(pending);
+    pending.clear();
+}

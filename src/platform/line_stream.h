@@ -9,7 +9,8 @@ class LineStream {
 public:
     enum class LineResult {
         Line,      // a whole line arrived, CR LF included
-        Closed,    // the peer closed the connection before the line was complete
+        Closed,    // the peer closed the connection before a line ended in CR LF; line holds
+                   // what came of it (a last word ended by LF alone, a cut line, or nothing)
         TimedOut,  // the line was not complete within the time limit
         TooLong,   // the line does not fit the caller's limit
         Stopped,   // the stop flag was set while waiting
@@ -31,3 +32,6 @@ public:
 enum class TakeLineResult { Taken, TooLong, NeedMore };
 TakeLineResult TakeLine(std::string& pending, std::string& line, size_t maxLength,
                         size_t& searchFrom);
+// Once the peer has closed: whatever is left of an unfinished line moves from pending into
+// line. A server that ends with "-ERR reason" and LF alone, or with a cut line, still says why.
+void TakeLastWords(std::string& pending, std::string& line);

@@ -224,7 +224,7 @@ TcpClient::LineResult TcpClient::ReadLine(std::string& line, size_t maxLength)
         std::string received;
         switch (ReceiveBy(received, deadline)) {
         case ReceiveResult::Data: pending_ += received; break;
-        case ReceiveResult::Closed: return LineResult::Closed;
+        case ReceiveResult::Closed: TakeLastWords(pending_, line); return LineResult::Closed;
         case ReceiveResult::TimedOut: return LineResult::TimedOut;
         case ReceiveResult::Stopped: return LineResult::Stopped;
         case ReceiveResult::Failed: return LineResult::Failed;

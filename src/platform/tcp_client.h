@@ -47,7 +47,8 @@ public:
     bool Send(const std::string& bytes, uint32_t timeoutMs);
 
     // Reads one line ending in CR LF, of at most maxLength bytes including the CR LF, within
-    // the I/O time limit counted from this call. On success line holds it, CR LF included.
+    // the I/O time limit counted from this call. On success line holds it, CR LF included;
+    // when the server closed first, line holds what came of an unfinished line.
     LineResult ReadLine(std::string& line, size_t maxLength) override;
 
     // Appends whatever bytes arrive next (those kept after the last line first) to bytes,

@@ -281,12 +281,16 @@ TlsStream::LineResult TlsStream::ReadLine(std::string& line, size_t maxLength)
         case TakeLineResult::NeedMore: break;
         }
         // A server may end without close_notify: a closed socket ends the stream as well.
-        if (closed)
+        if (closed) {
+            TakeLastWords(plain_, line);
             return LineResult::Closed;
+        }
         const int64_t left = deadline - NowMs();
         if (left <= 0)
             return LineResult::TimedOut;
         const LineResult received = FromReceive(connection_.Receive(encrypted_, uint32_t(left)));
+        if (received == LineResult::Closed)
+            TakeLastWords(plain_, line);
         if (received != LineResult::Line)
             return received;
     }
