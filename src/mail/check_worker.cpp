@@ -46,7 +46,7 @@ void ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
     }
 }
 
-CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets)
+CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls())
 {
 }
 
@@ -69,6 +69,7 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const int32_t color = account.Color;
 
     auto session = std::make_unique<Pop3Session>(account, &account.stopRequested);
+    session->UseTls(environment.tls);
     target.post(owner, ID_CHECK_STARTED, color);
     ApplyCheckOutcome(account, session->RunCheck());
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval
