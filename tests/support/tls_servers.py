@@ -4,17 +4,18 @@
   tls_servers.py --work DIR -- COMMAND [ARGS...]
 
 Makes a test CA, a second CA that nobody trusts, and server certificates under DIR; starts
-one listener per kind of server on 127.0.0.1 and a free port; runs COMMAND with the ports, the
-trust files (as Windows paths, for a program under Wine) and a fingerprint in its environment;
-and exits with COMMAND's status. Each connection is a small line-echo conversation:
-"+OK ready" after the handshake, "+OK <line>" for every line, "+OK bye" and a close without
-close_notify for QUIT, "+OK bye" and a close with close_notify for BYE. The listeners are:
+one listener per kind of server on 127.0.0.1 and a free port; runs COMMAND with the ports
+(ZANTOLI_TLS_<KIND>), the trust files (as Windows paths, for a program under Wine), the other
+CA's certificate's fingerprint and the good certificate and key (for a server of the caller's)
+in its environment; and exits with COMMAND's status. Each connection is a small POP3 mailbox
+of one message ("tls-message"), which echoes other commands after "+OK" and answers QUIT with
+its close_notify (Dovecot sends none). The listeners are:
 
   GOOD        implicit TLS, "localhost", signed by the test CA
   OTHER_CA    implicit TLS, "localhost", signed by the other CA
   WRONG_NAME  implicit TLS, "wrong.invalid", signed by the test CA
   EXPIRED     implicit TLS, "localhost", signed by the test CA, expired last year
-  STLS        plain text first: "+OK plain", then TLS (as GOOD) after "STLS"
+  PLAIN       plain text only, no STLS among its capabilities
   SILENT      accepts and never says anything
 """
 import argparse
@@ -104,21 +105,21 @@ def server_context(pem, key):
     return context
 
 
-def echo_lines(stream, greet):
-    """The line-echo conversation; returns at QUIT or when the client goes."""
-    if greet:
-        stream.sendall(b"+OK ready\r\n")
+REPLIES = {b"CAPA": b"+OK\r\nUSER\r\n.\r\n", b"STAT": b"+OK 1 100\r\n",
+           b"UIDL": b"+OK\r\n1 tls-message\r\n.\r\n"}
+
+
+def converse(stream):
+    """The mailbox's conversation; returns at QUIT or when the client goes."""
+    stream.sendall(b"+OK ready\r\n")
     reader = stream.makefile("rb")
-    while True:
-        line = reader.readline(4096)
-        if not line:
-            return
-        if line.strip().upper() in (b"QUIT", b"BYE"):
+    while line := reader.readline(4096):
+        if line.strip().upper() == b"QUIT":
             stream.sendall(b"+OK bye\r\n")
-            if line.strip().upper() == b"BYE":
+            if isinstance(stream, ssl.SSLSocket):
                 stream.unwrap()  # our close_notify; waits for the client's
-            return  # closed by the caller; after QUIT without close_notify
-        stream.sendall(b"+OK " + line)
+            return
+        stream.sendall(REPLIES.get(line.strip().upper(), b"+OK " + line))
 
 
 def serve_connection(kind, context, connection):
@@ -127,17 +128,11 @@ def serve_connection(kind, context, connection):
         if kind == "SILENT":
             while connection.recv(1 << 16):
                 pass  # until the client goes or the lifetime ends
-            return
-        greet = True
-        if kind == "STLS":
-            connection.sendall(b"+OK plain\r\n")
-            if connection.recv(64).strip().upper() != b"STLS":
-                connection.sendall(b"-ERR STLS expected\r\n")
-                return
-            connection.sendall(b"+OK begin TLS\r\n")
-            greet = False
-        with context.wrap_socket(connection, server_side=True) as stream:
-            echo_lines(stream, greet)
+        elif kind == "PLAIN":
+            converse(connection)
+        else:
+            with context.wrap_socket(connection, server_side=True) as stream:
+                converse(stream)
     except (OSError, ssl.SSLError):
         pass  # a client that refused our certificate ends the handshake: expected
     finally:
@@ -189,7 +184,7 @@ def main():
         "WRONG_NAME": server_context(*test_ca.issue("wrong-name", "wrong.invalid")),
         "EXPIRED": server_context(*test_ca.issue(
             "expired", "localhost", ("-startdate", "20200101000000Z", "-enddate", "20210101000000Z"))),
-        "STLS": server_context(*good),
+        "PLAIN": None,
         "SILENT": None,
     }
     env = dict(os.environ)
@@ -199,6 +194,7 @@ def main():
     env["ZANTOLI_TLS_TRUST_DER"] = windows_path(test_ca.der)
     env["ZANTOLI_TLS_OTHER_TRUST"] = windows_path(other_ca.pem)
     env["ZANTOLI_TLS_OTHER_FINGERPRINT"] = fingerprint(other[0])
+    env["ZANTOLI_TLS_GOOD_CERT"], env["ZANTOLI_TLS_GOOD_KEY"] = good
     try:
         return subprocess.run(command, env=env, timeout=options.timeout).returncode
     except subprocess.TimeoutExpired:
