@@ -125,8 +125,12 @@ void FakePop3Server::Serve(uintptr_t connection)
     char chunk[4096];
     while (Send(connection, reply.text) && !reply.closeAfter) {
         const bool silent = reply.silentAfter;
-        size_t end = 0;
-        while ((end = pending.find("\r\n")) == std::string::npos) {
+        size_t end = pending.find("\r\n");
+        if (end == std::string::npos) {
+            std::lock_guard<std::mutex> guard(lock_);
+            ++turns_;
+        }
+        for (; end == std::string::npos; end = pending.find("\r\n")) {
             if (Stopping())
                 return;
             if (!Readable(connection))
@@ -153,7 +157,7 @@ FakePop3Server::Reply FakePop3Server::ReplyTo(const std::string& command) const
 {
     std::lock_guard<std::mutex> guard(lock_);
     const std::string word = command.substr(0, command.find(' '));
-    for (const std::string& key : {command, word}) {
+    for (const std::string& key : {command, word + (word == command ? "" : " ")}) {
         const auto scripted = script_.find(key);
         if (scripted != script_.end())
             return scripted->second;
@@ -168,6 +172,14 @@ FakePop3Server::Reply FakePop3Server::ReplyTo(const std::string& command) const
         return Say("+OK " + std::to_string(uids_.size()) + " " + std::to_string(uids_.size() * 100) + "\r\n");
     if (command == "QUIT")
         return SayAndClose("+OK bye\r\n");
+    if (command == "CAPA")
+        return Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
+    if (command == "UIDL") {
+        std::string listing = "+OK\r\n";
+        for (size_t n = 1; n <= uids_.size(); ++n)
+            listing += std::to_string(n) + " " + uids_[n - 1] + "\r\n";
+        return Say(listing + ".\r\n");
+    }
     const size_t n = word == "UIDL" ? size_t(std::atoi(command.c_str() + 4)) : 0;
     if (n >= 1 && n <= uids_.size())
         return Say("+OK " + std::to_string(n) + " " + uids_[n - 1] + "\r\n");

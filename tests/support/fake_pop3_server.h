@@ -1,8 +1,8 @@
 #pragma once
 // A scripted POP3 server on 127.0.0.1 (a port the system picks), one connection at a time on
 // a thread of its own; it stops in its destructor, or by itself after its lifetime. By default
-// it serves a mailbox of the given UIDs correctly; Script() replaces the reply to chosen
-// commands. It records every command line it receives.
+// it serves a mailbox of the given UIDs correctly and offers PIPELINING; Script() replaces the
+// reply to chosen commands. It records every command line it receives.
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -28,8 +28,9 @@ public:
     bool Listening() const { return port_ != 0; }
     int Port() const { return port_; }
 
-    // The key is a whole command line without CR LF ("UIDL 2") or a command word standing for
-    // all its forms ("PASS"); the empty key is the greeting. A whole line wins over its word.
+    // The key is a whole command line without CR LF ("UIDL 2", "UIDL"), or a command word and a
+    // blank standing for all its forms with an argument ("PASS "); the empty key is the greeting.
+    // A whole line wins over its word.
     void Script(const std::string& command, Reply reply);
     void SetUids(std::vector<std::string> uids);
     // Sends every byte of every reply in a segment of its own, gapMs apart.
@@ -38,6 +39,9 @@ public:
     std::vector<std::string> Commands() const { return Locked(commands_); }  // lines, CR LF removed
     std::string ReceivedBytes() const { return Locked(received_); }          // every byte, as sent
     int Connections() const { return Locked(connections_); }
+    // How often the server waited for the client: every reply it sent before it had the next
+    // command counts one round trip.
+    int Turns() const { return Locked(turns_); }
     bool WaitForCommands(size_t count, int timeoutMs) const;
 
 private:
@@ -65,5 +69,6 @@ private:
     std::vector<std::string> commands_;
     std::string received_;
     int connections_ = 0;
+    int turns_ = 0;
     std::thread thread_;  // last: starts once everything above is ready
 };

@@ -4,14 +4,13 @@
 #include "mail/check_worker.h"
 
 // Connects to the server whatever the account's address and port; short limits for tests.
-inline CheckOutcome::Result CheckAgainst(MailAccount& account, const FakePop3Server& server,
+inline CheckOutcome CheckAgainst(MailAccount& account, const FakePop3Server& server,
                                          uint32_t ioTimeoutMs = 5000, const char* host = "127.0.0.1")
 {
     AccountSettings settings = account;
     settings.Address = host;
     settings.Port = server.Port();
     CheckOutcome outcome = Pop3Session(settings, &account.stopRequested, 5000, ioTimeoutMs).RunCheck();
-    const CheckOutcome::Result result = outcome.result;
-    ApplyCheckOutcome(account, std::move(outcome));
-    return result;
+    ApplyCheckOutcome(account, outcome);
+    return outcome;
 }
