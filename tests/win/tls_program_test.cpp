@@ -7,8 +7,6 @@
 
 #include "program_driver_win.h"
 
-namespace {
-
 TEST(TlsProgramTest, ATlsAccountsNewMailShowsAnEnvelope)
 {
     const char* port = std::getenv("ZANTOLI_TLS_GOOD");
@@ -29,5 +27,3 @@ TEST(TlsProgramTest, ATlsAccountsNewMailShowsAnEnvelope)
     program.Kill();
     ClearProgramProfile();
 }
-
-}  // namespace

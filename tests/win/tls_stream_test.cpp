@@ -1,7 +1,6 @@
-// The TLS stream's own rules against real loopback TLS servers (started around this program by
-// tests/support/tls_servers.py, which passes their ports and trust files in the environment);
-// the certificate's verdicts are tested through pop3check in tests/e2e/tls_check_test.py.
-// Certificates name "localhost": the system does not match IP addresses in a certificate.
+// The TLS stream's own bounds against the loopback servers of tests/support/tls_servers.py (the
+// certificate's verdicts: tests/e2e/tls_check_test.py). Certificates name "localhost": the
+// system does not match IP addresses in a certificate.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,12 +15,6 @@
 
 namespace {
 
-int Port(const char* kind)
-{
-    const char* port = std::getenv((std::string("ZANTOLI_TLS_") + kind).c_str());
-    return port ? std::atoi(port) : 0;
-}
-
 class TlsStreamTest : public ::testing::Test {
 protected:
     // A handshake with a new connection to the server of this kind; took says how long it lasted.
@@ -32,7 +25,8 @@ protected:
         tcp.SetTimeouts(connectMs, 5000);
         tcp.SetStopFlag(stop);
         const char* trustFile = std::getenv("ZANTOLI_TLS_TRUST_PEM");
-        if (!trustFile || !InitSockets() || !tcp.Connect("localhost", Port(kind)))
+        const char* port = std::getenv((std::string("ZANTOLI_TLS_") + kind).c_str());
+        if (!trustFile || !port || !InitSockets() || !tcp.Connect("localhost", std::atoi(port)))
             return TlsResult::HandshakeFailed;
         tls = std::make_unique<TlsStream>(tcp);
         const auto start = std::chrono::steady_clock::now();
