@@ -193,8 +193,9 @@ bool Pop3Session::Login()
     // The debug channel is readable by any process on the desktop: the password stays out.
     const std::string passTraced = "PASS ****\r\n";
     if (capabilities.Pipelining()) {
-        return SendCommand(user + pass, user + "\n" + passTraced) && ReadReply(kLoginRefused) &&
-               ReadReply(kLoginRefused);
+        // STAT goes along: after a refused login its reply is never read.
+        statSent = SendCommand(user + pass + "STAT\r\n", user + "\n" + passTraced + "\nSTAT\r\n");
+        return statSent && ReadReply(kLoginRefused) && ReadReply(kLoginRefused);
     }
     return SendCommand(user, user) && ReadReply(kLoginRefused) && SendCommand(pass, passTraced) &&
            ReadReply(kLoginRefused);
@@ -202,7 +203,7 @@ bool Pop3Session::Login()
 
 bool Pop3Session::Stat()
 {
-    return SendCommand("STAT\r\n", "STAT\r\n") && ReadReply(kMailboxRefused, true);
+    return (statSent || SendCommand("STAT\r\n", "STAT\r\n")) && ReadReply(kMailboxRefused, true);
 }
 
 void Pop3Session::Quit()

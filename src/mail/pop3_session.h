@@ -2,10 +2,11 @@
 // One complete POP3 conversation for one account, in steps: connect and greeting, the server's
 // capabilities (CAPA), USER and PASS, STAT, the UID of every message, QUIT. It returns what it
 // found; on the way it traces every command as sent and every reply but the listing's own lines
-// on the debug channel. A server that offers PIPELINING gets the login and the per-message
-// UIDL commands in a few large sends; one that does not is asked for the whole listing at once.
-// An account protected by TLS gets it from the first byte, or after STLS once the greeting and
-// the capabilities came; USER and PASS never travel before the handshake succeeded.
+// on the debug channel. A server that offers PIPELINING gets the login with STAT in one send
+// and the per-message UIDL commands in a few large sends; one that does not is asked for the
+// whole listing at once. An account protected by TLS gets it from the first byte, or after
+// STLS once the greeting and the capabilities came; USER and PASS never travel before the
+// handshake succeeded.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -84,6 +85,7 @@ private:
     const AccountSettings account;
     const std::atomic<int32_t>* const stopFlag;
     int32_t messageCount = 0;
+    bool statSent = false;  // STAT went out with the login
     TcpClient socket;
     TlsFactory tlsFactory;
     std::unique_ptr<TlsLayer> tls;  // over socket, once the handshake began

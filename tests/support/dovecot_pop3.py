@@ -92,12 +92,9 @@ class DovecotPop3:
     def __enter__(self):
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(os.path.join(self.work, "run"))
-        for path in (os.path.join(self.work, "mail"), self.maildir):
-            os.makedirs(path, exist_ok=True)
-            self._own(path)
-        for sub in ("new", "cur", "tmp"):
-            os.makedirs(os.path.join(self.maildir, sub))
-            self._own(os.path.join(self.maildir, sub))
+        for path in ("mail", f"mail/{USER}", f"mail/{USER}/new", f"mail/{USER}/cur", f"mail/{USER}/tmp"):
+            os.makedirs(os.path.join(self.work, path))
+            self._own(os.path.join(self.work, path))
         with open(os.path.join(self.work, "users"), "w") as users:
             users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
         for _ in range(3):  # a free port may be taken again before Dovecot binds it

@@ -17,16 +17,11 @@ int64_t NowMs()
 // True when s can be read within 50 ms.
 bool Readable(uintptr_t s)
 {
-#ifdef _WIN32
     fd_set readSet;
     FD_ZERO(&readSet);
     FD_SET(Native(s), &readSet);
     timeval timeout{0, 50000};
-    return select(0, &readSet, nullptr, nullptr, &timeout) > 0;
-#else
-    pollfd entry{Native(s), POLLIN, 0};
-    return poll(&entry, 1, 50) > 0;
-#endif
+    return select(int(Native(s)) + 1, &readSet, nullptr, nullptr, &timeout) > 0;
 }
 
 uintptr_t ListenOnLoopback(int& port)
@@ -59,10 +54,7 @@ FakePop3Server::FakePop3Server(std::vector<std::string> uids, int lifetimeMs)
 
 FakePop3Server::~FakePop3Server()
 {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        stop_ = true;
-    }
+    WithLock([&] { stop_ = true; });
     if (thread_.joinable())
         thread_.join();
     if (listener_ != kNoSocket)
@@ -71,26 +63,17 @@ FakePop3Server::~FakePop3Server()
 
 void FakePop3Server::Script(const std::string& command, Reply reply)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    script_[command] = std::move(reply);
+    WithLock([&] { script_[command] = std::move(reply); });
 }
 
 void FakePop3Server::SetUids(std::vector<std::string> uids)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    uids_ = std::move(uids);
+    WithLock([&] { uids_ = std::move(uids); });
 }
 
 void FakePop3Server::SendSingleBytes(bool on, int gapMs)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    byteGapMs_ = on ? gapMs : -1;
-}
-
-bool FakePop3Server::WaitForCommands(size_t count, int timeoutMs) const
-{
-    std::unique_lock<std::mutex> guard(lock_);
-    return arrived_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return commands_.size() >= count; });
+    WithLock([&] { byteGapMs_ = on ? gapMs : -1; });
 }
 
 bool FakePop3Server::Stopping() const
@@ -102,17 +85,12 @@ void FakePop3Server::Run()
 {
     InitSockets();
     while (!Stopping()) {  // bounded by the lifetime: each pass waits at most 50 ms
-        if (!Readable(listener_))
-            continue;
-        NativeSocket connection = accept(Native(listener_), nullptr, nullptr);
+        NativeSocket connection = Readable(listener_) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
         if (connection == Native(kNoSocket))
             continue;
         int on = 1;
         setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            ++connections_;
-        }
+        WithLock([&] { ++connections_; });
         Serve(uintptr_t(connection));
         CloseNative(connection);
     }
@@ -124,32 +102,22 @@ void FakePop3Server::Serve(uintptr_t connection)
     std::string pending;
     char chunk[4096];
     while (Send(connection, reply.text) && !reply.closeAfter) {
-        const bool silent = reply.silentAfter;
         size_t end = pending.find("\r\n");
-        if (end == std::string::npos) {
-            std::lock_guard<std::mutex> guard(lock_);
-            ++turns_;
-        }
+        if (end == std::string::npos)
+            WithLock([&] { ++turns_; });
         for (; end == std::string::npos; end = pending.find("\r\n")) {
             if (Stopping())
                 return;
-            if (!Readable(connection))
+            const auto received = Readable(connection) ? recv(Native(connection), chunk, int(sizeof chunk), 0) : -2;
+            if (received == -2)
                 continue;
-            const auto received = recv(Native(connection), chunk, int(sizeof chunk), 0);
             if (received <= 0)
                 return;
             pending.append(chunk, size_t(received));
-            std::lock_guard<std::mutex> guard(lock_);
-            received_.append(chunk, size_t(received));
+            WithLock([&] { received_.append(chunk, size_t(received)); });
         }
-        const std::string command = pending.substr(0, end);
+        reply = reply.silentAfter ? Silence() : ReplyTo(pending.substr(0, end));
         pending.erase(0, end + 2);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            commands_.push_back(command);
-        }
-        arrived_.notify_all();
-        reply = silent ? Silence() : ReplyTo(command);
     }
 }
 
@@ -157,29 +125,25 @@ FakePop3Server::Reply FakePop3Server::ReplyTo(const std::string& command) const
 {
     std::lock_guard<std::mutex> guard(lock_);
     const std::string word = command.substr(0, command.find(' '));
-    for (const std::string& key : {command, word + (word == command ? "" : " ")}) {
-        const auto scripted = script_.find(key);
-        if (scripted != script_.end())
-            return scripted->second;
-    }
+    for (const std::string& key : {command, word + (word == command ? "" : " ")})
+        if (script_.count(key))
+            return script_.at(key);
+    const std::string count = std::to_string(uids_.size());
     if (command.empty())
         return Say("+OK fake POP3 server ready\r\n");
-    if (word == "USER")
-        return Say("+OK\r\n");
-    if (word == "PASS")
-        return Say("+OK logged in\r\n");
+    if (word == "USER" || word == "PASS")
+        return Say(word == "USER" ? "+OK\r\n" : "+OK logged in\r\n");
     if (command == "STAT")
-        return Say("+OK " + std::to_string(uids_.size()) + " " + std::to_string(uids_.size() * 100) + "\r\n");
+        return Say("+OK " + count + " " + count + "00\r\n");
     if (command == "QUIT")
         return SayAndClose("+OK bye\r\n");
     if (command == "CAPA")
         return Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
-    if (command == "UIDL") {
-        std::string listing = "+OK\r\n";
-        for (size_t n = 1; n <= uids_.size(); ++n)
-            listing += std::to_string(n) + " " + uids_[n - 1] + "\r\n";
+    std::string listing = "+OK\r\n";
+    for (size_t n = 1; command == "UIDL" && n <= uids_.size(); ++n)
+        listing += std::to_string(n) + " " + uids_[n - 1] + "\r\n";
+    if (command == "UIDL")
         return Say(listing + ".\r\n");
-    }
     const size_t n = word == "UIDL" ? size_t(std::atoi(command.c_str() + 4)) : 0;
     if (n >= 1 && n <= uids_.size())
         return Say("+OK " + std::to_string(n) + " " + uids_[n - 1] + "\r\n");

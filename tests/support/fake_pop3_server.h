@@ -2,8 +2,7 @@
 // A scripted POP3 server on 127.0.0.1 (a port the system picks), one connection at a time on
 // a thread of its own; it stops in its destructor, or by itself after its lifetime. By default
 // it serves a mailbox of the given UIDs correctly and offers PIPELINING; Script() replaces the
-// reply to chosen commands. It records every command line it receives.
-#include <condition_variable>
+// reply to chosen commands. It records every byte it receives.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -36,13 +35,11 @@ public:
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 2);
 
-    std::vector<std::string> Commands() const { return Locked(commands_); }  // lines, CR LF removed
-    std::string ReceivedBytes() const { return Locked(received_); }          // every byte, as sent
+    std::string ReceivedBytes() const { return Locked(received_); }  // every byte, as sent
     int Connections() const { return Locked(connections_); }
     // How often the server waited for the client: every reply it sent before it had the next
     // command counts one round trip.
     int Turns() const { return Locked(turns_); }
-    bool WaitForCommands(size_t count, int timeoutMs) const;
 
 private:
     template <typename T>
@@ -50,6 +47,12 @@ private:
     {
         std::lock_guard<std::mutex> guard(lock_);
         return field;
+    }
+    template <typename Change>
+    void WithLock(Change change)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        change();
     }
     void Run();
     void Serve(uintptr_t connection);
@@ -62,11 +65,9 @@ private:
     int64_t endTimeMs_;
     bool stop_ = false;
     mutable std::mutex lock_;
-    mutable std::condition_variable arrived_;
     std::vector<std::string> uids_;
     std::map<std::string, Reply> script_;
     int byteGapMs_ = -1;  // -1: whole replies
-    std::vector<std::string> commands_;
     std::string received_;
     int connections_ = 0;
     int turns_ = 0;
