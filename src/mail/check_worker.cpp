@@ -55,7 +55,7 @@ bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
     return ClearUids(account);
 }
 
-CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets)
+CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls())
 {
 }
 
@@ -78,6 +78,7 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const int32_t color = account.Color;
 
     auto session = std::make_unique<Pop3Session>(account, &account.stopRequested);
+    session->UseTls(environment.tls);
     target.post(owner, ID_CHECK_STARTED, color);
     const bool seenChanged = ApplyCheckOutcome(account, session->RunCheck());
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval

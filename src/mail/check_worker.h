@@ -31,6 +31,8 @@ struct CheckEnvironment {
     std::function<uint32_t()> tickCount;
     // Makes sockets usable on the calling thread; false when they cannot be.
     std::function<bool()> initSockets;
+    // The TLS of protected accounts: the system's, where the build has one.
+    TlsFactory tls;
     CheckTarget target;
 
     CheckEnvironment();

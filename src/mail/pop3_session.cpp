@@ -1,5 +1,6 @@
 #include "mail/pop3_session.h"
 
+#include <cctype>
 #include <vector>
 
 #include "mail/pop3_reply.h"
@@ -23,6 +24,18 @@ constexpr char kLoginRefused[] = "login refused";
 constexpr char kMailboxRefused[] = "mailbox refused";
 constexpr char kListingFailed[] = "listing failed";
 constexpr char kStopped[] = "stopped";
+constexpr char kNoStls[] = "Server offers no STLS";
+constexpr char kStlsRefused[] = "STLS refused";
+constexpr char kNoTls[] = "TLS is not available in this build";
+
+// The trace's words for the user: "Certificate not trusted" becomes "certificate not trusted".
+std::string ReasonFromTrace(const std::string& traced)
+{
+    std::string reason = traced;
+    if (reason.size() > 1 && std::islower(static_cast<unsigned char>(reason[1])))
+        reason[0] = char(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
 
 // A name or password that cannot travel on one command line: too long for it, or holding a
 // line break or zero byte that would end the command early and start another one.
@@ -77,7 +90,7 @@ CheckOutcome Pop3Session::RunCheck()
 {
     CheckOutcome outcome;
     // No QUIT before the login succeeded: the connection closes with the session.
-    if (Greet() && AskCapabilities() && Login()) {
+    if (Greet() && AskCapabilities() && UpgradeAfterGreeting() && Login()) {
         // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
         if (Stat()) {
             if (messageCount <= 0)
@@ -107,7 +120,47 @@ bool Pop3Session::Greet()
         DebugWrite("Server cannot be connected");
         return Fail(kUnreachable);
     }
+    if (account.Security == kSecurityTls && !StartTls())
+        return false;
     return ReadReply(kServerRefused);
+}
+
+bool Pop3Session::UpgradeAfterGreeting()
+{
+    if (account.Security != kSecurityStls)
+        return true;
+    // Never a fall back to plain text: the password would travel in clear.
+    if (!capabilities.Stls()) {
+        TraceFailure(kNoStls);
+        return Fail(ReasonFromTrace(kNoStls).c_str());
+    }
+    if (!SendCommand("STLS\r\n", "STLS\r\n") || !ReadReply(kStlsRefused) || !StartTls())
+        return false;
+    capabilities = CapabilityReader();
+    return AskCapabilities();
+}
+
+bool Pop3Session::StartTls()
+{
+    if (!tlsFactory) {
+        TraceFailure(kNoTls);
+        return Fail(kNoTls);
+    }
+    tls = tlsFactory(socket);
+    const TlsResult result = tls->Handshake({account.Address, account.TrustFile, account.Fingerprint});
+    // Described even when refused, so that a user can check the certificate and pin it.
+    const std::string certificate = tls->CertificateDescription();
+    if (!certificate.empty())
+        DebugWrite("Server certificate: " + certificate + "\n");
+    if (result == TlsResult::Ok) {
+        stream = tls.get();
+        return true;
+    }
+    socket.Close();
+    if (result == TlsResult::Stopped || StopRequested())
+        return Fail(kStopped);
+    TraceFailure(TlsResultText(result));
+    return Fail(ReasonFromTrace(TlsResultText(result)).c_str());
 }
 
 bool Pop3Session::AskCapabilities()
@@ -158,6 +211,9 @@ void Pop3Session::Quit()
     // After a stop the farewell still goes out, but its reply is not awaited.
     if (socket.IsConnected() && SendCommand("QUIT\r\n", "QUIT\r\n"))
         ReadReply(kServerRefused);
+    // Our close_notify, without waiting for the server's: many servers send none.
+    if (stream == tls.get() && socket.IsConnected())
+        tls->Close();
 }
 
 bool Pop3Session::ListUids(UidSet& listed)
@@ -279,7 +335,7 @@ bool Pop3Session::SendCommand(const std::string& command, const std::string& tra
 {
     DebugWrite(traced);
     DebugWrite("\n");
-    if (socket.Send(command))
+    if (stream->Send(command))
         return true;
     if (StopRequested())
         return Fail(kStopped);
@@ -290,7 +346,7 @@ bool Pop3Session::SendCommand(const std::string& command, const std::string& tra
 
 bool Pop3Session::ReadLine(std::string& line, size_t maxLength, const char* refusal)
 {
-    const TcpClient::LineResult result = socket.ReadLine(line, maxLength);
+    const TcpClient::LineResult result = stream->ReadLine(line, maxLength);
     if (result == TcpClient::LineResult::Line && !StopRequested())
         return true;
     if (StopRequested() || result == TcpClient::LineResult::Stopped)

@@ -4,14 +4,18 @@
 // found; on the way it traces every command as sent and every reply but the listing's own lines
 // on the debug channel. A server that offers PIPELINING gets the login with STAT in one send
 // and the per-message UIDL commands in a few large sends; one that does not is asked for the
-// whole listing at once.
+// whole listing at once. An account protected by TLS gets it from the first byte, or after
+// STLS once the greeting and the capabilities came; USER and PASS never travel before the
+// handshake succeeded.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "mail/pop3_listing.h"
 #include "mail/uid_set.h"
 #include "platform/tcp_client.h"
+#include "platform/tls_layer.h"
 #include "settings/account_settings.h"
 
 // What one conversation found out about the mailbox.
@@ -39,6 +43,9 @@ public:
     Pop3Session(const Pop3Session&) = delete;
     Pop3Session& operator=(const Pop3Session&) = delete;
 
+    // Where the TLS of a protected account comes from; without it such an account fails.
+    void UseTls(TlsFactory factory) { tlsFactory = std::move(factory); }
+
     // The whole conversation. Touches nothing of the account: the caller applies the outcome.
     CheckOutcome RunCheck();
 
@@ -46,6 +53,10 @@ private:
     // The steps, in order; each is true on success and records why it failed.
     bool Greet();
     bool AskCapabilities();
+    // STLS when the account asks for it, then the capabilities again: they may change.
+    bool UpgradeAfterGreeting();
+    // The handshake on the connection; from then on every line is encrypted.
+    bool StartTls();
     bool Login();
     bool Stat();
     bool ListUids(UidSet& listed);
@@ -76,6 +87,9 @@ private:
     int32_t messageCount = 0;
     bool statSent = false;  // STAT went out with the login
     TcpClient socket;
+    TlsFactory tlsFactory;
+    std::unique_ptr<TlsLayer> tls;  // over socket, once the handshake began
+    LineStream* stream = &socket;   // what the conversation reads and writes
     // What the server offered in reply to CAPA; nothing when it has no capability list.
     CapabilityReader capabilities;
     std::string failure;  // the first reason the check failed

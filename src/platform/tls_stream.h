@@ -8,41 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/line_stream.h"
-#include "platform/tcp_client.h"
+#include "platform/tls_layer.h"
 
-struct TlsOptions {
-    std::string host;         // the name the certificate must carry
-    std::string trustFile;    // PEM or DER CA certificates replacing the system's roots; or empty
-    std::string fingerprint;  // a pinned SHA-256 fingerprint in hex; or empty
-};
-
-enum class TlsResult {
-    Ok,
-    Stopped,
-    HandshakeFailed,  // no TLS session: a silent, plain-text or incompatible server
-    NotTrusted,
-    NameMismatch,
-    Expired,
-    FingerprintMismatch,
-};
-
-// What the trace says about a failed handshake or check.
-inline const char* TlsResultText(TlsResult result)
-{
-    switch (result) {
-    case TlsResult::Ok: return "TLS established";
-    case TlsResult::Stopped: return "Stopped";
-    case TlsResult::HandshakeFailed: return "TLS handshake failed";
-    case TlsResult::NotTrusted: return "Certificate not trusted";
-    case TlsResult::NameMismatch: return "Certificate name mismatch";
-    case TlsResult::Expired: return "Certificate expired";
-    case TlsResult::FingerprintMismatch: return "Fingerprint mismatch";
-    }
-    return "TLS handshake failed";
-}
-
-class TlsStream : public LineStream {
+class TlsStream : public TlsLayer {
 public:
     // The stream uses connection, which must outlive it, for its bytes and bounds.
     explicit TlsStream(TcpClient& connection);
@@ -50,20 +18,13 @@ public:
     TlsStream(const TlsStream&) = delete;
     TlsStream& operator=(const TlsStream&) = delete;
 
-    // Negotiates TLS 1.2 or later and checks the server's certificate. Only after Ok may
-    // lines be sent or read.
-    TlsResult Handshake(const TlsOptions& options);
-
-    // "SUBJECT; issued by ISSUER; valid until DATE; SHA-256 HEX" of the server's certificate,
-    // known after a handshake that got that far, whether or not the certificate passed.
-    const std::string& CertificateDescription() const { return certificateDescription_; }
+    TlsResult Handshake(const TlsOptions& options) override;
+    std::string CertificateDescription() const override { return certificateDescription_; }
 
     bool Send(const std::string& bytes) override;
     LineResult ReadLine(std::string& line, size_t maxLength) override;
 
-    // Sends our close_notify without waiting for the server's; the TCP connection stays open
-    // for its owner to close.
-    void Close();
+    void Close() override;
 
 private:
     struct Session;  // the system's credential and context handles

@@ -10,10 +10,27 @@ namespace {
 
 const char kGlobal[] = "GLOBAL";
 
-int32_t PortFromText(const std::string& text)
+int32_t PortFromText(const std::string& text, int32_t defaultPort)
 {
     const int32_t port = TextToInt(text);
-    return port >= 1 && port <= 65535 ? port : kDefaultPop3Port;
+    return port >= 1 && port <= 65535 ? port : defaultPort;
+}
+
+// An unknown protection reads as none rather than as the strongest: an account whose value
+// was damaged then fails visibly at a TLS server instead of being guessed at.
+int32_t SecurityFromText(const std::string& text)
+{
+    const int32_t security = TextToInt(text);
+    return security >= kSecurityNone && security <= kSecurityTls ? security : kSecurityNone;
+}
+
+// A value that is written only when it differs from its default or was stored before: a
+// profile without the key stays as it was, and going back to the default is not lost.
+void WriteUnlessDefault(const std::string& section, const char* key, const std::string& text,
+                        bool isDefault)
+{
+    if (!isDefault || !ReadProfileText(section, key).empty())
+        WriteProfileText(section, key, text);
 }
 
 }  // namespace
@@ -49,7 +66,10 @@ void LoadAccount(int index, AccountSettings& account)
     if (!crypt.empty())
         account.Password = DecodePassword(crypt);
     account.Color = TextToInt(ReadProfileText(section, "COLOR"));
-    account.Port = PortFromText(ReadProfileText(section, "Port"));
+    account.Security = SecurityFromText(ReadProfileText(section, "Security"));
+    account.Port = PortFromText(ReadProfileText(section, "Port"), DefaultPort(account.Security));
+    account.TrustFile = ReadProfileText(section, "TrustFile");
+    account.Fingerprint = ReadProfileText(section, "Fingerprint");
 }
 
 void SaveAccountCount(int32_t count)
@@ -65,10 +85,13 @@ void SaveAccount(int index, const AccountSettings& account)
     WriteProfileNumber(section, "Duration", account.Duration);
     WriteProfileText(section, "CryptPassward", EncodePassword(account.Password));
     WriteProfileNumber(section, "COLOR", account.Color);
-    // The default port is not written, so profiles without the key stay as they were; but a
-    // port stored earlier is overwritten, or going back to 110 would silently keep the old one.
-    if (account.Port != kDefaultPop3Port || !ReadProfileText(section, "Port").empty())
-        WriteProfileNumber(section, "Port", account.Port);
+    WriteUnlessDefault(section, "Security", std::to_string(account.Security),
+                       account.Security == kSecurityNone);
+    // The default port follows the protection: 995 for TLS from the first byte.
+    WriteUnlessDefault(section, "Port", std::to_string(account.Port),
+                       account.Port == DefaultPort(account.Security));
+    WriteUnlessDefault(section, "TrustFile", account.TrustFile, account.TrustFile.empty());
+    WriteUnlessDefault(section, "Fingerprint", account.Fingerprint, account.Fingerprint.empty());
 }
 
 int SaveSettings(const std::vector<AccountSettings>& accounts)

@@ -14,7 +14,7 @@ std::string AccountSection(int index);
 // "POP_COUNT" by atoi rules, at most kMaxAccounts (a larger count is cut and traced).
 int32_t ReadAccountCount();
 
-// Fills Account, Address, Duration, Password, Color and Port from section POP<index>.
+// Fills every field from section POP<index>; a missing "Port" is the protection's default.
 void LoadAccount(int index, AccountSettings& account);
 
 void SaveAccountCount(int32_t count);

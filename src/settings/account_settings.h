@@ -13,6 +13,12 @@ constexpr int32_t kSecurityNone = 0;
 constexpr int32_t kSecurityStls = 1;
 constexpr int32_t kSecurityTls = 2;
 
+// The port a server listens on for this protection when the account names none.
+inline int32_t DefaultPort(int32_t security)
+{
+    return security == kSecurityTls ? kDefaultPop3sPort : kDefaultPop3Port;
+}
+
 struct AccountSettings {
     std::string Account;   // login name
     std::string Address;   // POP3 server: a host name or an address

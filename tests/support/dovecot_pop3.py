@@ -19,7 +19,7 @@ state_dir = {work}/state
 log_path = {work}/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+{ssl}
 disable_plaintext_auth = no
 auth_mechanisms = plain
 auth_failure_delay = 0
@@ -40,15 +40,17 @@ service pop3-login {{
     port = {port}
   }}
   inet_listener pop3s {{
-    port = 0
+    port = {tls_port}
   }}
 }}
 """
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600):
-        self.work, self.lifetime = os.path.abspath(work), lifetime
+    def __init__(self, work, lifetime=600, certificate=None):
+        """certificate: (pem, key) for STLS on the plain listener and TLS on tls_port."""
+        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
+        self.tls_port = 0
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.process, self.delivered = 0, None, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
@@ -96,12 +98,16 @@ class DovecotPop3:
         with open(os.path.join(self.work, "users"), "w") as users:
             users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
         for _ in range(3):  # a free port may be taken again before Dovecot binds it
-            with socket.socket() as probe:
+            with socket.socket() as probe, socket.socket() as tls_probe:
                 probe.bind(("127.0.0.1", 0))
-                self.port = probe.getsockname()[1]
+                tls_probe.bind(("127.0.0.1", 0))
+                self.port, self.tls_port = probe.getsockname()[1], tls_probe.getsockname()[1]
+            ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate)
+                   if self.certificate else "ssl = no")
             config = os.path.join(self.work, "dovecot.conf")
             with open(config, "w") as out:
-                out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users))
+                out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,
+                                        ssl=ssl, tls_port=self.tls_port if self.certificate else 0))
             self.process = subprocess.Popen(["timeout", str(self.lifetime), "/usr/sbin/dovecot", "-F", "-c", config],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 15

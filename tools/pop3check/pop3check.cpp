@@ -1,13 +1,17 @@
 // pop3check: runs the notifier's own POP3 check against one account, so that a user can see
 // whether the settings work, and so that tests and benchmarks can drive a real server.
 //
-//   pop3check [--port N] [--checks K] [--ack] [--step] HOST USER
+//   pop3check [--port N] [--checks K] [--ack] [--step]
+//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
 // debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
 // or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
 // before every check after the first, so a script can change the mailbox in between.
+// --security protects the connection with TLS after STLS or from the first byte (port 995
+// unless --port says otherwise); after a handshake the trace shows the server's certificate
+// in a line "Server certificate: ...", also when it was refused, so that it can be pinned.
 // Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
 // arguments.
 #include <cstdio>
@@ -21,6 +25,7 @@
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
+#include "platform/tls_layer.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -30,11 +35,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: pop3check [--port N] [--checks K] [--ack] [--step] HOST USER"
-    " (password in ZANTOLI_PASSWORD)\n";
+    "usage: pop3check [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
+    " [--trust-file PATH] [--fingerprint HEX] HOST USER (password in ZANTOLI_PASSWORD)\n";
 
 struct Options {
-    int port = kDefaultPop3Port;
+    int port = 0;  // none given: the protection's default
+    int security = kSecurityNone;
+    std::string trustFile;
+    std::string fingerprint;
     long checks = 1;
     bool ack = false;
     bool step = false;
@@ -47,6 +55,15 @@ bool ParseNumber(const char* text, long low, long high, long& value)
     char* end = nullptr;
     value = std::strtol(text, &end, 10);
     return *text && !*end && value >= low && value <= high;
+}
+
+bool ParseSecurity(const std::string& text, int& security)
+{
+    const char* const names[] = {"none", "stls", "tls"};
+    for (int value = kSecurityNone; value <= kSecurityTls; ++value)
+        if (text == names[value])
+            security = value;
+    return text == names[security];
 }
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -66,6 +83,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
                    ParseNumber(argv[i + 1], 1, 1000000, value)) {
             options.checks = value;
             ++i;
+        } else if (arg == "--security" && i + 1 < argc && ParseSecurity(argv[i + 1], options.security)) {
+            ++i;
+        } else if (arg == "--trust-file" && i + 1 < argc) {
+            options.trustFile = argv[++i];
+        } else if (arg == "--fingerprint" && i + 1 < argc) {
+            options.fingerprint = argv[++i];
         } else if (arg.compare(0, 2, "--") != 0 && positional < 2) {
             (positional++ == 0 ? options.host : options.user) = arg;
         } else {
@@ -102,7 +125,9 @@ std::string Escaped(const std::string& uid)
 // conversation completed.
 bool RunCheck(MailAccount& account)
 {
-    CheckOutcome outcome = Pop3Session(account, &account.stopRequested).RunCheck();
+    Pop3Session session(account, &account.stopRequested);
+    session.UseTls(SystemTls());
+    CheckOutcome outcome = session.RunCheck();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
     return completed;
@@ -164,7 +189,10 @@ int main(int argc, char** argv)
     MailAccount account;
     account.Address = options.host;
     account.Account = options.user;
-    account.Port = options.port;
+    account.Security = options.security;
+    account.Port = options.port ? options.port : DefaultPort(options.security);
+    account.TrustFile = options.trustFile;
+    account.Fingerprint = options.fingerprint;
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
 

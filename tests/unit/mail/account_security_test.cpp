@@ -1,0 +1,131 @@
+// An account's protection in the profile, and in the check against the scripted server with a
+// stand-in for TLS that passes the bytes through and reports the verdict it is given.
+#include <gtest/gtest.h>
+
+#include "debug_capture.h"
+#include "fake_pop3_server.h"
+#include "mail/pop3_session.h"
+#include "platform/profile_store.h"
+#include "settings/account_profile.h"
+
+namespace {
+
+using Server = FakePop3Server;
+
+// The stand-in's verdict, the bytes sent through it, and how often our close_notify went out.
+struct TlsProbe {
+    TlsResult verdict = TlsResult::Ok;
+    std::string sentInside;
+    int closes = 0;
+};
+
+class PassThroughTls : public TlsLayer {
+public:
+    PassThroughTls(TcpClient& tcp, TlsProbe& probe) : tcp(tcp), probe(probe) {}
+    TlsResult Handshake(const TlsOptions&) override { return probe.verdict; }
+    std::string CertificateDescription() const override { return ""; }
+    bool Send(const std::string& bytes) override
+    {
+        probe.sentInside += bytes;
+        return tcp.Send(bytes);
+    }
+    LineResult ReadLine(std::string& line, size_t maxLength) override { return tcp.ReadLine(line, maxLength); }
+    void Close() override { ++probe.closes; }
+
+private:
+    TcpClient& tcp;
+    TlsProbe& probe;
+};
+
+// One check of "me" with the protection; probe null: a build without TLS.
+CheckOutcome Check(const Server& server, int security, TlsProbe* probe, std::string& trace)
+{
+    const AccountSettings account{"me", "127.0.0.1", "secret", 0, 0, server.Port(), security, "", ""};
+    DebugCapture capture;
+    Pop3Session session(account, nullptr, 5000, 5000);
+    if (probe)
+        session.UseTls([probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, *probe); });
+    const CheckOutcome outcome = session.RunCheck();
+    trace = capture.Text();
+    return outcome;
+}
+
+const char kCapaWithStls[] = "+OK\r\nUSER\r\nSTLS\r\n.\r\n";
+
+TEST(Pop3SecurityTest, LogsInOnlyInsideTheStreamAndAsksTheCapabilitiesAgainAfterStls)
+{
+    Server server({"a", "b"});
+    server.Script("CAPA", Server::Say(kCapaWithStls));
+    server.Script("STLS", Server::Say("+OK begin TLS\r\n"));
+    TlsProbe probe;
+    std::string trace;
+    EXPECT_EQ(Check(server, kSecurityStls, &probe, trace).result, CheckOutcome::Result::Listed);
+    // Nothing but CAPA and STLS before the handshake; the capabilities asked again after it.
+    EXPECT_EQ("CAPA\r\nSTLS\r\n" + probe.sentInside, server.ReceivedBytes());
+    EXPECT_EQ(probe.sentInside.rfind("CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\n", 0), 0u);
+    EXPECT_EQ(probe.closes, 1);  // after QUIT
+}
+
+TEST(Pop3SecurityTest, NeverFallsBackToPlainTextAndSaysWhy)
+{
+    struct Case {
+        int security;
+        std::string capa, stls;
+        TlsResult verdict;
+        bool withTls;
+        std::string sent;
+        std::string reason, traced;
+    } const cases[] = {
+        {kSecurityStls, "+OK\r\nUSER\r\n.\r\n", "", TlsResult::Ok, true, "CAPA\r\n", "server offers no STLS",
+         "Server offers no STLS"},
+        {kSecurityStls, kCapaWithStls, "-ERR not now\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "STLS refused",
+         "-ERR not now\r"},
+        {kSecurityStls, kCapaWithStls, "+OK\r\n", TlsResult::NotTrusted, true, "CAPA\r\nSTLS\r\n",
+         "certificate not trusted", "Certificate not trusted"},
+        {kSecurityTls, "", "", TlsResult::HandshakeFailed, true, "", "TLS handshake failed", "TLS handshake failed"},
+        {kSecurityTls, "", "", TlsResult::FingerprintMismatch, true, "", "fingerprint mismatch",
+         "Fingerprint mismatch"},
+        {kSecurityTls, "", "", TlsResult::Ok, false, "", "TLS is not available in this build",
+         "TLS is not available in this build"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.traced);
+        Server server({"a"});
+        server.Script("CAPA", Server::Say(c.capa));  // an empty reply only where never asked
+        server.Script("STLS", Server::Say(c.stls));
+        TlsProbe probe{c.verdict, "", 0};
+        std::string trace;
+        const CheckOutcome outcome = Check(server, c.security, c.withTls ? &probe : nullptr, trace);
+        EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_EQ(server.ReceivedBytes(), c.sent);
+        EXPECT_NE(trace.find("Bad Connection\nMSG: " + c.traced + "\n"), std::string::npos) << trace;
+    }
+}
+
+TEST(AccountSecurityTest, TheProtectionHasItsOwnDefaultPortAndIsStoredOnlyWhenItMatters)
+{
+    MemoryProfileStore store;
+    SetProfileStore(&store);
+    store.Write("POP0", "Security", "2");
+    AccountSettings loaded;
+    LoadAccount(0, loaded);
+    EXPECT_EQ(loaded, (AccountSettings{"", "", "", 0, 0, 995, kSecurityTls, "", ""}));
+    store.Write("POP0", "Security", "3");  // unknown: plain text, on the plain port
+    LoadAccount(0, loaded);
+    EXPECT_EQ(std::make_pair(loaded.Security, loaded.Port), std::make_pair(kSecurityNone, 110));
+
+    SaveAccount(1, AccountSettings{"", "", "", 0, 0, 995, kSecurityTls, "", ""});
+    EXPECT_EQ(store.Read("POP1", "Security") + "|" + store.Read("POP1", "Port"), "2|");
+    SaveAccount(1, AccountSettings{"", "", "", 0, 0, 110, kSecurityTls, "", ""});
+    EXPECT_EQ(store.Read("POP1", "Port"), "110");  // the plain port with TLS is no default
+    SaveAccount(2, AccountSettings());
+    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint"})
+        EXPECT_FALSE(store.Has("POP2", key)) << key;
+    SaveAccount(0, AccountSettings());  // back to the defaults: what was stored is overwritten
+    LoadAccount(0, loaded);
+    EXPECT_EQ(loaded, AccountSettings());
+    SetProfileStore(nullptr);
+}
+
+}  // namespace
