@@ -48,17 +48,4 @@ TEST(DialogTemplate, ReplacesTheFontAndKeepsEveryItemIntactAndAligned)
     }
 }
 
-TEST(DialogTemplate, LeavesAloneWhatItCannotReadSafely)
-{
-    const DialogFont font = Font(u"Tahoma", 8, 400, 1);
-    const std::vector<uint8_t> noFont = Template(nullptr), full = Template(&font);
-    std::vector<uint8_t> classic = full;
-    classic[2] = classic[3] = 0;
-    EXPECT_TRUE(WithDialogFont(noFont.data(), noFont.size(), font).empty());
-    EXPECT_TRUE(WithDialogFont(full.data(), 40, font).empty());  // cut inside the class name
-    EXPECT_TRUE(WithDialogFont(full.data(), 64, font).empty());  // cut inside the font
-    EXPECT_TRUE(WithDialogFont(classic.data(), classic.size(), font).empty());
-    EXPECT_TRUE(WithDialogFont(nullptr, 0, font).empty());
-}
-
 }  // namespace

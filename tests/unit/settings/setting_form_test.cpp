@@ -1,62 +1,60 @@
 #include <gtest/gtest.h>
 
 #include "setting/account_form.h"
-#include "setting/color_names.h"
 
 namespace {
 
-AccountForm ValidForm()
-{
-    AccountForm form;
-    form.login = "  alice ";
-    form.server = "\tpop.example.com ";
-    form.port = " 995 ";
-    form.interval = "10080";
-    form.color = 4;
-    return form;
-}
+const AccountForm kValid{"  alice ", "\tpop.example.com ", " 995 ", "10080", "", 4, kSecurityTls, "", ""};
 
 TEST(SettingForm, EditingKeepsThePasswordUnseenUnlessRetypedAndTrimsTheRest)
 {
-    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110};
+    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110, kSecurityStls, "C:\\ca.pem", "AB:cd"};
     const AccountForm shown = FormFromSettings(stored);
     EXPECT_EQ(shown.password, "");
-    EXPECT_EQ(shown.port, "2110");
-    EXPECT_EQ(CheckForm(shown).field, FormField::Interval);  // an older profile may hold what is refused
-
-    EXPECT_EQ(SettingsFromForm(ValidForm(), stored), (AccountSettings{"alice", "pop.example.com", "secret", 10080, 4, 995}));
-    AccountForm retyped = ValidForm();
+    EXPECT_EQ(SettingsFromForm(shown, stored), stored);
+    AccountForm retyped = kValid;
     retyped.password = " new pass ";
-    EXPECT_EQ(SettingsFromForm(retyped, stored).Password, " new pass ");
-    EXPECT_EQ(ColorLabel(7), "Red");
-    EXPECT_EQ(ColorLabel(-1), "Other (-1)");
+    retyped.fingerprint = " 00:11 ";
+    EXPECT_EQ(SettingsFromForm(retyped, stored),
+              (AccountSettings{"alice", "pop.example.com", " new pass ", 10080, 4, 995, kSecurityTls, "", "00:11"}));
 }
 
-TEST(SettingForm, RefusesEachUnacceptableFieldWithItsOwnMessage)
+TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMessage)
 {
+    const std::string hex = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
     struct Case {
         std::string AccountForm::*field;
-        const char* text;
+        std::string text;
         FormField refused;
     };
     const Case cases[] = {
-        {&AccountForm::login, "   ", FormField::Login},        {&AccountForm::login, "a\r\nQUIT", FormField::Login},
-        {&AccountForm::server, "", FormField::Server},         {&AccountForm::server, "pop x.com", FormField::Server},
-        {&AccountForm::port, "", FormField::Port},             {&AccountForm::port, "0", FormField::Port},
-        {&AccountForm::port, "65536", FormField::Port},        {&AccountForm::port, "11O", FormField::Port},
-        {&AccountForm::port, "4294967407", FormField::Port},   {&AccountForm::interval, "5 min", FormField::Interval},
-        {&AccountForm::interval, "0", FormField::Interval},    {&AccountForm::interval, "10081", FormField::Interval},
+        {&AccountForm::interval, "0", FormField::None},  // the notifier then checks about every second
+        {&AccountForm::login, std::string(504, 'a'), FormField::None},
+        {&AccountForm::password, std::string(504, 'p'), FormField::None},
+        {&AccountForm::fingerprint, hex, FormField::None},
+        {&AccountForm::fingerprint, " 01:23 45" + hex.substr(6), FormField::None},
+        {&AccountForm::login, "   ", FormField::Login},           {&AccountForm::login, "a\r\nQUIT", FormField::Login},
+        {&AccountForm::login, std::string(505, 'a'), FormField::Login},
+        {&AccountForm::server, "", FormField::Server},            {&AccountForm::server, "pop x.com", FormField::Server},
+        {&AccountForm::port, "", FormField::Port},                {&AccountForm::port, "0", FormField::Port},
+        {&AccountForm::port, "65536", FormField::Port},           {&AccountForm::port, "11O", FormField::Port},
+        {&AccountForm::port, "4294967407", FormField::Port},      {&AccountForm::interval, "5 min", FormField::Interval},
+        {&AccountForm::interval, "-1", FormField::Interval},      {&AccountForm::interval, "10081", FormField::Interval},
         {&AccountForm::password, "pw\nQUIT", FormField::Password},
+        {&AccountForm::password, std::string(505, 'p'), FormField::Password},
+        {&AccountForm::trustFile, "C:\\ca\r.pem", FormField::TrustFile},
+        {&AccountForm::fingerprint, hex.substr(1), FormField::Fingerprint},
+        {&AccountForm::fingerprint, hex + "00", FormField::Fingerprint},
+        {&AccountForm::fingerprint, "g" + hex.substr(1), FormField::Fingerprint},
     };
-    ASSERT_FALSE(CheckForm(ValidForm()));
     for (const Case& c : cases) {
-        AccountForm form = ValidForm();
+        AccountForm form = kValid;
         form.*c.field = c.text;
         const FormProblem problem = CheckForm(form);
         EXPECT_EQ(problem.field, c.refused) << '"' << c.text << '"';
-        EXPECT_FALSE(problem.message.empty());
+        EXPECT_EQ(problem.message.empty(), c.refused == FormField::None);
     }
-    AccountForm both = ValidForm();  // the first field in the dialog's order is reported
+    AccountForm both = kValid;  // the first field in the dialog's order is reported
     both.port = "x";
     both.interval = "y";
     EXPECT_EQ(CheckForm(both).field, FormField::Port);
