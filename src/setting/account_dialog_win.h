@@ -1,7 +1,7 @@
 #pragma once
 // The dialog for one account: login name, server, security, port, interval, password,
-// envelope colour, and the optional trust file and fingerprint. OK checks the fields and keeps the dialog open, saying what is wrong, until they
-// are acceptable.
+// envelope colour, and the optional trust file and fingerprint. OK checks the fields and keeps
+// the dialog open, saying what is wrong, until they are acceptable.
 #include <windows.h>
 
 #include "setting/account_form.h"

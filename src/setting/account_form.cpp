@@ -106,7 +106,8 @@ FormProblem CheckForm(const AccountForm& form)
     if (HasControlCharacter(form.password))
         return Problem(FormField::Password, "The password cannot contain control characters.");
     if (form.password.size() > kMaxCredentialBytes)
-        return Problem(FormField::Password, "The password is too long: at most 504 bytes (fewer for accented letters).");
+        return Problem(FormField::Password,
+                       "The password is too long: at most 504 bytes (fewer for accented letters).");
     if (HasControlCharacter(form.trustFile))
         return Problem(FormField::TrustFile, "The trust file's path cannot contain control characters.");
     std::string hex;

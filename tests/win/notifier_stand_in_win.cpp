@@ -1,6 +1,5 @@
-// A stand-in for a running notifier: it notes its start in "started.txt" beside itself as
-// "<pid>|<current directory>", shows itself as the notifier does (its window class and
-// caption), and ends on the notifier's exit command, or after a minute at the latest.
+// A stand-in for the notifier: notes "<pid>|<current directory>" in started.txt beside itself,
+// owns a window as the notifier does, and ends on its exit command (or after a minute).
 #include <windows.h>
 
 #include <cstdio>
@@ -26,8 +25,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     CreateWindowA(kProgramWindowClassName, "Tindrel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
     SetTimer(nullptr, 0, 60000, nullptr);
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER)
-        if (message.message == WM_COMMAND && message.wParam == 57665)
-            break;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER &&
+           !(message.message == WM_COMMAND && message.wParam == 57665)) {
+    }
     return 0;
 }

@@ -1,9 +1,8 @@
-// Setting.exe as a user meets it: a copy runs from a folder of its own against the profile in
-// this Wine prefix's registry, and is driven from outside through its dialogs' controls. A
-// stand-in notifier beside it, named like the notifier, notes each start of the notifier.
+// Setting.exe as a user meets it: a copy runs from a folder of its own against this Wine prefix's
+// registry, driven from outside through its controls, beside a stand-in named like the notifier.
+// Its account dialog also runs inside this process, from the program's own resources.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <array>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "platform/registry_profile_store_win.h"
 #include "platform/wide_text_win.h"
 #include "platform/window_base_win.h"
+#include "setting/account_dialog_win.h"
 #include "setting/setting_resource.h"
 
 namespace {
@@ -32,15 +32,13 @@ std::wstring FromBuildPath(std::string path)
 template <typename Condition>
 bool Eventually(Condition condition)
 {
-    for (DWORD waited = 0; !condition(); waited += 100) {
-        if (waited >= kWaitMs)
-            return false;
-        Sleep(100);
-    }
-    return true;
+    for (DWORD waited = 0; waited < kWaitMs; waited += 100, Sleep(100))
+        if (condition())
+            return true;
+    return condition();
 }
 
-// Each stored value that is not as expected ("" for absent), as "section\key=value".
+// Each profile value that is not as expected ("" for absent), as "section\key=value ".
 std::string Unexpected(const std::vector<std::array<const char*, 3>>& expected)
 {
     std::string found;
@@ -55,8 +53,8 @@ std::wstring RunCommand()
 {
     wchar_t command[1024] = {};
     DWORD bytes = sizeof command;
-    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli", RRF_RT_REG_SZ, nullptr, command, &bytes) ? L"<absent>"
-                                                                                                         : command;
+    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli", RRF_RT_REG_SZ, 0, command, &bytes);
+    return status == ERROR_SUCCESS ? command : L"<absent>";
 }
 
 HWND RunningNotifier()
@@ -86,7 +84,6 @@ protected:
         }
         TerminateProcess(process.hProcess, 99);
         End();
-        // A program that has just ended may hold its file a moment longer.
         Eventually([&] {
             for (const wchar_t* name : {L"Setting.exe", L"Zantoli.exe", L"started.txt"})
                 DeleteFileW((folder + name).c_str());
@@ -94,8 +91,7 @@ protected:
         });
     }
 
-    // Starts the copy from the Windows folder, as the notifier's folder need not be the current
-    // one, and returns its main dialog.
+    // Starts the copy from the Windows folder, as the notifier's folder need not be the current one.
     HWND Start()
     {
         std::wstring commandLine = L"\"" + folder + L"Setting.exe\"";
@@ -103,9 +99,9 @@ protected:
         startup.cb = sizeof startup;
         wchar_t windows[MAX_PATH] = {};
         GetWindowsDirectoryW(windows, MAX_PATH);
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windows, &startup, &process))
-            return nullptr;
-        return FindDialog(L"Zantoli Mail Settings");
+        const bool started =
+            CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windows, &startup, &process);
+        return started ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
     // The program's exit code once it has ended; 259 (still active) if it would not end.
@@ -120,15 +116,10 @@ protected:
         return code;
     }
 
-    HWND FindDialog(const wchar_t* caption) const
+    static HWND FindDialog(const wchar_t* caption)
     {
         HWND found = nullptr;
-        DWORD owner = 0;
-        Eventually([&] {
-            found = FindWindowW(L"#32770", caption);
-            return found && GetWindowThreadProcessId(found, &owner) && owner == process.dwProcessId &&
-                   IsWindowVisible(found);
-        });
+        Eventually([&] { return (found = FindWindowW(L"#32770", caption)) != nullptr && IsWindowVisible(found); });
         return found;
     }
 
@@ -140,7 +131,7 @@ protected:
     }
     static void Type(HWND dialog, int id, const std::wstring& text)
     {
-        Send(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str()));
     }
     static std::wstring Text(HWND dialog, int id)
     {
@@ -177,22 +168,64 @@ protected:
     PROCESS_INFORMATION process{};
 };
 
-// A run cancelled with no notifier running starts it; one that saves while it runs restarts it.
+// Checks, as the dialog opens, that it uses the font given and that each complaint fits the
+// problem line whole; then closes.
+class AccountDialogProbe : public AccountDialog {
+public:
+    explicit AccountDialogProbe(const wchar_t* face) : AccountDialog(NewAccountSettings(), true), face(face) {}
+    const std::wstring face;
+
+protected:
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const INT_PTR result = AccountDialog::HandleMessage(message, wParam, lParam);
+        if (message != WM_INITDIALOG)
+            return result;
+        HWND problem = Item(IDC_PROBLEM);
+        auto shown = reinterpret_cast<HFONT>(SendMessageW(problem, WM_GETFONT, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(shown, sizeof font, &font);
+        EXPECT_EQ(std::wstring(font.lfFaceName), face);
+        HDC dc = GetDC(problem);
+        SelectObject(dc, shown);
+        RECT line{};
+        GetClientRect(problem, &line);
+        for (std::string AccountForm::*field :
+             {&AccountForm::login, &AccountForm::interval, &AccountForm::fingerprint}) {
+            AccountForm bad{"alice", "pop.example.com", "995", "10", "", 7, kSecurityTls, "", ""};
+            bad.*field = std::string(505, 'x');
+            const std::string complaint = CheckForm(bad).message;
+            RECT needed{0, 0, line.right, 0};
+            DrawTextW(dc, WideFromUtf8(complaint).c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            EXPECT_TRUE(needed.bottom <= line.bottom && needed.right <= line.right) << complaint;
+        }
+        ReleaseDC(problem, dc);
+        EndDialog(Handle(), IDOK);
+        return result;
+    }
+};
+
+TEST(SettingAccountDialog, OpensInTheSystemMessageFontAndEachComplaintFitsTheProblemLine)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    ASSERT_NE(std::wstring(metrics.lfMessageFont.lfFaceName), L"Segoe UI") << "the template's font must differ";
+    AccountDialogProbe probe(metrics.lfMessageFont.lfFaceName);
+    EXPECT_EQ(probe.RunModal(nullptr), IDOK);
+}
+
 TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTheNotifierFollows)
 {
-    HWND main = Start();
-    ASSERT_TRUE(main);
-    EXPECT_EQ(Send(main, IDC_START_AT_SIGN_IN, BM_GETCHECK) | Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_UNCHECKED);
-    Click(main, IDC_KEEP_SEEN);
+    HWND main = nullptr;
+    ASSERT_TRUE(main = Start());
     Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
-    EXPECT_EQ(End(), 1u);
-    EXPECT_EQ(Unexpected({{"GLOBAL", "KeepSeen", ""}, {"GLOBAL", "POP_COUNT", ""}}), "");
-    ASSERT_EQ(NotifierStarts(1), 1);
+    End();
+    ASSERT_EQ(NotifierStarts(1), 1) << "a cancelled run starts the notifier when none runs";
     HWND running = nullptr;
     ASSERT_TRUE(Eventually([&] { return (running = RunningNotifier()) != nullptr; }));
 
-    main = Start();
-    ASSERT_TRUE(main);
+    ASSERT_TRUE(main = Start());
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);
@@ -208,23 +241,21 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     Click(main, IDC_KEEP_SEEN);
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
-    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Account", "alice"},
-                          {"POP0", "Duration", "0"}, {"POP0", "CryptPassward", "73c3a973616d65"},
-                          {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
+                          {"POP0", "CryptPassward", "73c3a973616d65"}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
               "");
     EXPECT_EQ(RunCommand(), L"\"" + folder + L"Zantoli.exe\"");
     EXPECT_FALSE(IsWindow(running)) << "the running notifier was asked to exit";
     ASSERT_EQ(NotifierStarts(2), 2);
 
-    for (const int result : {IDOK, IDCANCEL}) {
-        main = Start();
-        ASSERT_TRUE(main);
-        EXPECT_EQ(Send(main, IDC_START_AT_SIGN_IN, BM_GETCHECK) & Send(main, IDC_KEEP_SEEN, BM_GETCHECK),
-                  result == IDOK ? BST_CHECKED : BST_UNCHECKED);
+    for (const int button : {IDOK, IDCANCEL}) {  // the boxes show what was saved
+        ASSERT_TRUE(main = Start());
+        EXPECT_EQ(Send(main, IDC_START_AT_SIGN_IN, BM_GETCHECK) + Send(main, IDC_KEEP_SEEN, BM_GETCHECK),
+                  button == IDOK ? 2 * BST_CHECKED : 0);
         Click(main, IDC_START_AT_SIGN_IN);
         Click(main, IDC_KEEP_SEEN);
-        Click(main, result);
-        EXPECT_EQ(End(), result == IDOK ? 0u : 1u);
+        Click(main, button);
+        EXPECT_EQ(End(), button == IDOK ? 0u : 1u);
         EXPECT_EQ(RunCommand(), L"<absent>");
         EXPECT_EQ(Unexpected({{"GLOBAL", "KeepSeen", "0"}}), "");
         EXPECT_EQ(NotifierStarts(3), 3) << "a cancelled run leaves the running notifier alone";
@@ -235,37 +266,26 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
 {
     RegistryProfileStore profile("QUVA", "Zantoli");
     for (const auto& value : std::vector<std::array<const char*, 3>>{
-             {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP0", "Passward", "alice's"},
-             {"POP1", "Account", "bob"}, {"POP1", "Address", "127.0.0.1"},
-             {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
-             {"POP1", "COLOR", "-1"}})
+             {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
+             {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
+             {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
         profile.Write(value[0], value[1], value[2]);
-    HWND main = Start();
-    ASSERT_TRUE(main);
+    HWND main = nullptr;
+    ASSERT_TRUE(main = Start());
     Key(main, IDC_ACCOUNT_LIST, VK_DOWN);  // from alice to bob
     Click(main, IDC_EDIT);
     HWND account = FindDialog(L"Edit Account");
     ASSERT_TRUE(account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
-    EXPECT_EQ(Text(account, IDC_COLOR), L"Other (-1)");
-    const std::pair<int, std::wstring> bad[] = {
-        {IDC_INTERVAL, L"soon"}, {IDC_LOGIN, std::wstring(200, L'\x20ac')},  // 200 characters, 600 bytes
-        {IDC_PASSWORD, std::wstring(170, L'\x20ac')}, {IDC_FINGERPRINT, L"AB:CD"}};
-    for (const auto& field : bad) {
-        const std::wstring good = Text(account, field.first);
-        Type(account, field.first, field.second);
-        Click(account, IDOK);
-        EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); })) << field.first;
-        Type(account, field.first, good);
-        EXPECT_EQ(Text(account, IDC_PROBLEM), L"") << "a correction clears the complaint";
-    }
-    for (const auto& step : {std::pair<int, const wchar_t*>{2, L"995"}, {1, L"110"}, {2, L"995"}}) {
-        Choose(account, IDC_SECURITY, step.first);
-        EXPECT_EQ(Text(account, IDC_PORT), step.second);
-    }
+    Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
+    Click(account, IDOK);
+    EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); }));
+    Type(account, IDC_LOGIN, L"bob");
+    Choose(account, IDC_SECURITY, 2);
+    EXPECT_EQ(Text(account, IDC_PORT), L"995") << "the port follows the security";
     Type(account, IDC_PORT, L"2110");
     Choose(account, IDC_SECURITY, 0);
-    EXPECT_EQ(Text(account, IDC_PORT), L"2110") << "a port the user chose stays";
+    EXPECT_EQ(Text(account, IDC_PORT), L"2110") << "unless the user chose one";
     Key(account, IDC_INTERVAL, VK_RETURN);
     ASSERT_TRUE(Closes(account));
     Key(main, IDC_ACCOUNT_LIST, VK_UP);
@@ -273,9 +293,8 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "CryptPassward", "80ff41"},
-                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP1", "Account", ""},
-                          {"POP1", "Passward", ""}}),
-              "");
+                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP1", "Account", ""}}),
+              "") << "the removed account's section is gone";
 }
 
 }  // namespace
