@@ -26,6 +26,12 @@ void MemoryProfileStore::Write(const std::string& section, const std::string& ke
     ++writes;
 }
 
+void MemoryProfileStore::RemoveSection(const std::string& section)
+{
+    for (auto it = values.lower_bound({section, std::string()}); it != values.end() && it->first.first == section;)
+        it = values.erase(it);
+}
+
 bool MemoryProfileStore::Has(const std::string& section, const std::string& key) const
 {
     return values.count({section, key}) != 0;

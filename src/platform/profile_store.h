@@ -11,6 +11,8 @@ public:
     virtual std::string Read(const std::string& section, const std::string& key) = 0;
     // Stores the text, creating section and key when needed.
     virtual void Write(const std::string& section, const std::string& key, const std::string& text) = 0;
+    // Removes the section with every key in it; a missing section is no failure.
+    virtual void RemoveSection(const std::string& section) = 0;
 };
 
 // The process-wide profile (not owned); the program sets it once at start-up. With none,
@@ -23,6 +25,7 @@ class MemoryProfileStore : public ProfileStore {
 public:
     std::string Read(const std::string& section, const std::string& key) override;
     void Write(const std::string& section, const std::string& key, const std::string& text) override;
+    void RemoveSection(const std::string& section) override;
     bool Has(const std::string& section, const std::string& key) const;
     size_t WriteCount() const { return writes; }
 

@@ -69,3 +69,9 @@ void RegistryProfileStore::Write(const std::string& section, const std::string& 
     RegSetValueExW(created.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    DWORD((value.size() + 1) * sizeof(wchar_t)));
 }
+
+void RegistryProfileStore::RemoveSection(const std::string& section)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+}

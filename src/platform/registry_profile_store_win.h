@@ -12,6 +12,7 @@ public:
 
     std::string Read(const std::string& section, const std::string& key) override;
     void Write(const std::string& section, const std::string& key, const std::string& text) override;
+    void RemoveSection(const std::string& section) override;
 
     const std::wstring& BranchPath() const { return branch; }
 

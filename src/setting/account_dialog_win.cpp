@@ -21,11 +21,18 @@ int FieldControl(FormField field)
         return IDC_INTERVAL;
     case FormField::Password:
         return IDC_PASSWORD;
+    case FormField::TrustFile:
+        return IDC_TRUST_FILE;
+    case FormField::Fingerprint:
+        return IDC_FINGERPRINT;
     case FormField::None:
         break;
     }
     return 0;
 }
+
+// The security choices in the order of their stored values.
+const wchar_t* const kSecurityLabels[] = {L"None", L"STLS", L"TLS"};
 
 // Dark red, readable on the dialog's face in the usual colour schemes.
 constexpr COLORREF kProblemTextColor = RGB(176, 0, 0);
@@ -52,6 +59,8 @@ INT_PTR AccountDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             EndDialog(Handle(), IDCANCEL);
             return TRUE;
         default:
+            if (LOWORD(wParam) == IDC_SECURITY && HIWORD(wParam) == CBN_SELCHANGE)
+                OnSecurityChanged();
             if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == CBN_SELCHANGE)
                 OnFieldChanged();
             return FALSE;
@@ -76,12 +85,17 @@ void AccountDialog::OnInitDialog()
     SetItemText(IDC_SERVER, form.server);
     SetItemText(IDC_PORT, form.port);
     SetItemText(IDC_INTERVAL, form.interval);
+    SetItemText(IDC_TRUST_FILE, form.trustFile);
+    SetItemText(IDC_FINGERPRINT, form.fingerprint);
     SendMessageW(Item(IDC_LOGIN), EM_LIMITTEXT, 255, 0);
     SendMessageW(Item(IDC_SERVER), EM_LIMITTEXT, 255, 0);
     SendMessageW(Item(IDC_PORT), EM_LIMITTEXT, 5, 0);
     SendMessageW(Item(IDC_INTERVAL), EM_LIMITTEXT, 5, 0);
     SendMessageW(Item(IDC_PASSWORD), EM_LIMITTEXT, 255, 0);
+    SendMessageW(Item(IDC_TRUST_FILE), EM_LIMITTEXT, MAX_PATH - 1, 0);
+    SendMessageW(Item(IDC_FINGERPRINT), EM_LIMITTEXT, 128, 0);
     ShowWindow(Item(IDC_PASSWORD_HINT), isNew ? SW_HIDE : SW_SHOW);
+    FillSecurityList();
     FillColorList();
     showingProblem = false;
 }
@@ -108,6 +122,31 @@ void AccountDialog::FillColorList()
     SendMessageW(list, CB_SETCURSEL, WPARAM(selected), 0);
 }
 
+// A stored value outside the three shows no choice and is kept unless the user picks one.
+void AccountDialog::FillSecurityList()
+{
+    HWND list = Item(IDC_SECURITY);
+    for (const wchar_t* label : kSecurityLabels)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+    const bool known = original.Security >= kSecurityNone && original.Security <= kSecurityTls;
+    SendMessageW(list, CB_SETCURSEL, WPARAM(known ? original.Security : -1), 0);
+    shownSecurity = original.Security;
+}
+
+int32_t AccountDialog::ChosenSecurity() const
+{
+    const LRESULT index = SendMessageW(Item(IDC_SECURITY), CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? original.Security : int32_t(index);
+}
+
+// The port follows the choice unless the user gave one of their own.
+void AccountDialog::OnSecurityChanged()
+{
+    const int32_t chosen = ChosenSecurity();
+    SetItemText(IDC_PORT, PortForSecurity(ItemText(IDC_PORT), shownSecurity, chosen));
+    shownSecurity = chosen;
+}
+
 AccountForm AccountDialog::ReadForm() const
 {
     AccountForm form;
@@ -116,6 +155,9 @@ AccountForm AccountDialog::ReadForm() const
     form.port = ItemText(IDC_PORT);
     form.interval = ItemText(IDC_INTERVAL);
     form.password = ItemText(IDC_PASSWORD);
+    form.security = ChosenSecurity();
+    form.trustFile = ItemText(IDC_TRUST_FILE);
+    form.fingerprint = ItemText(IDC_FINGERPRINT);
     const LRESULT index = SendMessageW(Item(IDC_COLOR), CB_GETCURSEL, 0, 0);
     form.color = index == CB_ERR ? original.Color
                                  : int32_t(SendMessageW(Item(IDC_COLOR), CB_GETITEMDATA, WPARAM(index), 0));

@@ -1,7 +1,7 @@
 #pragma once
-// The dialog for one account: login name, server, port, interval, password and envelope
-// colour. OK checks the fields and keeps the dialog open, saying what is wrong, until they
-// are acceptable.
+// The dialog for one account: login name, server, security, port, interval, password,
+// envelope colour, and the optional trust file and fingerprint. OK checks the fields and keeps
+// the dialog open, saying what is wrong, until they are acceptable.
 #include <windows.h>
 
 #include "setting/account_form.h"
@@ -21,6 +21,9 @@ protected:
 private:
     void OnInitDialog();
     void FillColorList();
+    void FillSecurityList();
+    void OnSecurityChanged();
+    int32_t ChosenSecurity() const;
     void OnOk();
     AccountForm ReadForm() const;
     void ShowProblem(const FormProblem& problem);
@@ -32,4 +35,5 @@ private:
     AccountSettings result;
     bool isNew;
     bool showingProblem = false;
+    int32_t shownSecurity = kSecurityNone;  // the choice the port field was last set for
 };

@@ -1,5 +1,7 @@
 #include "setting/account_form.h"
 
+#include "platform/certificate_text.h"
+
 namespace {
 
 bool IsBlank(char c)
@@ -54,6 +56,19 @@ FormProblem Problem(FormField field, const char* message)
 
 }  // namespace
 
+int32_t DefaultPort(int32_t security)
+{
+    return security == kSecurityTls ? kDefaultPop3sPort : kDefaultPop3Port;
+}
+
+std::string PortForSecurity(const std::string& port, int32_t from, int32_t to)
+{
+    const std::string typed = Trimmed(port);
+    if (!typed.empty() && typed != std::to_string(DefaultPort(from)))
+        return port;
+    return std::to_string(DefaultPort(to));
+}
+
 AccountForm FormFromSettings(const AccountSettings& settings)
 {
     AccountForm form;
@@ -62,6 +77,9 @@ AccountForm FormFromSettings(const AccountSettings& settings)
     form.port = std::to_string(settings.Port);
     form.interval = std::to_string(settings.Duration);
     form.color = settings.Color;
+    form.security = settings.Security;
+    form.trustFile = settings.TrustFile;
+    form.fingerprint = settings.Fingerprint;
     return form;
 }
 
@@ -73,6 +91,8 @@ FormProblem CheckForm(const AccountForm& form)
         return Problem(FormField::Login, "Enter the login name.");
     if (HasControlCharacter(login))
         return Problem(FormField::Login, "The login name cannot contain control characters.");
+    if (login.size() > kMaxCredentialBytes)
+        return Problem(FormField::Login, "The login name is too long: at most 504 bytes (fewer for accented letters).");
     const std::string server = Trimmed(form.server);
     if (server.empty())
         return Problem(FormField::Server, "Enter the name or address of the POP3 server.");
@@ -80,10 +100,20 @@ FormProblem CheckForm(const AccountForm& form)
         return Problem(FormField::Server, "The server name cannot contain spaces or control characters.");
     if (!ParseNumber(form.port, 1, 65535, number))
         return Problem(FormField::Port, "The port must be a number from 1 to 65535.");
-    if (!ParseNumber(form.interval, 1, kMaxIntervalMinutes, number))
-        return Problem(FormField::Interval, "Check every: enter a whole number of minutes from 1 to 10080.");
+    if (!ParseNumber(form.interval, 0, kMaxIntervalMinutes, number))
+        return Problem(FormField::Interval,
+                       "Check every: enter a whole number of minutes from 0 (about every second) to 10080.");
     if (HasControlCharacter(form.password))
         return Problem(FormField::Password, "The password cannot contain control characters.");
+    if (form.password.size() > kMaxCredentialBytes)
+        return Problem(FormField::Password,
+                       "The password is too long: at most 504 bytes (fewer for accented letters).");
+    if (HasControlCharacter(form.trustFile))
+        return Problem(FormField::TrustFile, "The trust file's path cannot contain control characters.");
+    std::string hex;
+    if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
+        return Problem(FormField::Fingerprint,
+                       "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
     return FormProblem{};
 }
 
@@ -93,9 +123,12 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.Account = Trimmed(form.login);
     settings.Address = Trimmed(form.server);
     ParseNumber(form.port, 1, 65535, settings.Port);
-    ParseNumber(form.interval, 1, kMaxIntervalMinutes, settings.Duration);
+    ParseNumber(form.interval, 0, kMaxIntervalMinutes, settings.Duration);
     if (!form.password.empty())
         settings.Password = form.password;
     settings.Color = form.color;
+    settings.Security = form.security;
+    settings.TrustFile = Trimmed(form.trustFile);
+    settings.Fingerprint = Trimmed(form.fingerprint);
     return settings;
 }

@@ -1,14 +1,19 @@
 #pragma once
 // The account dialog's fields as the user typed them, and the checks they must pass before
 // they become an account's settings.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "setting/account_settings.h"
 
 // The longest interval offered, a week: well inside the 49 days after which the notifier's
-// millisecond clock turns over.
+// millisecond clock turns over. 0 is accepted: the notifier then checks about every second.
 constexpr int32_t kMaxIntervalMinutes = 10080;
+
+// The notifier sends the login name and the password on 512-byte command lines ("USER ",
+// the text, CR LF and a terminating zero): longer ones are never sent, so they are refused here.
+constexpr size_t kMaxCredentialBytes = 504;
 
 struct AccountForm {
     std::string login;
@@ -17,9 +22,12 @@ struct AccountForm {
     std::string interval;  // minutes
     std::string password;  // empty: keep the account's password
     int32_t color = 0;
+    int32_t security = kSecurityNone;
+    std::string trustFile;    // empty: the system's trusted roots
+    std::string fingerprint;  // empty: the certificate's chain and name are verified
 };
 
-enum class FormField { None, Login, Server, Port, Interval, Password };
+enum class FormField { None, Login, Server, Port, Interval, Password, TrustFile, Fingerprint };
 
 // The first field that is not acceptable, with a sentence saying why.
 struct FormProblem {
@@ -27,6 +35,14 @@ struct FormProblem {
     std::string message;
     explicit operator bool() const { return field != FormField::None; }
 };
+
+// The port a connection of this security uses unless another is given.
+int32_t DefaultPort(int32_t security);
+
+// The port field after the security choice changed from `from` to `to`: the usual port of
+// the new choice, unless the field holds a port the user chose (anything but empty or the
+// usual port of the old choice).
+std::string PortForSecurity(const std::string& port, int32_t from, int32_t to);
 
 // The fields for editing settings; the password field starts empty, so that it is never shown.
 AccountForm FormFromSettings(const AccountSettings& settings);

@@ -15,6 +15,14 @@ void KeepEmptyPasswordEmpty(int index)
         WriteProfileText(section, "CryptPassward", "00");
 }
 
+// The sections of accounts that were removed, passwords included, up to the count saved before.
+void RemoveSectionsFrom(int first, int previousCount)
+{
+    ProfileStore* store = CurrentProfileStore();
+    for (int i = first; store && i < previousCount; ++i)
+        store->RemoveSection(AccountSection(i));
+}
+
 }  // namespace
 
 AccountSettings NewAccountSettings()
@@ -22,6 +30,8 @@ AccountSettings NewAccountSettings()
     AccountSettings settings;
     settings.Duration = 10;
     settings.Color = 7;
+    settings.Security = kSecurityTls;
+    settings.Port = kDefaultPop3sPort;
     return settings;
 }
 
@@ -38,7 +48,9 @@ AccountSettingsList LoadAccountSettings()
 
 bool SaveAccountSettings(const AccountSettingsList& list)
 {
+    const int previousCount = int(ReadAccountCount());
     const int count = SaveSettings(list);
+    RemoveSectionsFrom(count, previousCount);
     for (int i = 0; i < count; ++i) {
         if (list[size_t(i)].Password.empty())
             KeepEmptyPasswordEmpty(i);

@@ -8,13 +8,14 @@
 using AccountSettingsList = std::vector<AccountSettings>;
 
 // What the dialog offers for an account the user adds: every ten minutes, in red (the
-// envelope as drawn).
+// envelope as drawn), over TLS on its usual port.
 AccountSettings NewAccountSettings();
 
 // Every account of the current profile, read as the notifier reads them at start-up.
 AccountSettingsList LoadAccountSettings();
 
-// Writes "POP_COUNT" and one section per account as the notifier's SaveSettings does, and
-// makes sure each section loads back with the password it was given. The store reports no
+// Writes "POP_COUNT" and one section per account as the notifier's SaveSettings does, removes
+// the sections of accounts that no longer exist, and makes sure each section loads back with
+// the password it was given. The store reports no
 // failures, so the profile is read back: false when it does not hold what was written.
 bool SaveAccountSettings(const AccountSettingsList& list);

@@ -1,10 +1,14 @@
 #include "setting/notifier_launch_win.h"
 
-#include <windows.h>
-
-#include <string>
+#include "platform/window_base_win.h"
 
 namespace {
+
+// The notifier marks a running instance by its window class and this caption, which its
+// envelope windows share; they are owned by the character window.
+const wchar_t kCharacterCaption[] = L"Tindrel";
+// The notifier's exit command, posted as its menu posts it.
+constexpr WPARAM kExitCommand = 57665;
 
 // The folder this program was started from, with its trailing backslash.
 std::wstring OwnFolder()
@@ -23,17 +27,54 @@ std::wstring OwnFolder()
     return std::wstring();
 }
 
+std::wstring ProgramClassName()
+{
+    std::wstring name;
+    for (const char* c = kProgramWindowClassName; *c; ++c)
+        name += wchar_t(*c);
+    return name;
+}
+
 }  // namespace
+
+std::wstring NotifierPath()
+{
+    const std::wstring folder = OwnFolder();
+    return folder.empty() ? folder : folder + L"Zantoli.exe";
+}
+
+HWND FindRunningNotifier()
+{
+    HWND found = FindWindowW(ProgramClassName().c_str(), kCharacterCaption);
+    return found ? GetAncestor(found, GA_ROOTOWNER) : nullptr;
+}
+
+bool StopNotifier(HWND window, DWORD waitMs)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr;
+    PostMessageW(window, WM_COMMAND, kExitCommand, 0);
+    if (!process) {
+        // Without its process, its window going away is the best sign there is.
+        for (DWORD waited = 0; IsWindow(window) && waited < waitMs; waited += 100)
+            Sleep(100);
+        return !IsWindow(window);
+    }
+    const bool ended = WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
 
 bool StartNotifier()
 {
-    const std::wstring folder = OwnFolder();
-    if (folder.empty())
+    const std::wstring program = NotifierPath();
+    if (program.empty())
         return false;
-    const std::wstring program = folder + L"Zantoli.exe";
     const DWORD attributes = GetFileAttributesW(program.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return true;
+    const std::wstring folder = program.substr(0, program.find_last_of(L"\\/") + 1);
     // CreateProcess may write into the command line, so it gets a copy of its own.
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};

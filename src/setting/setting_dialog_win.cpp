@@ -29,7 +29,8 @@ std::string IntervalText(int32_t minutes)
 
 }  // namespace
 
-SettingDialog::SettingDialog(AccountSettingsList accounts) : Dialog(IDD_SETTINGS), accounts(std::move(accounts))
+SettingDialog::SettingDialog(AccountSettingsList accounts, const ProgramOptions& options)
+    : Dialog(IDD_SETTINGS), accounts(std::move(accounts)), options(options)
 {
 }
 
@@ -42,8 +43,11 @@ INT_PTR SettingDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
+            ReadOptions();
+            EndDialog(Handle(), IDOK);
+            return TRUE;
         case IDCANCEL:
-            EndDialog(Handle(), LOWORD(wParam));
+            EndDialog(Handle(), IDCANCEL);
             return TRUE;
         case IDC_ADD:
             OnAdd();
@@ -73,6 +77,19 @@ void SettingDialog::OnInitDialog()
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     AddColumns();
     FillList(0);
+    ShowOptions();
+}
+
+void SettingDialog::ShowOptions() const
+{
+    CheckDlgButton(Handle(), IDC_START_AT_SIGN_IN, options.startAtSignIn ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Handle(), IDC_KEEP_SEEN, options.keepSeen ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void SettingDialog::ReadOptions()
+{
+    options.startAtSignIn = IsDlgButtonChecked(Handle(), IDC_START_AT_SIGN_IN) == BST_CHECKED;
+    options.keepSeen = IsDlgButtonChecked(Handle(), IDC_KEEP_SEEN) == BST_CHECKED;
 }
 
 // The caption and the taskbar show the notifier's icon; shared icons need no destroying.

@@ -1,13 +1,54 @@
-// Setting.exe: edits the notifier's accounts in its profile, then starts the notifier again
-// (the notifier ends itself when it opens the settings).
+// Setting.exe: edits the notifier's accounts and options in its profile, then starts the
+// notifier again (the notifier ends itself when it opens the settings; one that runs while the
+// settings are saved is asked to exit first, so that the changes apply at once).
 #include <windows.h>
 #include <commctrl.h>
 
 #include "setting/account_settings.h"
 #include "setting/notifier_launch_win.h"
+#include "setting/program_options.h"
 #include "setting/setting_dialog_win.h"
+#include "setting/sign_in_start_win.h"
 #include "settings/profile.h"
 #include "platform/registry_profile_store_win.h"
+
+namespace {
+
+const wchar_t kTitle[] = L"Zantoli Mail Settings";
+// How long a running notifier may take to end its checks and exit.
+constexpr DWORD kNotifierExitWaitMs = 10000;
+
+// Writes everything and reads it back; false when the profile or the Run key does not hold
+// what was written.
+bool SaveAll(const AccountSettingsList& accounts, const ProgramOptions& options)
+{
+    bool saved = SaveAccountSettings(accounts);
+    WriteKeepSeen(options.keepSeen);
+    saved = ReadKeepSeen() == options.keepSeen && saved;
+    return SetStartAtSignIn(options.startAtSignIn) && saved;
+}
+
+// The running notifier exits before the profile is written, as it writes its own options
+// while it exits, and starts again afterwards.
+int SaveAndRestart(const SettingDialog& dialog)
+{
+    HWND running = FindRunningNotifier();
+    const bool stopped = !running || StopNotifier(running, kNotifierExitWaitMs);
+    int exitCode = 0;
+    if (!SaveAll(dialog.Accounts(), dialog.Options())) {
+        MessageBoxW(nullptr, L"The settings could not be saved completely. Please check them and try again.",
+                    kTitle, MB_OK | MB_ICONERROR);
+        exitCode = 2;
+    }
+    if (!stopped)
+        MessageBoxW(nullptr, L"Zantoli did not close. The changes apply when it starts again.", kTitle,
+                    MB_OK | MB_ICONWARNING);
+    else if (!StartNotifier())
+        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", kTitle, MB_OK | MB_ICONWARNING);
+    return exitCode;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -19,18 +60,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // The notifier's own profile: HKCU\Software\QUVA\Zantoli.
     RegistryProfileStore profile("QUVA", "Zantoli");
     SetProfileStore(&profile);
-    SettingDialog dialog(LoadAccountSettings());
-    const INT_PTR result = dialog.RunModal(nullptr);
-    int exitCode = result == IDOK ? 0 : 1;
-    if (result == IDOK && !SaveAccountSettings(dialog.Accounts())) {
-        MessageBoxW(nullptr, L"The settings could not be saved completely. Please check them and try again.",
-                    L"Zantoli Mail Settings", MB_OK | MB_ICONERROR);
-        exitCode = 2;
+    ProgramOptions options;
+    options.startAtSignIn = StartsAtSignIn();
+    options.keepSeen = ReadKeepSeen();
+    SettingDialog dialog(LoadAccountSettings(), options);
+    int exitCode = 1;
+    if (dialog.RunModal(nullptr) == IDOK) {
+        exitCode = SaveAndRestart(dialog);
+    } else if (!FindRunningNotifier() && !StartNotifier()) {
+        // Cancel too: the notifier closed itself to open the settings and should come back.
+        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", kTitle, MB_OK | MB_ICONWARNING);
     }
     SetProfileStore(nullptr);
-
-    // Cancel too: the notifier closed itself to open the settings and should come back.
-    if (!StartNotifier())
-        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", L"Zantoli Mail Settings", MB_OK | MB_ICONWARNING);
     return exitCode;
 }

@@ -12,6 +12,8 @@
 #define IDC_ADD 1002
 #define IDC_EDIT 1003
 #define IDC_REMOVE 1004
+#define IDC_START_AT_SIGN_IN 1005
+#define IDC_KEEP_SEEN 1006
 
 // The account dialog.
 #define IDC_LOGIN 1101
@@ -22,3 +24,6 @@
 #define IDC_PASSWORD_HINT 1106
 #define IDC_COLOR 1107
 #define IDC_PROBLEM 1108
+#define IDC_SECURITY 1109
+#define IDC_TRUST_FILE 1110
+#define IDC_FINGERPRINT 1111

@@ -1,110 +1,89 @@
-// Setting.exe as a user meets it: a copy runs from a folder of its own against the profile in
-// this Wine prefix's registry, and is driven from outside through its dialogs' controls. A start
-// recorder beside it, named like the notifier, shows that the notifier is started again.
+// Setting.exe as a user meets it: a copy runs from a folder of its own against this Wine prefix's
+// registry, driven from outside through its controls, beside a stand-in named like the notifier.
+// Its account dialog also runs inside this process, from the program's own resources.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
+#include <array>
 #include <fstream>
-#include <map>
 #include <string>
+#include <vector>
 
+#include "platform/registry_profile_store_win.h"
 #include "platform/wide_text_win.h"
+#include "platform/window_base_win.h"
+#include "setting/account_dialog_win.h"
 #include "setting/setting_resource.h"
 
 namespace {
 
-const wchar_t kBranch[] = L"Software\\QUVA\\Zantoli";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr DWORD kWaitMs = 10000;  // every wait on the program is bounded by this
 
 // A path as the test was built with it, in the form Wine's drive Z: gives it.
-std::wstring FromBuildPath(const char* unixPath)
+std::wstring FromBuildPath(std::string path)
 {
-    std::wstring path = L"Z:" + WideFromUtf8(unixPath);
-    for (wchar_t& c : path)
-        c = c == L'/' ? L'\\' : c;
-    return path;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return L"Z:" + WideFromUtf8(path);
 }
 
 // Polls every 100 ms until the condition holds, at most kWaitMs.
 template <typename Condition>
 bool Eventually(Condition condition)
 {
-    for (DWORD waited = 0; !condition(); waited += 100) {
-        if (waited >= kWaitMs)
-            return false;
-        Sleep(100);
+    for (DWORD waited = 0; waited < kWaitMs; waited += 100, Sleep(100))
+        if (condition())
+            return true;
+    return condition();
+}
+
+// Each profile value that is not as expected ("" for absent), as "section\key=value ".
+std::string Unexpected(const std::vector<std::array<const char*, 3>>& expected)
+{
+    std::string found;
+    for (const auto& value : expected) {
+        const std::string text = RegistryProfileStore("QUVA", "Zantoli").Read(value[0], value[1]);
+        found += text == value[2] ? "" : std::string(value[0]) + "\\" + value[1] + "=" + text + " ";
     }
-    return true;
+    return found;
 }
 
-// Every value under the program's branch, as "section\key" -> text.
-std::map<std::wstring, std::wstring> DumpBranch()
+std::wstring RunCommand()
 {
-    std::map<std::wstring, std::wstring> dump;
-    HKEY branch = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBranch, 0, KEY_READ, &branch) != ERROR_SUCCESS)
-        return dump;
-    wchar_t section[256];
-    for (DWORD i = 0, length = 256; RegEnumKeyExW(branch, i, section, &length, nullptr, nullptr, nullptr, nullptr) ==
-                                     ERROR_SUCCESS && i < 1000;
-         ++i, length = 256) {
-        HKEY sub = nullptr;
-        if (RegOpenKeyExW(branch, section, 0, KEY_READ, &sub) != ERROR_SUCCESS)
-            continue;
-        wchar_t name[256];
-        wchar_t data[1024];
-        for (DWORD j = 0, nameLength = 256, bytes = sizeof data - 2;
-             RegEnumValueW(sub, j, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes) ==
-                 ERROR_SUCCESS && j < 1000;
-             ++j, nameLength = 256, bytes = sizeof data - 2) {
-            data[bytes / sizeof(wchar_t)] = L'\0';
-            dump[std::wstring(section) + L"\\" + name] = data;
-        }
-        RegCloseKey(sub);
-    }
-    RegCloseKey(branch);
-    return dump;
+    wchar_t command[1024] = {};
+    DWORD bytes = sizeof command;
+    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli", RRF_RT_REG_SZ, 0, command, &bytes);
+    return status == ERROR_SUCCESS ? command : L"<absent>";
 }
 
-std::wstring Stored(const wchar_t* section, const wchar_t* key)
+HWND RunningNotifier()
 {
-    const auto dump = DumpBranch();
-    const auto found = dump.find(std::wstring(section) + L"\\" + key);
-    return found == dump.end() ? L"<absent>" : found->second;
-}
-
-void Put(const std::wstring& section, const wchar_t* key, const wchar_t* text)
-{
-    HKEY handle = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kBranch) + L"\\" + section).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                    nullptr, &handle, nullptr);
-    RegSetValueExW(handle, key, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD((wcslen(text) + 1) * 2));
-    RegCloseKey(handle);
+    return FindWindowW(WideFromUtf8(kProgramWindowClassName).c_str(), L"Tindrel");
 }
 
 class SettingProgramTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kBranch);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli");
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"zantoli-setting-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        folder = std::wstring(temp) + L"zantoli setting " + std::to_wstring(GetCurrentProcessId()) + L"\\";
         CreateDirectoryW(folder.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(FromBuildPath(SETTING_EXE).c_str(), (folder + L"Setting.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(FromBuildPath(START_RECORDER_EXE).c_str(), (folder + L"Zantoli.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(FromBuildPath(NOTIFIER_STAND_IN_EXE).c_str(), (folder + L"Zantoli.exe").c_str(), FALSE));
     }
 
     void TearDown() override
     {
-        if (process.hProcess) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, kWaitMs);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
+        for (HWND notifier; (notifier = RunningNotifier()) != nullptr;) {
+            PostMessageW(notifier, WM_COMMAND, 57665, 0);
+            ASSERT_TRUE(Eventually([&] { return !IsWindow(notifier); }));
         }
-        // A program that has just ended may hold its file a moment longer.
+        TerminateProcess(process.hProcess, 99);
+        End();
         Eventually([&] {
             for (const wchar_t* name : {L"Setting.exe", L"Zantoli.exe", L"started.txt"})
                 DeleteFileW((folder + name).c_str());
@@ -120,29 +99,31 @@ protected:
         startup.cb = sizeof startup;
         wchar_t windows[MAX_PATH] = {};
         GetWindowsDirectoryW(windows, MAX_PATH);
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windows, &startup, &process))
-            return nullptr;
-        return FindDialog(L"Zantoli Mail Settings");
+        const bool started =
+            CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windows, &startup, &process);
+        return started ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
-    HWND FindDialog(const wchar_t* caption) const
+    // The program's exit code once it has ended; 259 (still active) if it would not end.
+    DWORD End()
+    {
+        DWORD code = STILL_ACTIVE;
+        WaitForSingleObject(process.hProcess, kWaitMs);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = PROCESS_INFORMATION{};
+        return code;
+    }
+
+    static HWND FindDialog(const wchar_t* caption)
     {
         HWND found = nullptr;
-        Eventually([&] {
-            found = FindWindowW(L"#32770", caption);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(found, &owner);
-            return found && owner == process.dwProcessId && IsWindowVisible(found);
-        });
+        Eventually([&] { return (found = FindWindowW(L"#32770", caption)) != nullptr && IsWindowVisible(found); });
         return found;
     }
 
-    static bool Closes(HWND dialog)
-    {
-        return Eventually([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
-    }
-
-    static LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
+    static LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         DWORD_PTR result = 0;
         SendMessageTimeoutW(GetDlgItem(dialog, id), message, wParam, lParam, SMTO_ABORTIFHUNG, kWaitMs, &result);
@@ -150,7 +131,7 @@ protected:
     }
     static void Type(HWND dialog, int id, const std::wstring& text)
     {
-        Send(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str()));
     }
     static std::wstring Text(HWND dialog, int id)
     {
@@ -158,134 +139,162 @@ protected:
         Send(dialog, id, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
         return text;
     }
+    // Picks an entry of a drop-down list as the user would, with the notification it sends.
+    static void Choose(HWND dialog, int id, int index)
+    {
+        Send(dialog, id, CB_SETCURSEL, WPARAM(index));
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(GetDlgItem(dialog, id)));
+    }
     // Posted, as a click would be: the button may open a dialog of its own.
     static void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-    static void Key(HWND dialog, int id, WPARAM key)
-    {
-        PostMessageW(GetDlgItem(dialog, id), WM_KEYDOWN, key, 1);
-        PostMessageW(GetDlgItem(dialog, id), WM_KEYUP, key, 1 | (3u << 30));
-    }
+    static void Key(HWND dialog, int id, WPARAM key) { PostMessageW(GetDlgItem(dialog, id), WM_KEYDOWN, key, 1); }
+    static bool Closes(HWND dialog) { return Eventually([&] { return !IsWindowVisible(dialog); }); }
 
-    // Adds an account through the account dialog.
-    void Add(HWND main, const wchar_t* login, const wchar_t* server, const wchar_t* port, const wchar_t* interval,
-             const wchar_t* password, int color)
+    // How often the notifier was started, each time in its own folder, once `expected` is reached.
+    int NotifierStarts(int expected) const
     {
-        Click(main, IDC_ADD);
-        HWND account = FindDialog(L"New Account");
-        ASSERT_TRUE(account);
-        const std::pair<int, const wchar_t*> fields[] = {
-            {IDC_LOGIN, login}, {IDC_SERVER, server}, {IDC_PORT, port}, {IDC_INTERVAL, interval}, {IDC_PASSWORD, password}};
-        for (const auto& field : fields)
-            Type(account, field.first, field.second);
-        Send(account, IDC_COLOR, CB_SETCURSEL, WPARAM(color), 0);
-        Click(account, IDOK);
-        ASSERT_TRUE(Closes(account));
-    }
-
-    // The program's exit code once it has ended; 259 (still active) if it would not end.
-    DWORD ExitCode() const
-    {
-        WaitForSingleObject(process.hProcess, kWaitMs);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
-
-    // Whether the notifier was started again, in its own folder.
-    bool NotifierRestarted() const
-    {
-        std::string line;
-        Eventually([&] { return static_cast<bool>(std::getline(std::ifstream(Utf8FromWide(folder) + "started.txt"), line)); });
-        const std::wstring expected = folder.substr(0, folder.size() - 1);
-        return lstrcmpiW(WideFromUtf8(line.substr(line.find('|') + 1)).c_str(), expected.c_str()) == 0;
+        int starts = 0;
+        Eventually([&] {
+            std::ifstream record(Utf8FromWide(folder) + "started.txt");
+            starts = 0;
+            for (std::string line; std::getline(record, line);)
+                starts += WideFromUtf8(line.substr(line.find('|') + 1)) + L"\\" == folder ? 1 : 100;
+            return starts >= expected;
+        });
+        return starts;
     }
 
     std::wstring folder;
     PROCESS_INFORMATION process{};
 };
 
-TEST_F(SettingProgramTest, AccountsAddedAndConfirmedAreSavedInTheirStoredForms)
+// Checks, as the dialog opens, that it uses the font given and that each complaint fits the
+// problem line whole; then closes.
+class AccountDialogProbe : public AccountDialog {
+public:
+    explicit AccountDialogProbe(const wchar_t* face) : AccountDialog(NewAccountSettings(), true), face(face) {}
+    const std::wstring face;
+
+protected:
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const INT_PTR result = AccountDialog::HandleMessage(message, wParam, lParam);
+        if (message != WM_INITDIALOG)
+            return result;
+        HWND problem = Item(IDC_PROBLEM);
+        auto shown = reinterpret_cast<HFONT>(SendMessageW(problem, WM_GETFONT, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(shown, sizeof font, &font);
+        EXPECT_EQ(std::wstring(font.lfFaceName), face);
+        HDC dc = GetDC(problem);
+        SelectObject(dc, shown);
+        RECT line{};
+        GetClientRect(problem, &line);
+        for (std::string AccountForm::*field :
+             {&AccountForm::login, &AccountForm::interval, &AccountForm::fingerprint}) {
+            AccountForm bad{"alice", "pop.example.com", "995", "10", "", 7, kSecurityTls, "", ""};
+            bad.*field = std::string(505, 'x');
+            const std::string complaint = CheckForm(bad).message;
+            RECT needed{0, 0, line.right, 0};
+            DrawTextW(dc, WideFromUtf8(complaint).c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            EXPECT_TRUE(needed.bottom <= line.bottom && needed.right <= line.right) << complaint;
+        }
+        ReleaseDC(problem, dc);
+        EndDialog(Handle(), IDOK);
+        return result;
+    }
+};
+
+TEST(SettingAccountDialog, OpensInTheSystemMessageFontAndEachComplaintFitsTheProblemLine)
 {
-    HWND main = Start();
-    ASSERT_TRUE(main);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_EDIT))) << "nothing to edit in an empty profile";
-    Add(main, L"alice", L"127.0.0.1", L"2110", L"5", L"s\x00e9same", 3);
-    Add(main, L"bob@example.org", L"pop.example.org", L"110", L"30", L"pw", 9);
-    Click(main, IDOK);
-    EXPECT_EQ(ExitCode(), 0u);
-    const std::map<std::wstring, std::wstring> expected = {
-        {L"GLOBAL\\POP_COUNT", L"2"},
-        {L"POP0\\Account", L"alice"}, {L"POP0\\Address", L"127.0.0.1"}, {L"POP0\\Duration", L"5"},
-        {L"POP0\\CryptPassward", L"73c3a973616d65"},  // the UTF-8 bytes of the password
-        {L"POP0\\COLOR", L"3"}, {L"POP0\\Port", L"2110"},
-        {L"POP1\\Account", L"bob@example.org"}, {L"POP1\\Address", L"pop.example.org"}, {L"POP1\\Duration", L"30"},
-        {L"POP1\\CryptPassward", L"7077"}, {L"POP1\\COLOR", L"9"},  // the usual port is not written
-    };
-    EXPECT_EQ(DumpBranch(), expected);
-    EXPECT_TRUE(NotifierRestarted());
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    ASSERT_NE(std::wstring(metrics.lfMessageFont.lfFaceName), L"Segoe UI") << "the template's font must differ";
+    AccountDialogProbe probe(metrics.lfMessageFont.lfFaceName);
+    EXPECT_EQ(probe.RunModal(nullptr), IDOK);
 }
 
-TEST_F(SettingProgramTest, CancelWritesNothingEvenAfterEdits)
+TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTheNotifierFollows)
 {
-    Put(L"GLOBAL", L"POP_COUNT", L"1");
-    Put(L"POP0", L"Account", L"alice");
-    Put(L"POP0", L"Duration", L"15");
-    Put(L"POP0", L"Passward", L"plain");
-    const auto before = DumpBranch();
-    HWND main = Start();
-    ASSERT_TRUE(main);
-    Click(main, IDC_EDIT);
-    HWND account = FindDialog(L"Edit Account");
+    HWND main = nullptr;
+    ASSERT_TRUE(main = Start());
+    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
+    End();
+    ASSERT_EQ(NotifierStarts(1), 1) << "a cancelled run starts the notifier when none runs";
+    HWND running = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (running = RunningNotifier()) != nullptr; }));
+
+    ASSERT_TRUE(main = Start());
+    Click(main, IDC_ADD);
+    HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);
-    Type(account, IDC_SERVER, L"elsewhere.example.com");
+    EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), 2);
+    EXPECT_EQ(Text(account, IDC_PORT), L"995");
+    Choose(account, IDC_SECURITY, 0);  // plain text on the usual port: no value for either
+    for (const auto& field : {std::pair<int, const wchar_t*>{IDC_LOGIN, L"alice"}, {IDC_SERVER, L"127.0.0.1"},
+                              {IDC_INTERVAL, L"0"}, {IDC_PASSWORD, L"s\x00e9same"}})
+        Type(account, field.first, field.second);
     Click(account, IDOK);
     ASSERT_TRUE(Closes(account));
-    Add(main, L"bob", L"pop.example.org", L"110", L"10", L"pw", 1);
-    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
-    EXPECT_EQ(ExitCode(), 1u);
-    EXPECT_EQ(DumpBranch(), before);
-    // The notifier closed itself to open the settings; it comes back either way.
-    EXPECT_TRUE(NotifierRestarted());
+    Click(main, IDC_START_AT_SIGN_IN);
+    Click(main, IDC_KEEP_SEEN);
+    Click(main, IDOK);
+    EXPECT_EQ(End(), 0u);
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
+                          {"POP0", "CryptPassward", "73c3a973616d65"}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
+              "");
+    EXPECT_EQ(RunCommand(), L"\"" + folder + L"Zantoli.exe\"");
+    EXPECT_FALSE(IsWindow(running)) << "the running notifier was asked to exit";
+    ASSERT_EQ(NotifierStarts(2), 2);
+
+    for (const int button : {IDOK, IDCANCEL}) {  // the boxes show what was saved
+        ASSERT_TRUE(main = Start());
+        EXPECT_EQ(Send(main, IDC_START_AT_SIGN_IN, BM_GETCHECK) + Send(main, IDC_KEEP_SEEN, BM_GETCHECK),
+                  button == IDOK ? 2 * BST_CHECKED : 0);
+        Click(main, IDC_START_AT_SIGN_IN);
+        Click(main, IDC_KEEP_SEEN);
+        Click(main, button);
+        EXPECT_EQ(End(), button == IDOK ? 0u : 1u);
+        EXPECT_EQ(RunCommand(), L"<absent>");
+        EXPECT_EQ(Unexpected({{"GLOBAL", "KeepSeen", "0"}}), "");
+        EXPECT_EQ(NotifierStarts(3), 3) << "a cancelled run leaves the running notifier alone";
+    }
 }
 
-TEST_F(SettingProgramTest, AnEditedAccountKeepsItsPasswordBadFieldsAreRefusedAndRemovalMovesTheNextUp)
+TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
 {
-    Put(L"GLOBAL", L"POP_COUNT", L"2");
-    Put(L"POP0", L"Account", L"alice");
-    Put(L"POP1", L"Account", L"bob");
-    Put(L"POP1", L"Address", L"127.0.0.1");
-    Put(L"POP1", L"CryptPassward", L"80FF41");  // bytes no text field could show
-    Put(L"POP1", L"COLOR", L"-1");
-    HWND main = Start();
-    ASSERT_TRUE(main);
+    RegistryProfileStore profile("QUVA", "Zantoli");
+    for (const auto& value : std::vector<std::array<const char*, 3>>{
+             {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
+             {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
+             {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
+        profile.Write(value[0], value[1], value[2]);
+    HWND main = nullptr;
+    ASSERT_TRUE(main = Start());
     Key(main, IDC_ACCOUNT_LIST, VK_DOWN);  // from alice to bob
     Click(main, IDC_EDIT);
     HWND account = FindDialog(L"Edit Account");
     ASSERT_TRUE(account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
-    EXPECT_EQ(Text(account, IDC_COLOR), L"Other (-1)");
-    for (const auto& bad : {std::pair<int, const wchar_t*>{IDC_PORT, L"70000"}, {IDC_INTERVAL, L"soon"}}) {
-        Type(account, bad.first, bad.second);
-        Click(account, IDOK);
-        EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); })) << bad.second;
-        EXPECT_TRUE(IsWindowVisible(account));
-        Type(account, bad.first, bad.first == IDC_PORT ? L"995" : L"20");
-        EXPECT_EQ(Text(account, IDC_PROBLEM), L"") << "a correction clears the complaint";
-    }
+    Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
+    Click(account, IDOK);
+    EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); }));
+    Type(account, IDC_LOGIN, L"bob");
+    Choose(account, IDC_SECURITY, 2);
+    EXPECT_EQ(Text(account, IDC_PORT), L"995") << "the port follows the security";
+    Type(account, IDC_PORT, L"2110");
+    Choose(account, IDC_SECURITY, 0);
+    EXPECT_EQ(Text(account, IDC_PORT), L"2110") << "unless the user chose one";
     Key(account, IDC_INTERVAL, VK_RETURN);
     ASSERT_TRUE(Closes(account));
     Key(main, IDC_ACCOUNT_LIST, VK_UP);
     Click(main, IDC_REMOVE);
-    ASSERT_TRUE(Eventually([&] { return Send(main, IDC_ACCOUNT_LIST, LVM_GETITEMCOUNT, 0, 0) == 1; }));
-    Key(main, IDC_ACCOUNT_LIST, VK_RETURN);
-    EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_EQ(Stored(L"GLOBAL", L"POP_COUNT"), L"1");
-    EXPECT_EQ(Stored(L"POP0", L"Account"), L"bob");
-    EXPECT_EQ(Stored(L"POP0", L"CryptPassward"), L"80ff41");
-    EXPECT_EQ(Stored(L"POP0", L"Port"), L"995");
-    EXPECT_EQ(Stored(L"POP0", L"Duration"), L"20");
-    EXPECT_EQ(Stored(L"POP0", L"COLOR"), L"-1");
-    EXPECT_EQ(Stored(L"POP1", L"Account"), L"bob") << "sections beyond the count stay as they were";
+    Click(main, IDOK);
+    EXPECT_EQ(End(), 0u);
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "CryptPassward", "80ff41"},
+                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP1", "Account", ""}}),
+              "") << "the removed account's section is gone";
 }
 
 }  // namespace

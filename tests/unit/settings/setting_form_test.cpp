@@ -1,65 +1,92 @@
 #include <gtest/gtest.h>
 
+#include "platform/profile_store.h"
 #include "setting/account_form.h"
-#include "setting/color_names.h"
+#include "setting/account_settings.h"
+#include "settings/profile.h"
 
 namespace {
 
-AccountForm ValidForm()
+const AccountForm kValid{"  alice ", "\tpop.example.com ", " 995 ", "10080", "", 4, kSecurityTls, "", ""};
+
+TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
 {
-    AccountForm form;
-    form.login = "  alice ";
-    form.server = "\tpop.example.com ";
-    form.port = " 995 ";
-    form.interval = "10080";
-    form.color = 4;
-    return form;
+    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110, kSecurityStls, "C:\\ca.pem", "AB:cd"};
+    EXPECT_EQ(SettingsFromForm(FormFromSettings(stored), stored), stored);
+    EXPECT_EQ(SettingsFromForm(kValid, stored),
+              (AccountSettings{"alice", "pop.example.com", "secret", 10080, 4, 995, kSecurityTls, "", ""}));
 }
 
-TEST(SettingForm, EditingKeepsThePasswordUnseenUnlessRetypedAndTrimsTheRest)
+TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMessage)
 {
-    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110};
-    const AccountForm shown = FormFromSettings(stored);
-    EXPECT_EQ(shown.password, "");
-    EXPECT_EQ(shown.port, "2110");
-    EXPECT_EQ(CheckForm(shown).field, FormField::Interval);  // an older profile may hold what is refused
-
-    EXPECT_EQ(SettingsFromForm(ValidForm(), stored), (AccountSettings{"alice", "pop.example.com", "secret", 10080, 4, 995}));
-    AccountForm retyped = ValidForm();
-    retyped.password = " new pass ";
-    EXPECT_EQ(SettingsFromForm(retyped, stored).Password, " new pass ");
-    EXPECT_EQ(ColorLabel(7), "Red");
-    EXPECT_EQ(ColorLabel(-1), "Other (-1)");
-}
-
-TEST(SettingForm, RefusesEachUnacceptableFieldWithItsOwnMessage)
-{
+    const std::string hex = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
+    using F = AccountForm;
+    using P = FormField;
     struct Case {
-        std::string AccountForm::*field;
-        const char* text;
-        FormField refused;
+        std::string F::*field;
+        std::string text;
+        P refused;
     };
     const Case cases[] = {
-        {&AccountForm::login, "   ", FormField::Login},        {&AccountForm::login, "a\r\nQUIT", FormField::Login},
-        {&AccountForm::server, "", FormField::Server},         {&AccountForm::server, "pop x.com", FormField::Server},
-        {&AccountForm::port, "", FormField::Port},             {&AccountForm::port, "0", FormField::Port},
-        {&AccountForm::port, "65536", FormField::Port},        {&AccountForm::port, "11O", FormField::Port},
-        {&AccountForm::port, "4294967407", FormField::Port},   {&AccountForm::interval, "5 min", FormField::Interval},
-        {&AccountForm::interval, "0", FormField::Interval},    {&AccountForm::interval, "10081", FormField::Interval},
-        {&AccountForm::password, "pw\nQUIT", FormField::Password},
+        {&F::interval, "0", P::None}, {&F::login, std::string(504, 'a'), P::None}, {&F::fingerprint, hex, P::None},
+        {&F::password, std::string(504, 'p'), P::None}, {&F::fingerprint, " 01:23 45" + hex.substr(6), P::None},
+        {&F::login, "   ", P::Login}, {&F::login, "a\r\nQUIT", P::Login}, {&F::login, std::string(505, 'a'), P::Login},
+        {&F::server, "", P::Server}, {&F::server, "pop x.com", P::Server}, {&F::port, "0", P::Port},
+        {&F::port, "65536", P::Port}, {&F::port, "11O", P::Port}, {&F::port, "4294967407", P::Port},
+        {&F::interval, "5 min", P::Interval}, {&F::interval, "-1", P::Interval}, {&F::interval, "10081", P::Interval},
+        {&F::password, "pw\nQUIT", P::Password}, {&F::password, std::string(505, 'p'), P::Password},
+        {&F::trustFile, "C:\\ca\r.pem", P::TrustFile}, {&F::fingerprint, hex.substr(1), P::Fingerprint},
+        {&F::fingerprint, hex + "00", P::Fingerprint}, {&F::fingerprint, "g" + hex.substr(1), P::Fingerprint},
     };
-    ASSERT_FALSE(CheckForm(ValidForm()));
     for (const Case& c : cases) {
-        AccountForm form = ValidForm();
+        AccountForm form = kValid;
         form.*c.field = c.text;
         const FormProblem problem = CheckForm(form);
-        EXPECT_EQ(problem.field, c.refused) << '"' << c.text << '"';
-        EXPECT_FALSE(problem.message.empty());
+        EXPECT_EQ(problem.field, c.refused) << '"' << c.text << '"';  // 0 minutes: about every second
+        EXPECT_EQ(problem.message.empty(), c.refused == FormField::None);
     }
-    AccountForm both = ValidForm();  // the first field in the dialog's order is reported
-    both.port = "x";
-    both.interval = "y";
-    EXPECT_EQ(CheckForm(both).field, FormField::Port);
+}
+
+// A profile whose writes to one key do not arrive, as when the registry refuses them.
+class LossyStore : public MemoryProfileStore {
+public:
+    std::string lostKey;
+    void Write(const std::string& section, const std::string& key, const std::string& text) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::Write(section, key, text);
+    }
+};
+
+class SettingAccountsTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetProfileStore(&store); }
+    void TearDown() override { SetProfileStore(nullptr); }
+    LossyStore store;
+};
+
+TEST_F(SettingAccountsTest, RemovedAccountsLeaveNoSectionAndTheirSuccessorsInheritNothing)
+{
+    AccountSettingsList list = {{"a", "h", "pa", 5, 1, 2110, 0, "", ""}, {"b", "h", "", 5, 1, 110, 0, "", ""},
+                                {"c", "h", "pc", 5, 1, 995, 0, "", ""}};
+    store.Write("POP0", "Passward", "old account's secret");
+    ASSERT_TRUE(SaveAccountSettings(list));
+    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a plain password
+    list.pop_back();
+    EXPECT_TRUE(SaveAccountSettings(list));
+    EXPECT_EQ(LoadAccountSettings(), list);
+    for (const char* key : {"Account", "Address", "CryptPassward", "Duration", "COLOR", "Port"})
+        EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
+}
+
+TEST_F(SettingAccountsTest, AWriteThatDidNotArriveIsReportedNotTakenForSuccess)
+{
+    for (const char* lost : {"POP_COUNT", "Address", "CryptPassward", "COLOR", "Port"}) {
+        LossyStore lossy;
+        lossy.lostKey = lost;
+        SetProfileStore(&lossy);
+        EXPECT_FALSE(SaveAccountSettings({{"alice", "pop.example.com", "pw", 10, 3, 995, 0, "", ""}})) << lost;
+    }
 }
 
 }  // namespace

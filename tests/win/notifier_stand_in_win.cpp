@@ -1,0 +1,32 @@
+// A stand-in for the notifier: notes "<pid>|<current directory>" in started.txt beside itself,
+// owns a window as the notifier does, and ends on its exit command (or after a minute).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/window_base_win.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    char path[MAX_PATH] = {}, directory[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    GetCurrentDirectoryA(MAX_PATH, directory);
+    std::strcpy(std::strrchr(path, '\\') + 1, "started.txt");
+    if (FILE* file = std::fopen(path, "a")) {
+        std::fprintf(file, "%lu|%s\n", GetCurrentProcessId(), directory);
+        std::fclose(file);
+    }
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kProgramWindowClassName;
+    RegisterClassA(&windowClass);
+    CreateWindowA(kProgramWindowClassName, "Tindrel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
+    SetTimer(nullptr, 0, 60000, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER &&
+           !(message.message == WM_COMMAND && message.wParam == 57665)) {
+    }
+    return 0;
+}
