@@ -56,11 +56,6 @@ FormProblem Problem(FormField field, const char* message)
 
 }  // namespace
 
-int32_t DefaultPort(int32_t security)
-{
-    return security == kSecurityTls ? kDefaultPop3sPort : kDefaultPop3Port;
-}
-
 std::string PortForSecurity(const std::string& port, int32_t from, int32_t to)
 {
     const std::string typed = Trimmed(port);

@@ -36,9 +36,6 @@ struct FormProblem {
     explicit operator bool() const { return field != FormField::None; }
 };
 
-// The port a connection of this security uses unless another is given.
-int32_t DefaultPort(int32_t security);
-
 // The port field after the security choice changed from `from` to `to`: the usual port of
 // the new choice, unless the field holds a port the user chose (anything but empty or the
 // usual port of the old choice).
