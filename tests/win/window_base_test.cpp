@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "debug_capture.h"
 #include "fake_pop3_server.h"
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
@@ -71,8 +72,9 @@ TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst
 }
 
 // Commands reach the owner through its queue, the colour sign-extended through lParam; a
-// closed owner is skipped without a stamp. When sockets fail, the box is captioned with the
-// application's name and shown once, while the check still counts as running.
+// closed owner is skipped without a stamp. When sockets fail, nothing is sent and the account
+// stays due; each failure is traced, and the box, captioned with the application's name, is
+// shown once, while the check still counts as running.
 TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
 {
     AppBase app;
@@ -98,6 +100,7 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
     EXPECT_EQ(owner.commands, expected);
 
     int boxes = 0;
+    DebugCapture trace;
     hooks.check.initSockets = [] { return false; };
     Scheduler failing(hooks);
     MailAccount& unlucky = addAccount(failing);
@@ -116,7 +119,8 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
         }));
     }
     EXPECT_EQ(boxes, 1);
-    EXPECT_EQ(owner.commands.size(), 2u);
+    EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
+    EXPECT_TRUE(owner.commands.size() == 2 && unlucky.lastCheckTick == 0 && !unlucky.checkedOnce);
 
     const uint32_t checkedAt = account.lastCheckTick;
     ASSERT_TRUE(owner.Destroy());
