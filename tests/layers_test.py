@@ -32,14 +32,9 @@ def upward_includes(src):
 def main():
     src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
     problems = list(upward_includes(src))
-    for problem in problems:
-        print(problem)
-    if problems:
-        print(f"{len(problems)} upward include(s); the order from the bottom is "
-              f"{' -> '.join(ORDER)}, and setting sits on settings and platform")
-        return 1
-    print("every include points to its own folder or one below")
-    return 0
+    print("\n".join(problems + [f"{len(problems)} upward include(s); the order from the bottom is "
+                                f"{' -> '.join(ORDER)}, and setting sits on settings and platform"]))
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":

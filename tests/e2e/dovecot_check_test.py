@@ -23,9 +23,9 @@ def expect(condition, what):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--pop3check", required=True)
+    for option in ("--pop3check", "--work"):
+        parser.add_argument(option, required=True)
     parser.add_argument("--runner", help="runs a Windows program, e.g. build/windows/wine-run")
-    parser.add_argument("--work", required=True)
     args = parser.parse_args()
     command = ([args.runner] if args.runner else []) + [args.pop3check]
 
@@ -52,8 +52,8 @@ def main():
             expect(driver.finish() == 0, "exit status 0 after a completed check")
 
             check = wrong.next_check()
-            expect("Bad Connection" in check.trace and "QUIT" not in check.trace, "a refused login ends the check")
-            expect(check.failed, "a refused login is reported as a failure, not as an empty mailbox")
+            expect("Bad Connection" in check.trace and "QUIT" not in check.trace and check.failed,
+                   "a refused login ends the check, reported as a failure, not as an empty mailbox")
             expect(wrong.finish() == 1, "exit status 1 after a failed check")
         finally:
             driver.kill()

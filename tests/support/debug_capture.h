@@ -1,5 +1,5 @@
 #pragma once
-// Collects the debug channel's writes for the life of the object.
+// Collects the debug channel's writes, in order, for the life of the object.
 #include <mutex>
 #include <string>
 
@@ -15,8 +15,6 @@ public:
         });
     }
     ~DebugCapture() { SetDebugSink(nullptr); }
-
-    // Everything written so far, in order.
     std::string Text() const
     {
         std::lock_guard<std::mutex> guard(lock);

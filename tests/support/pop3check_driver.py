@@ -9,7 +9,7 @@ import subprocess
 import threading
 from types import SimpleNamespace
 
-RESULT = re.compile(r"^check (\d+): (?:new=(\d+) seen=(\d+)|failed: (.*))$")
+RESULT = re.compile(r"^check \d+: (?:new=(\d+) seen=(\d+)|failed: (.*))$")
 
 
 class Pop3CheckDriver:
@@ -34,8 +34,8 @@ class Pop3CheckDriver:
         return line
 
     def next_check(self):
-        """Lets the next check run and returns number, new, seen, uids (escaped), trace lines and
-        failed (the reason of a failed check, else None)."""
+        """Lets the next check run and returns new, seen, uids (escaped), trace lines and failed
+        (the reason of a failed check, else None)."""
         if self.checks_read > 0:  # the first check starts by itself
             self.process.stdin.write(b"\n")
             self.process.stdin.flush()
@@ -43,10 +43,10 @@ class Pop3CheckDriver:
         trace = []
         while not RESULT.match(trace[-1] if trace else ""):
             trace.append(self._next_line())
-        number, new, seen, failed = RESULT.match(trace.pop()).groups()
+        new, seen, failed = RESULT.match(trace.pop()).groups()
         new, seen = int(new or 0), int(seen or 0)
-        uids = [self._next_line() for _ in range(new)]
-        return SimpleNamespace(number=int(number), new=new, seen=seen, uids=uids, trace=trace, failed=failed)
+        return SimpleNamespace(new=new, seen=seen, uids=[self._next_line() for _ in range(new)], trace=trace,
+                               failed=failed)
 
     def finish(self):
         """Waits for pop3check to end; returns its exit status."""

@@ -63,10 +63,8 @@ void ProgramProcess::Kill()
 {
     if (!info.hProcess)
         return;
-    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 99);
-        WaitForSingleObject(info.hProcess, 10000);
-    }
+    TerminateProcess(info.hProcess, 99);  // fails harmlessly once it has ended
+    WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     info = PROCESS_INFORMATION{};
@@ -110,7 +108,6 @@ void DebugMonitor::Run()
             std::lock_guard<std::mutex> guard(lock);
             entries.emplace_back(*reinterpret_cast<const DWORD*>(view), std::move(written));
         }
-        arrived.notify_all();
         SetEvent(bufferReady);
     }
 }
@@ -127,12 +124,10 @@ std::vector<std::string> DebugMonitor::Writes(DWORD processId) const
 
 bool DebugMonitor::WaitFor(DWORD processId, const std::string& text, int timeoutMs) const
 {
-    std::unique_lock<std::mutex> guard(lock);
-    return arrived.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
-        return std::any_of(entries.begin(), entries.end(), [&](const std::pair<DWORD, std::string>& entry) {
-            return entry.first == processId && entry.second.find(text) != std::string::npos;
-        });
-    });
+    return WaitUntil([&] {
+        const std::vector<std::string> writes = Writes(processId);
+        return std::any_of(writes.begin(), writes.end(), [&](const std::string& w) { return w.find(text) != std::string::npos; });
+    }, timeoutMs);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -69,7 +68,6 @@ private:
     bool ready = false;
     std::atomic<bool> stop{false};
     mutable std::mutex lock;
-    mutable std::condition_variable arrived;
     std::vector<std::pair<DWORD, std::string>> entries;  // process id, text
     std::thread thread;
 };

@@ -1,5 +1,6 @@
 // The real program driven from outside on the test prefix's desktop, against loopback POP3
-// servers: start-up, commands, the exit, the trail on the screen, clicks, tray, kept acknowledgements.
+// servers: start-up, commands, the exit, the trail on the screen, clicks, tray, kept
+// acknowledgements, and a profile written by hand.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -80,14 +81,13 @@ int ZPosition(HWND window)
 HWND FindEdit(HWND dialog)
 {
     HWND found = nullptr;
-    const auto edit = [](HWND child, LPARAM found) -> BOOL {
+    EnumChildWindows(dialog, [](HWND child, LPARAM found) -> BOOL {
         char name[16] = {};
         GetClassNameA(child, name, sizeof name);
         const bool match = lstrcmpiA(name, "Edit") == 0 && IsWindowVisible(child);
         *reinterpret_cast<HWND*>(found) = match ? child : nullptr;
         return !match;
-    };
-    EnumChildWindows(dialog, edit, reinterpret_cast<LPARAM>(&found));
+    }, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -114,12 +114,13 @@ struct ScratchFolder {
     {
         return CopyFileA(fs::path(ProgramPath()).replace_filename(program).string().c_str(), Path(name).c_str(), FALSE);
     }
-    std::vector<std::string> Starts() const
+    std::vector<std::string> Starts() const  // in order of their show commands
     {
         std::ifstream file(path / "started.txt");
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);)
             lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
         return lines;
     }
     const fs::path path = fs::temp_directory_path() / ("zantoli-program-" + std::to_string(GetCurrentProcessId()));
@@ -141,15 +142,15 @@ protected:
         ClearProgramProfile();
     }
 
-    // One more account, checked every time the scheduler runs.
-    void AddAccount(const FakePop3Server& server, int color = 4)
+    // One more account, by default checked every time the scheduler runs.
+    void AddAccount(const FakePop3Server& server, int color = 4, const char* duration = "0")
     {
         const std::string section = "POP" + std::to_string(accounts);
         WriteProgramProfile(section, "Account", "user" + std::to_string(accounts));
         WriteProgramProfile(section, "Passward", "secret");
         WriteProgramProfile(section, "Address", "127.0.0.1");
         WriteProgramProfile(section, "Port", std::to_string(server.Port()));
-        WriteProgramProfile(section, "Duration", "0");
+        WriteProgramProfile(section, "Duration", duration);
         WriteProgramProfile(section, "COLOR", std::to_string(color));
         WriteProgramProfile("GLOBAL", "POP_COUNT", std::to_string(++accounts));
     }
@@ -275,33 +276,15 @@ TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBefo
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
 }
 
-TEST_F(ProgramTest, MailSettingsStartsTheSettingsProgramBesideItAndExitsEvenWithoutIt)
+// The mail program chosen in the open dialog starts on a tray double-click, normally shown, in
+// the Windows directory; Mail Settings starts the settings program beside the notifier, which
+// exits, even when there is none.
+TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
 {
     ScratchFolder folder;
-    ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe"));
-    ASSERT_TRUE(folder.CopyIn("start_recorder.exe", "Setting.exe"));
-    for (const bool present : {true, false}) {
-        SCOPED_TRACE(present);
-        if (!present) {
-            ASSERT_TRUE(DeleteFileA(folder.Path("Setting.exe").c_str()));
-        }
-        ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
-        Post(WM_COMMAND, ID_MAIL_SETTINGS);
-        EXPECT_EQ(ExitCode(), 0);
-    }
-    ASSERT_TRUE(WaitUntil([&] { return !folder.Starts().empty(); }, kWaitMs));
-    const std::vector<std::string> starts = folder.Starts();
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].substr(0, starts[0].find('|')), std::to_string(SW_SHOW));
-}
-
-TEST_F(ProgramTest, TheMailProgramIsChosenInTheOpenDialogAndStartedByATrayDoubleClick)
-{
-    ScratchFolder folder;
-    ASSERT_TRUE(folder.CopyIn("start_recorder.exe", "mailer.exe"));
+    ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("start_recorder.exe", "mailer.exe"));
     const std::string mailer = folder.Path("mailer.exe");
-    ASSERT_NE(Start(), nullptr);
-
+    ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
     // Cancelled, nothing is stored and a double-click starts nothing; confirmed, the path is stored.
     for (const int button : {IDCANCEL, IDOK}) {
         Post(WM_COMMAND, ID_CHOOSE_MAILER);
@@ -319,14 +302,18 @@ TEST_F(ProgramTest, TheMailProgramIsChosenInTheOpenDialogAndStartedByATrayDouble
         EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER").empty(), button == IDCANCEL);
     }
     EXPECT_EQ(lstrcmpiA(ReadProgramProfile("GLOBAL", "MAILER").c_str(), mailer.c_str()), 0);
-
-    // Started once, normally shown, in the Windows directory.
-    ASSERT_TRUE(WaitUntil([&] { return !folder.Starts().empty(); }, kWaitMs));
+    for (const bool present : {false, true}) {
+        ASSERT_TRUE(!present || (folder.CopyIn("start_recorder.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
+        Post(WM_COMMAND, ID_MAIL_SETTINGS);
+        EXPECT_EQ(ExitCode(), 0);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return folder.Starts().size() >= 2; }, kWaitMs));
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
     const std::vector<std::string> starts = folder.Starts();
-    ASSERT_EQ(starts.size(), 1u);
+    ASSERT_EQ(starts.size(), 2u);
     EXPECT_EQ(lstrcmpiA(starts[0].c_str(), (std::to_string(SW_SHOWNORMAL) + "|" + windows).c_str()), 0) << starts[0];
+    EXPECT_EQ(starts[1].substr(0, starts[1].find('|')), std::to_string(SW_SHOW));
 }
 
 TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFromTheEnd)
@@ -410,34 +397,28 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     EXPECT_EQ(WaitForSingleObject(program.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST_F(ProgramTest, TheTrayShowsTheEnvelopeWhileAColouredAccountIsChecked)
+// The tray shows the envelope while a coloured account is checked, and only then; its tooltip
+// names a failing account until that account's next good check. Every reply comes a byte at a
+// time: a check lasts long enough to be seen.
+TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
 {
-    for (const int color : {3, -1}) {
-        SCOPED_TRACE(color);
-        // Every reply a byte at a time: a check lasts long enough to be seen.
-        FakePop3Server server({"m1"});
-        server.SendSingleBytes(true, 10);
-        accounts = 0;
-        AddAccount(server, color);
-        ASSERT_NE(Start(), nullptr);
-        // The second check begins once the first has ended and been reported.
-        ASSERT_TRUE(WaitUntil([&] { return server.Connections() >= 2; }, kWaitMs));
-        std::vector<std::string> changes = TracedAfter("tray icon: ");
-        changes.resize(std::min<size_t>(changes.size(), 3));
-        const std::vector<std::string> normal{"normal"}, coloured{"normal", "envelope", "normal"};
-        EXPECT_EQ(changes, color == 3 ? coloured : normal);
-    }
-}
-
-TEST_F(ProgramTest, TheTooltipNamesAFailingAccountUntilItsNextGoodCheck)
-{
-    FakePop3Server good({"m1"});
+    FakePop3Server plain({"m1"});
     FakePop3Server refusing({"m1"});
+    plain.SendSingleBytes(true, 10);
+    refusing.SendSingleBytes(true, 10);
     refusing.Script("PASS ", FakePop3Server::Say("-ERR wrong password\r\n"));
-    AddAccount(good);
-    AddAccount(refusing);
+    AddAccount(plain, -1);
+    AddAccount(refusing, 3);
     ASSERT_NE(Start(), nullptr);
+    // One check at a time: the plain account's has ended, and been shown, when the other's begins.
+    ASSERT_TRUE(WaitUntil([&] { return refusing.Connections() >= 1; }, kWaitMs));
+    std::vector<std::string> changes = TracedAfter("tray icon: ");
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), "normal"), 1);
     ASSERT_TRUE(Traced("tray tooltip: QUVA - 127.0.0.1: "));
+    ASSERT_TRUE(WaitUntil([&] { return plain.Connections() >= 2; }, kWaitMs));
+    changes = TracedAfter("tray icon: ");
+    changes.resize(std::min<size_t>(changes.size(), 3));
+    EXPECT_EQ(changes, (std::vector<std::string>{"normal", "envelope", "normal"}));
     refusing.Script("PASS ", FakePop3Server::Say("+OK\r\n"));
     ASSERT_TRUE(Traced("tray tooltip: QUVA\n"));
     // Only real changes reach the shell, and the good account never changed the tooltip.
@@ -468,13 +449,30 @@ TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
     // Without the option the file is not read: everything is new again.
     ASSERT_TRUE(run("0"));
     EXPECT_EQ(Envelopes(), 3u);
-
-    // A damaged file is traced and taken as empty.
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << "Zantoli seen UIDs 1\nserver 9 127.0";
-    ASSERT_TRUE(run("1"));
-    EXPECT_EQ(Envelopes(), 3u);
-    EXPECT_TRUE(Traced("Seen UIDs of 127.0.0.1 not loaded: "));
     DeleteFileA(file.c_str());
+}
+
+// A week's interval, a missing section, an interval beyond 32 bits of milliseconds and a mail
+// program path of 10 KB, all in one run.
+TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathStartsNothing)
+{
+    FakePop3Server weekly({"uid-1"});
+    FakePop3Server wrapping({"uid-1"});
+    AddAccount(weekly, 4, "10080");
+    ++accounts;  // POP1 is missing: it loads with no address, which would reach this very machine
+    AddAccount(wrapping, 4, "71583");  // 2^32 ms and a little more
+    const std::string mailer = "C:\\" + std::string(10240, 'm') + ".exe";
+    WriteProgramProfile("GLOBAL", "MAILER", mailer);
+    ASSERT_NE(Start(), nullptr);
+    // Both are checked at once, one after the other, whatever their interval and the uptime.
+    EXPECT_TRUE(WaitUntil([&] { return weekly.Connections() == 1 && wrapping.Connections() == 1; }, kWaitMs));
+    Post(WM_COMMAND, ID_LAUNCH_MAILER);
+    EXPECT_TRUE(Traced("Mailer path too long"));
+    // A wrapped interval would come back 12.7 s after the first check.
+    EXPECT_FALSE(WaitUntil([&] { return wrapping.Connections() > 1 || weekly.Connections() > 1; }, 16000));
+    EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"it has no server address"});
+    EXPECT_TRUE(Exit());
+    EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), mailer);
 }
 
 // Run only as a child of the test below, which ends it at some moment of its writes.

@@ -8,22 +8,16 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    char path[MAX_PATH] = {};
+    char path[MAX_PATH] = {}, directory[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
+    GetCurrentDirectoryA(MAX_PATH, directory);
     std::string record = path;
     record = record.substr(0, record.find_last_of("\\/") + 1) + "started.txt";
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup{sizeof startup};
     GetStartupInfoA(&startup);
-    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    char directory[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, directory);
-
     FILE* file = std::fopen(record.c_str(), "a");
     if (!file)
         return 1;
-    std::fprintf(file, "%d|%s\n", show, directory);
-    std::fclose(file);
-    return 0;
+    std::fprintf(file, "%d|%s\n", (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1, directory);
+    return std::fclose(file);
 }

@@ -1,10 +1,18 @@
-// The window base: messages reach the object of their window, and the object and the window
-// let go of each other at the end whichever of them goes first.
+// The Win32 layer: messages reach the object of their window, which lets go of it at the end
+// whichever goes first; the checks' commands reach their owner window; the profile in the registry.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "debug_capture.h"
+#include "fake_pop3_server.h"
+#include "mail/check_worker_win.h"
+#include "mail/scheduler.h"
+#include "platform/app_base_win.h"
+#include "platform/registry_profile_store_win.h"
 #include "platform/window_base_win.h"
 
 namespace {
@@ -12,6 +20,7 @@ namespace {
 class RecordingWnd : public WindowBase {
 public:
     std::vector<UINT> seen;
+    std::vector<std::pair<WPARAM, int32_t>> commands;
     bool refuse = false;
 
 protected:
@@ -21,6 +30,8 @@ protected:
             return -1;
         if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY)
             seen.push_back(message == WM_CREATE && !Handle() ? 0 : message);  // the handle is known from creation on
+        if (message == WM_COMMAND)
+            commands.emplace_back(wParam, static_cast<int32_t>(lParam));
         return message == WM_USER + 7 ? LRESULT(wParam + 1) : Default(message, wParam, lParam);
     }
 };
@@ -28,6 +39,19 @@ protected:
 bool CreateHidden(WindowBase& wnd)
 {
     return wnd.Create(0, RegisterProgramWindowClass(), "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr);
+}
+
+// Runs this thread's messages until done() holds, for at most ten seconds.
+template <typename Predicate>
+bool PumpUntil(Predicate done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (MSG msg; !done() && std::chrono::steady_clock::now() < end;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
 }
 
 TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst)
@@ -40,12 +64,92 @@ TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst
     EXPECT_EQ(wnd.seen, (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
     wnd.refuse = true;  // a refused creation leaves no window
     EXPECT_TRUE(!CreateHidden(wnd) && wnd.Handle() == nullptr);
-    // Deleting the object destroys its window.
     auto owned = std::make_unique<RecordingWnd>();
     ASSERT_TRUE(CreateHidden(*owned));
     const HWND second = owned->Handle();
     owned.reset();
     EXPECT_FALSE(IsWindow(second));
+}
+
+// Commands reach the owner through its queue, the colour sign-extended through lParam; a
+// closed owner is skipped without a stamp. When sockets fail, nothing is sent and the account
+// stays due; each failure is traced, and the box, captioned with the application's name, is
+// shown once, while the check still counts as running.
+TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
+{
+    AppBase app;
+    FakePop3Server server{{"uid-1"}};
+    RecordingWnd owner;
+    ASSERT_TRUE(CreateHidden(owner));
+    SchedulerHooks hooks;
+    hooks.check.target = WindowCheckTarget();
+    const auto addAccount = [&](Scheduler& scheduler) -> MailAccount& {
+        scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner.Handle()));
+        MailAccount& account = *scheduler.Accounts().back();
+        account.Account = "user";
+        account.Address = "127.0.0.1";
+        account.Port = server.Port();
+        account.Color = -1;
+        return account;
+    };
+    Scheduler scheduler(hooks);
+    MailAccount& account = addAccount(scheduler);
+    scheduler.RunScheduler();
+    ASSERT_TRUE(PumpUntil([&] { return owner.commands.size() >= 2; }));
+    const std::vector<std::pair<WPARAM, int32_t>> expected = {{ID_CHECK_STARTED, -1}, {ID_CHECK_FINISHED, -1}};
+    EXPECT_EQ(owner.commands, expected);
+
+    int boxes = 0;
+    DebugCapture trace;
+    hooks.check.initSockets = [] { return false; };
+    Scheduler failing(hooks);
+    MailAccount& unlucky = addAccount(failing);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        failing.RunScheduler();
+        // A box is dismissed as soon as it is found, so no worker is left waiting.
+        ASSERT_TRUE(PumpUntil([&] {
+            if (HWND box = FindWindowA("#32770", app.AppName().c_str())) {
+                ++boxes;
+                EXPECT_TRUE(unlucky.worker.load()) << "the check must count as running while the box is open";
+                EXPECT_TRUE(FindWindowExA(box, nullptr, nullptr, "Win Sock Init Fale"));
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                PumpUntil([&] { return !IsWindow(box); });
+            }
+            return !unlucky.worker.load();
+        }));
+    }
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
+    EXPECT_TRUE(owner.commands.size() == 2 && unlucky.lastCheckTick == 0 && !unlucky.checkedOnce);
+
+    const uint32_t checkedAt = account.lastCheckTick;
+    ASSERT_TRUE(owner.Destroy());
+    scheduler.StartCheck(account);
+    ASSERT_TRUE(PumpUntil([&] { return !account.worker.load(); }));
+    EXPECT_EQ(account.lastCheckTick, checkedAt);
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+// One subkey per section, the texts stored as UTF-16, in a branch of this test's own.
+TEST(RegistryProfileStore, OneSubkeyPerSectionAndTextsStoredAsUtf16)
+{
+    const auto raw = [](const wchar_t* subkey, const wchar_t* name) {
+        wchar_t buffer[64] = {};
+        DWORD bytes = sizeof buffer;
+        const std::wstring key = std::wstring(L"Software\\QUVA\\ZantoliTest\\") + subkey;
+        RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &bytes);
+        return std::wstring(buffer);
+    };
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\ZantoliTest");
+    RegistryProfileStore store{"QUVA", "ZantoliTest"};
+    const std::string mailer = "C:\\\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab.exe";  // a word in katakana
+    store.Write("GLOBAL", "MAILER", mailer);
+    store.Write("POP0", "Account", "alice");
+    EXPECT_EQ(raw(L"GLOBAL", L"MAILER"), L"C:\\\x30e1\x30fc\x30eb.exe");
+    EXPECT_EQ(raw(L"POP0", L"Account"), L"alice");
+    EXPECT_EQ(store.Read("GLOBAL", "MAILER"), mailer);
+    EXPECT_EQ(store.Read("POP0", "Address"), "");
+    EXPECT_EQ(store.Read("NOSECTION", "Account"), "");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(Glide, TargetsThe56PixelOffsetOrTheCursorSideAndEasesAnEighthPerStepUntilTr
         {100, 700, 0, 156, 644}, {512, 384, 0, 456, 328}, {511, 383, 0, 567, 439}, {300, 200, 1, 290, 190}};
     for (const auto& c : cases) {
         const MotionPoint target = FollowTarget({c[0], c[1]}, c[2] != 0, {0, 0, 1024, 768});
-        EXPECT_EQ((std::vector<int32_t>{target.x, target.y}), (std::vector<int32_t>{c[3], c[4]})) << c[0] << "," << c[1];
+        EXPECT_TRUE(target.x == c[3] && target.y == c[4]) << c[0] << "," << c[1];
     }
     // From, to, where it rests: truncation toward zero stops short on the way to larger values
     // above zero and to smaller values below it.
@@ -55,10 +55,7 @@ TEST(AdvanceAnimation, SwitchesOnlyAtACycleEndAndAtMostOnceIn30Seconds)
 {
     const AnimationCatalog catalog = CatalogOf("A002", "B003");
     int draws = 0;
-    const auto alwaysSwitch = [&] {
-        ++draws;
-        return 1;  // 1 % 10 <= 1: the switch is taken
-    };
+    const auto alwaysSwitch = [&] { return ++draws, 1; };  // 1 % 10 <= 1: the switch is taken
     AnimationState state;
     uint32_t lastSwitch = 0;
     // The cycle ending at 40000 (over 30 s after 0) switches to animation 1, at its first frame;

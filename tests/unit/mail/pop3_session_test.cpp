@@ -11,7 +11,6 @@ namespace {
 
 using Result = CheckOutcome::Result;
 using Server = FakePop3Server;
-using Strings = std::vector<std::string>;
 
 const char kMultiLine[] = "-ERR no CAPA\r\n";  // no capabilities: the listing comes at once
 
@@ -24,11 +23,6 @@ protected:
         account.newUids = {"old\r\n"};
         account.seenUids = {"acknowledged\r\n"};
     }
-    void ExpectSetsUntouched()
-    {
-        EXPECT_EQ(account.newUids, (UidSet{"old\r\n"}));
-        EXPECT_EQ(account.seenUids, (UidSet{"acknowledged\r\n"}));
-    }
 
     MailAccount account;
     DebugCapture trace;
@@ -40,7 +34,7 @@ protected:
 // those the server waited for.
 TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 {
-    const Strings uids = {"a", "b c", "d ", "   e", "f\tg", std::string("h\0i", 3), "acknowledged"};
+    const std::vector<std::string> uids = {"a", "b c", "d ", "   e", "f\tg", std::string("h\0i", 3), "acknowledged"};
     const UidSet expected = {"a\r\n", "b", "d", "e\r\n", "f\tg\r\n", "h"};
     const std::string login = "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\n";
     std::string oneByOne;
@@ -148,7 +142,7 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         const CheckOutcome outcome = CheckAgainst(account, server);
         EXPECT_EQ(outcome.result, Result::Failed);
         EXPECT_EQ(outcome.reason, c.reason);
-        ExpectSetsUntouched();
+        EXPECT_TRUE(account.newUids == UidSet{"old\r\n"} && account.seenUids == UidSet{"acknowledged\r\n"});
         // As received: the server may stop reading the commands sent ahead once it is left.
         const std::string sent = server.ReceivedBytes();
         EXPECT_EQ(size_t(std::count(sent.begin(), sent.end(), '\n')), c.commandsSent);
@@ -185,10 +179,9 @@ TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
     }
     Server refusing({"a"});
     DebugCapture refusals;
-    const std::pair<std::string, std::string> refused[] = {
-        {std::string(505, 'n'), "account name too long"}, {"me\nSTAT", "account name holds a line break"},
-        {std::string(505, 'p'), "password too long"}, {"x\r\nDELE 1", "password holds a line break"}};
-    for (const auto& r : refused) {
+    for (const auto& r : {std::pair<std::string, std::string>{std::string(505, 'n'), "account name too long"},
+                          {"me\nSTAT", "account name holds a line break"}, {std::string(505, 'p'), "password too long"},
+                          {"x\r\nDELE 1", "password holds a line break"}}) {
         (r.second[0] == 'a' ? account.Account : account.Password) = r.first;
         EXPECT_EQ(CheckAgainst(account, refusing).reason, r.second);
         account.Account = "me";
@@ -205,12 +198,10 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
     Server named({"n"});
     EXPECT_EQ(CheckAgainst(account, named, 5000, "localhost").result, Result::Listed);
 
-    AccountSettings settings;
-    settings.Address = "127.0.0.1";
-    settings.Port = Server().Port();  // closed again at once
     {
         DebugCapture unreachable;
-        EXPECT_EQ(Pop3Session(settings, nullptr, 2000, 2000).RunCheck().reason, "server unreachable");
+        const int closedPort = Server().Port();  // closed again at once
+        EXPECT_EQ(CheckAgainst(account, Server(), 5000, "127.0.0.1", closedPort).reason, "server unreachable");
         EXPECT_EQ(unreachable.Text(), "Server cannot be connected");
     }
 

@@ -32,8 +32,8 @@ protected:
     }
 
     // A never-checked account unless lastCheckTick is given.
-    MailAccount& AddAccount(int32_t duration, const uint32_t* lastCheckTick = nullptr, const char* address = "h",
-                            const char* login = "u")
+    void AddAccount(int32_t duration, const uint32_t* lastCheckTick = nullptr, const char* address = "h",
+                    const char* login = "u")
     {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>());
         MailAccount& account = *scheduler.Accounts().back();
@@ -42,7 +42,6 @@ protected:
         account.Account = login;
         account.checkedOnce = lastCheckTick != nullptr;
         account.lastCheckTick = lastCheckTick ? *lastCheckTick : 0;
-        return account;
     }
 
     // One tick at the given time; the index of the account it started, or -1.
@@ -75,9 +74,8 @@ protected:
 TEST_F(SchedulerTest, FirstChecksFollowTheStartInListOrderThenTheLongestWaitingGoesFirst)
 {
     EXPECT_EQ(TickAt(1000), -1);  // no accounts: nothing starts
-    AddAccount(10080);            // a week, two minutes after boot: still checked at once
-    AddAccount(0);
-    AddAccount(0);
+    for (const int32_t duration : {10080, 0, 0})  // a week, two minutes after boot: still checked at once
+        AddAccount(duration);
     threadsAvailable = false;  // a thread that cannot start leaves the account idle and due
     EXPECT_EQ(TickAt(kMinute), -1);
     threadsAvailable = true;
@@ -118,11 +116,10 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
 TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
-    AddAccount(0, nullptr, "", "u");
-    AddAccount(0, nullptr, "h", "");
-    AddAccount(0, nullptr, "", "");
-    AddAccount(5);
+    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}})
+        AddAccount(0, nullptr, address, login);
     EXPECT_EQ(TickAt(1000), 3);
+    scheduler.Accounts()[3]->Duration = 5;
     FinishCheck(3);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);

@@ -12,28 +12,22 @@ namespace {
 
 class SeenStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / (std::string("zantoli-seen-") + test->name());
-        fs::remove_all(folder);
-        store = SeenStore(folder.string());
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    SeenStoreTest() { fs::remove_all(folder); }
+    ~SeenStoreTest() override { fs::remove_all(folder); }
 
     std::string Path() const { return store.PathFor(server, port, login); }
     LoadedSeen Load() const { return store.Load(server, port, login); }
     bool Save(const UidSet& uids) const { return store.Save(server, port, login, uids); }
-
     std::string Bytes() const
     {
         std::ifstream in(Path(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void Write(const std::string& to, const std::string& bytes) const { std::ofstream(to, std::ios::binary) << bytes; }
+    void Write(const std::string& bytes) const { std::ofstream(Path(), std::ios::binary) << bytes; }
 
-    fs::path folder;
-    SeenStore store{""};
+    const fs::path folder = fs::temp_directory_path() /
+                            ("zantoli-seen-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    SeenStore store{folder.string()};
     std::string server = "pop.example.com";
     int32_t port = 110;
     std::string login = "me@example.com";
@@ -41,31 +35,25 @@ protected:
 
 }  // namespace
 
-// The check stores each UID with whatever followed it on the line, CR LF included.
-TEST_F(SeenStoreTest, KeepsAnyBytesAndReplacesTheWholeFile)
+// The check stores each UID with whatever followed it on the line, CR LF included. Each account
+// has a file of its own, and a file that reaches another account's name (renamed, or two names
+// that meet) is refused.
+TEST_F(SeenStoreTest, KeepsAnyBytesInAWholeFileOfTheAccountsOwn)
 {
     login = std::string("me\n2 x\0", 7);
     const UidSet uids = {"abc\r\n", "a b", std::string("\0\n\xff", 3), std::string(kMaxKeptUidLength, '\n'), "9"};
     for (const UidSet& kept : {uids, UidSet()}) {
         ASSERT_TRUE(Save(kept));
-        const LoadedSeen loaded = Load();
-        EXPECT_EQ(loaded.uids, kept);
-        EXPECT_EQ(loaded.problem, "");
+        EXPECT_EQ(Load().uids, kept);
+        EXPECT_EQ(Load().problem, "");
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file stayed";
-}
-
-TEST_F(SeenStoreTest, AnotherAccountsValuesStartEmpty)
-{
-    ASSERT_TRUE(Save({"a", "b"}));
-    const std::string ownFile = Bytes();
     EXPECT_EQ(store.Load("pop.example.org", port, login).problem, "no file yet");
     EXPECT_EQ(store.Load(server, 995, login).problem, "no file yet");
     EXPECT_EQ(store.Load(server, port, "me").problem, "no file yet");
-
-    // A file that reaches another account's name (renamed, or two names that meet) is refused.
+    const std::string ownFile = Bytes();
     login = "you";
-    Write(Path(), ownFile);
+    Write(ownFile);
     EXPECT_EQ(Load().problem, "the file belongs to another account");
 }
 
@@ -77,40 +65,28 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReason)
         std::string bytes = good;
         return bytes.replace(bytes.find(from), from.size(), to);
     };
-    std::vector<std::string> damaged = {
-        "",
-        good + "x",
-        replaced("uids 2\n", "uids 3\n"),
-        replaced("uids 2\n", "uids 99999999999999999999\n"),
-        replaced("4 1a", "-4 1a"),
-        replaced("4 1a\r\n", "513 " + std::string(513, 'x')),
-        replaced("Zantoli", "zantoli"),
-    };
-    // A write cut short anywhere.
-    for (size_t length = 1; length < good.size(); ++length)
+    std::vector<std::string> damaged = {good + "x", replaced("uids 2\n", "uids 3\n"),
+        replaced("uids 2\n", "uids 99999999999999999999\n"), replaced("4 1a", "-4 1a"),
+        replaced("4 1a\r\n", "513 " + std::string(513, 'x')), replaced("Zantoli", "zantoli")};
+    for (size_t length = 0; length < good.size(); ++length)  // a write cut short anywhere
         damaged.push_back(good.substr(0, length));
     for (const std::string& bytes : damaged) {
-        Write(Path(), bytes);
+        Write(bytes);
         const LoadedSeen loaded = Load();
-        EXPECT_TRUE(loaded.uids.empty()) << bytes;
-        EXPECT_NE(loaded.problem, "") << bytes;
+        EXPECT_TRUE(loaded.uids.empty() && !loaded.problem.empty()) << bytes;
     }
-
     fs::resize_file(Path(), uint64_t(kMaxKeptUids) * (kMaxKeptUidLength + 6));
     EXPECT_EQ(Load().problem, "file too large");
 }
 
+// What a write killed half-way leaves behind does not stand in the way.
 TEST_F(SeenStoreTest, AFailedSaveLeavesTheOldFile)
 {
     ASSERT_TRUE(Save({"old"}));
-    // What a write killed half-way leaves behind does not stand in the way.
-    Write(Path() + ".tmp", "half a fi");
-    EXPECT_EQ(Load().uids, UidSet({"old"}));
+    std::ofstream(Path() + ".tmp", std::ios::binary) << "half a fi";
     EXPECT_FALSE(Save({std::string(kMaxKeptUidLength + 1, 'x')}));
     EXPECT_EQ(Load().uids, UidSet({"old"}));
     ASSERT_TRUE(Save({"new"}));
     EXPECT_EQ(Load().uids, UidSet({"new"}));
-
-    store = SeenStore((folder / "missing" / "deeper").string());
-    EXPECT_FALSE(Save({"x"}));
+    EXPECT_FALSE(SeenStore((folder / "missing" / "deeper").string()).Save(server, port, login, {"x"}));
 }

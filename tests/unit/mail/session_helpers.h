@@ -3,13 +3,14 @@
 #include "fake_pop3_server.h"
 #include "mail/check_worker.h"
 
-// Connects to the server whatever the account's address and port; short limits for tests.
-inline CheckOutcome CheckAgainst(MailAccount& account, const FakePop3Server& server,
-                                         uint32_t ioTimeoutMs = 5000, const char* host = "127.0.0.1")
+// Connects to the server (or the port given) whatever the account's address and port; short
+// limits for tests.
+inline CheckOutcome CheckAgainst(MailAccount& account, const FakePop3Server& server, uint32_t ioTimeoutMs = 5000,
+                                 const char* host = "127.0.0.1", int port = 0)
 {
     AccountSettings settings = account;
     settings.Address = host;
-    settings.Port = server.Port();
+    settings.Port = port ? port : server.Port();
     CheckOutcome outcome = Pop3Session(settings, &account.stopRequested, 5000, ioTimeoutMs).RunCheck();
     ApplyCheckOutcome(account, outcome);
     return outcome;
