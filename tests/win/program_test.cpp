@@ -159,6 +159,10 @@ protected:
     HWND Start(const std::string& path = ProgramPath())
     {
         program.Kill();
+        // A program that just ended may keep its window a moment longer; a start then would
+        // meet it and end as a second instance.
+        if (!WaitUntil([] { return FindProgramWindows().empty(); }, kWaitMs))
+            return nullptr;
         character = program.Start(path) ? program.WaitForCharacterWindow(kWaitMs) : nullptr;
         return character && WaitUntil([&] { return Topmost(); }, kWaitMs) ? character : nullptr;
     }
