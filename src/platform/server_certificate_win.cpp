@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/certificate_text.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 
@@ -27,28 +28,6 @@ using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainCloser>;
 constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
                                      CERT_TRUST_IS_OFFLINE_REVOCATION;
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], length);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide)
-{
-    if (wide.empty())
-        return std::string();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string text(size_t(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &text[0], length, nullptr,
-                        nullptr);
-    return text;
-}
-
 std::string Sha256(PCCERT_CONTEXT certificate)
 {
     BYTE digest[32];
@@ -62,7 +41,7 @@ std::string Sha256(PCCERT_CONTEXT certificate)
 
 bool ReadFileBytes(const std::string& path, std::string& bytes)
 {
-    FILE* file = _wfopen(Widen(path).c_str(), L"rb");
+    FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
     if (!file)
         return false;
     char chunk[4096];
@@ -135,7 +114,7 @@ TlsResult JudgeChainStatus(DWORD errors)
 
 TlsResult JudgeSslPolicy(PCCERT_CHAIN_CONTEXT chain, const std::string& host)
 {
-    std::wstring name = Widen(host);
+    std::wstring name = WideFromUtf8(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -167,7 +146,7 @@ std::string NameText(const CERT_NAME_BLOB& name)
     std::wstring text(length, L'\0');
     CertNameToStrW(X509_ASN_ENCODING, &blob, flags, &text[0], length);
     text.resize(length - 1);
-    return Narrow(text);
+    return Utf8FromWide(text);
 }
 
 std::string DateText(const FILETIME& time)

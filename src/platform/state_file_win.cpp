@@ -5,29 +5,9 @@
 
 #include <algorithm>
 
+#include "platform/wide_text_win.h"
+
 namespace {
-
-std::wstring Wide(const std::string& utf8)
-{
-    if (utf8.empty())
-        return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(size_t(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], length);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide)
-{
-    if (wide.empty())
-        return std::string();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size_t(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr, nullptr);
-    return utf8;
-}
 
 // Closes the handle it holds.
 class FileHandle {
@@ -76,7 +56,7 @@ std::wstring FolderOf(const std::wstring& path)
 StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::string& bytes)
 {
     bytes.clear();
-    FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    FileHandle file(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -102,7 +82,7 @@ StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::strin
 
 bool ReplaceStateFile(const std::string& path, const std::string& bytes)
 {
-    const std::wstring target = Wide(path);
+    const std::wstring target = WideFromUtf8(path);
     if (!CreateDirectoryW(FolderOf(target).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     const std::wstring temporary = target + L".tmp";
@@ -124,7 +104,7 @@ std::string StateFolder()
     wchar_t folder[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return std::string();
-    return Utf8(folder) + "\\Zantoli";
+    return Utf8FromWide(folder) + "\\Zantoli";
 }
 
 std::string StatePath(const std::string& folder, const std::string& name)
