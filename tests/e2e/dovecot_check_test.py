@@ -1,64 +1,108 @@
 #!/usr/bin/env python3
-"""The POP3 check against a real server: Debian's Dovecot on loopback, driven through
-pop3check (natively, or the Windows build under Wine with --runner).
+"""The POP3 check against Debian's Dovecot on loopback, through pop3check (natively, or the
+Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also checks
+STLS and TLS, and the certificate's verdicts, each failing before USER is sent.
 
-  dovecot_check_test.py --pop3check PATH [--runner WINE_RUN] --work DIR
+  [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] POP3CHECK
 """
-import argparse
 import os
+import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
 from pop3check_driver import Pop3CheckDriver  # noqa: E402
 
 failures = []
+env = os.environ.get
 
 
-def expect(condition, what):
+def expect(condition, what, output=""):
     if not condition:
         failures.append(what)
-        print("FAILED:", what)
+        print(f"FAILED: {what}\n{output}")
+
+
+def check(security, port, *extra, user="me"):
+    """pop3check's exit status, output and seconds for two checks that acknowledge."""
+    start = time.monotonic()
+    result = subprocess.run(sys.argv[2:] + ["--security", security, "--port", str(port), "--checks", "2", "--ack",
+                                            *extra, "localhost", user], capture_output=True, text=True,
+                            timeout=120, env=dict(os.environ, ZANTOLI_PASSWORD=PASSWORD))
+    return result.returncode, result.stdout, time.monotonic() - start
+
+
+def expect_check(what, outcome, status, *texts, absent=(), also=True):
+    code, output, _ = outcome
+    expect(also and code == status and all(t in output for t in texts) and not any(t in output for t in absent),
+           f"{what} (status {code})", output)
+
+
+def check_plain(server):
+    first = server.add_messages(5)
+    driver = Pop3CheckDriver(sys.argv[2:], server.port, USER, PASSWORD, checks=3)
+    wrong = Pop3CheckDriver(sys.argv[2:], server.port, USER, "not-the-password", checks=1)
+    try:
+        check = driver.next_check()
+        expect((check.new, check.seen) == (5, 0), f"first check: everything new, got {check.new}/{check.seen}")
+        expect(len(set(check.uids)) == 5 and all(uid.endswith("\\r\\n") for uid in check.uids),
+               "five UIDs, kept as sent, line end included")
+        expect("PASS ****" in check.trace and not any(PASSWORD in line for line in check.trace),
+               "the trace hides the password")
+        # Dovecot offers PIPELINING: the login goes with STAT, the UIDL commands ahead of their replies.
+        sent = [line for line in check.trace if line and not line.startswith(("MSG:", "Command"))]
+        expect(sent[:5] == ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL 1"], f"the fast path, got {sent[:5]}")
+        server.add_messages(2)
+        check = driver.next_check()
+        expect((check.new, check.seen) == (2, 5), f"two new after acknowledging, got {check.new}/{check.seen}")
+        server.remove_message(first[2])
+        check = driver.next_check()
+        expect((check.new, check.seen) == (0, 6), f"the removed one is forgotten, got {check.new}/{check.seen}")
+        expect(driver.finish() == 0, "exit status 0 after a completed check")
+        check = wrong.next_check()
+        expect("Bad Connection" in check.trace and "QUIT" not in check.trace and check.failed,
+               "a refused login ends the check, reported as a failure, not as an empty mailbox")
+        expect(wrong.finish() == 1, "exit status 1 after a failed check")
+    finally:
+        driver.kill()
+        wrong.kill()
+
+
+def check_protected(server, pem, pin):
+    server.add_messages(3)  # beside the six the plain checks left
+    listed = ("check 1: new=9 seen=0", "check 2: new=0 seen=9", "Server certificate: CN=localhost; issued by ")
+    stls = check("stls", server.port, "--trust-file", pem, user=USER)
+    expect_check("listed and acknowledged after STLS, USER only after it", stls, 0, *listed,
+                 also=-1 < stls[1].find("STLS\n") < stls[1].find("USER "))
+    expect_check("listed and acknowledged over TLS", check("tls", server.tls_port, "--trust-file",
+                                                           env("ZANTOLI_TLS_TRUST_DER"), user=USER), 0, *listed)
+    plain = check("tls", server.port)
+    expect_check(f"TLS against a plain listener fails in time ({plain[2]:.1f} s with Wine's start)", plain, 1,
+                 "TLS handshake failed", also=plain[2] < 12)
+    for kind, extra, reason in [("GOOD", [], "Certificate not trusted"),  # the system's roots
+                                ("OTHER_CA", ["--trust-file", pem], "Certificate not trusted"),
+                                ("GOOD", ["--trust-file", env("ZANTOLI_TLS_OTHER_TRUST")], "Certificate not trusted"),
+                                ("GOOD", ["--trust-file", pem + ".missing"], "Certificate not trusted"),
+                                ("WRONG_NAME", ["--trust-file", pem], "Certificate name mismatch"),
+                                ("EXPIRED", ["--trust-file", pem], "Certificate expired"),
+                                ("GOOD", ["--trust-file", pem, "--fingerprint", "00" + pin[2:]], "Fingerprint mismatch")]:
+        expect_check(f"{kind} {extra}: {reason}", check("tls", env("ZANTOLI_TLS_" + kind), *extra), 1,
+                     "MSG: " + reason, "Server certificate: CN=", absent=["USER"])
+    expect_check("no STLS offered", check("stls", env("ZANTOLI_TLS_PLAIN")), 1, "MSG: Server offers no STLS",
+                 absent=["USER"])
+    expect_check("pinned, whoever signed it", check("tls", env("ZANTOLI_TLS_OTHER_CA"), "--fingerprint", pin), 0,
+                 "check 2: new=0 seen=1", "; issued by CN=Zantoli Other CA; valid until 20", f" UTC; SHA-256 {pin}\n")
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for option in ("--pop3check", "--work"):
-        parser.add_argument(option, required=True)
-    parser.add_argument("--runner", help="runs a Windows program, e.g. build/windows/wine-run")
-    args = parser.parse_args()
-    command = ([args.runner] if args.runner else []) + [args.pop3check]
-
-    with DovecotPop3(args.work) as server:
-        first = server.add_messages(5)
-        driver = Pop3CheckDriver(command, server.port, USER, PASSWORD, checks=3)
-        wrong = Pop3CheckDriver(command, server.port, USER, "not-the-password", checks=1)
-        try:
-            check = driver.next_check()
-            expect((check.new, check.seen) == (5, 0), f"first check: everything new, got {check.new}/{check.seen}")
-            expect(len(set(check.uids)) == 5 and all(uid.endswith("\\r\\n") for uid in check.uids),
-                   "five UIDs, kept as sent, line end included")
-            expect("PASS ****" in check.trace and not any(PASSWORD in line for line in check.trace),
-                   "the trace hides the password")
-            # Dovecot offers PIPELINING: the login goes with STAT, the UIDL commands ahead of their replies.
-            sent = [line for line in check.trace if line and not line.startswith(("MSG:", "Command"))]
-            expect(sent[:5] == ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL 1"], f"the fast path, got {sent[:5]}")
-            server.add_messages(2)
-            check = driver.next_check()
-            expect((check.new, check.seen) == (2, 5), f"two new after acknowledging, got {check.new}/{check.seen}")
-            server.remove_message(first[2])
-            check = driver.next_check()
-            expect((check.new, check.seen) == (0, 6), f"the removed one is forgotten, got {check.new}/{check.seen}")
-            expect(driver.finish() == 0, "exit status 0 after a completed check")
-
-            check = wrong.next_check()
-            expect("Bad Connection" in check.trace and "QUIT" not in check.trace and check.failed,
-                   "a refused login ends the check, reported as a failure, not as an empty mailbox")
-            expect(wrong.finish() == 1, "exit status 1 after a failed check")
-        finally:
-            driver.kill()
-            wrong.kill()
-    print(f"{len(failures)} expectation(s) failed; server log in {args.work}/dovecot.log" if failures else "all met")
+    pem, pin = env("ZANTOLI_TLS_TRUST_PEM"), env("ZANTOLI_TLS_OTHER_FINGERPRINT")
+    good = (env("ZANTOLI_TLS_GOOD_CERT"), env("ZANTOLI_TLS_GOOD_KEY")) if pem else None
+    with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good) as server:
+        check_plain(server)
+        if pem:
+            check_protected(server, pem, pin)
+    print(f"{len(failures)} expectation(s) failed; server log in {sys.argv[1]}/dovecot" if failures else "all met")
     return 1 if failures else 0
 
 

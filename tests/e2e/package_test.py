@@ -33,8 +33,8 @@ class Prefix:
                         WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
 
     def run(self, *args, wait=True):
-        # No pipes: a program started from here may hold them open long after it. Waiting means
-        # until every process of the prefix has ended and the registry is on disk.
+        # No pipes: a program started from here may hold them open long after it. Waiting: until
+        # every process of the prefix has ended and the registry is on disk.
         result = subprocess.run([self.wine_run, *args], env=self.env, timeout=120,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if wait:
@@ -45,7 +45,6 @@ class Prefix:
         return os.path.join(glob.glob(os.path.join(self.path, "drive_c/users/[!P]*"))[0], *parts)
 
     def registry(self, key):
-        """The string values of one key of user.reg."""
         with open(os.path.join(self.path, "user.reg"), encoding="utf-8", errors="replace") as reg:
             sections = re.split(r'^\[(.*)\] \d+.*$', reg.read(), flags=re.M)
         for name, body in zip(sections[1::2], sections[2::2]):
@@ -70,10 +69,7 @@ def check_installed(prefix, install, menu, autostart):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for option in ("--package", "--bin", "--wine-run", "--work"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
+    args = argparse.Namespace(**dict(zip(("package", "bin", "wine_run", "work"), sys.argv[2::2])))
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     made = subprocess.run([args.package, "--bin", args.bin, "--out", os.path.join(args.work, "dist")], check=True,
@@ -91,8 +87,7 @@ def main():
     prefix.run("reg", "add", "HKCU\\" + PROFILE, "/v", "POP_COUNT", "/d", "0", "/f")
     install = prefix.user_folder("AppData/Local/Programs/Zantoli")
     menu = prefix.user_folder("AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zantoli")
-    # Installing again without the option turns it off.
-    for autostart in (1, 0):
+    for autostart in (1, 0):  # installing again without the option turns it off
         prefix.run(setup, "/S", "/AUTOSTART=%d" % autostart)
         check_installed(prefix, install, menu, autostart)
 

@@ -1,8 +1,5 @@
-"""A real POP3 server for tests and benchmarks: Debian's Dovecot in the foreground with a
-configuration of its own under a work folder, on 127.0.0.1 and a free high port, with one
-passwd-file user whose maildir the caller fills. It stops when closed, and by itself after its
-lifetime in any case (it runs under timeout(1)).
-"""
+"""Dovecot on 127.0.0.1 with one passwd-file user whose maildir the caller fills; it stops when
+closed, or under timeout(1) after its lifetime."""
 import grp
 import os
 import pwd
@@ -48,11 +45,9 @@ service pop3-login {{
 
 class DovecotPop3:
     def __init__(self, work, lifetime=600, certificate=None):
-        """certificate: (pem, key) for STLS on the plain listener and TLS on tls_port."""
-        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
-        self.tls_port = 0
+        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate  # (pem, key)
         self.maildir = os.path.join(self.work, "mail", USER)
-        self.port, self.process, self.delivered = 0, None, 0
+        self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
             nobody = pwd.getpwnam("nobody")
             self.uid, self.gid, self.users = nobody.pw_uid, nobody.pw_gid, ""
@@ -67,7 +62,6 @@ class DovecotPop3:
             os.chown(path, self.uid, self.gid)
 
     def add_messages(self, count):
-        """Delivers count new messages; returns their file names."""
         names = []
         for _ in range(count):
             self.delivered += 1
@@ -81,13 +75,11 @@ class DovecotPop3:
         return names
 
     def remove_message(self, name):
-        """Removes the message delivered under name, wherever Dovecot has moved it."""
         for sub in ("new", "cur"):
             for entry in os.listdir(os.path.join(self.maildir, sub)):
                 if entry == name or entry.startswith(name + ":"):
                     os.remove(os.path.join(self.maildir, sub, entry))
-                    return True
-        return False
+                    return
 
     def __enter__(self):
         shutil.rmtree(self.work, ignore_errors=True)
@@ -123,11 +115,7 @@ class DovecotPop3:
     def close(self):
         if self.process and self.process.poll() is None:
             self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(10)
+            self.process.wait(10)
         self.process = None
 
     def __exit__(self, *exc):

@@ -24,6 +24,7 @@ bool Readable(uintptr_t s)
     return select(int(Native(s)) + 1, &readSet, nullptr, nullptr, &timeout) > 0;
 }
 
+// Port 0 if the socket could not listen.
 uintptr_t ListenOnLoopback(int& port)
 {
     NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -31,13 +32,9 @@ uintptr_t ListenOnLoopback(int& port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (s == Native(kNoSocket) || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(s, 8) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (s != Native(kNoSocket))
-            CloseNative(s);
-        return kNoSocket;
-    }
-    port = ntohs(address.sin_port);
+    if (s != Native(kNoSocket) && bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        listen(s, 8) == 0 && getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
     return uintptr_t(s);
 }
 
@@ -48,7 +45,7 @@ FakePop3Server::FakePop3Server(std::vector<std::string> uids, int lifetimeMs)
 {
     InitSockets();
     listener_ = ListenOnLoopback(port_);
-    if (listener_ != kNoSocket)
+    if (port_ != 0)
         thread_ = std::thread(&FakePop3Server::Run, this);
 }
 

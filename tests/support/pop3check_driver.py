@@ -1,7 +1,4 @@
-"""Drives pop3check (natively, or the Windows build through a Wine runner) one check at a time:
-started with --step, it waits for a line on its standard input before every check after the
-first; each check's result block is read with bounded waits.
-"""
+"""Drives pop3check --step one check at a time, with bounded waits for each result block."""
 import os
 import queue
 import re
@@ -14,7 +11,6 @@ RESULT = re.compile(r"^check \d+: (?:new=(\d+) seen=(\d+)|failed: (.*))$")
 
 class Pop3CheckDriver:
     def __init__(self, command, port, user, password, checks, ack=True, wait=60):
-        """command: the list that starts pop3check, e.g. [path] or [wine_run, path.exe]."""
         args = list(command) + ["--port", str(port), "--checks", str(checks), "--step"]
         args += (["--ack"] if ack else []) + ["127.0.0.1", user]
         self.wait, self.checks_read, self.lines = wait, 0, queue.Queue()
@@ -34,8 +30,7 @@ class Pop3CheckDriver:
         return line
 
     def next_check(self):
-        """Lets the next check run and returns new, seen, uids (escaped), trace lines and failed
-        (the reason of a failed check, else None)."""
+        """new, seen, uids (escaped), trace lines and failed (the reason, else None)."""
         if self.checks_read > 0:  # the first check starts by itself
             self.process.stdin.write(b"\n")
             self.process.stdin.flush()
@@ -49,7 +44,6 @@ class Pop3CheckDriver:
                                failed=failed)
 
     def finish(self):
-        """Waits for pop3check to end; returns its exit status."""
         self.process.stdin.close()
         return self.process.wait(self.wait)
 

@@ -1,14 +1,7 @@
 #!/usr/bin/env python3
-"""Loopback TLS servers for the tests, with certificates made by openssl at test time.
-
-  tls_servers.py --work DIR -- COMMAND [ARGS...]
-
-Runs COMMAND with ZANTOLI_TLS_<KIND> set to each listener's port on 127.0.0.1, the trust files
-(as Windows paths), the OTHER_CA certificate's fingerprint, and the good certificate and key.
-Each is a POP3 mailbox of one message that echoes unknown commands and sends its close_notify
-after QUIT: GOOD (implicit TLS, "localhost", from the test CA), OTHER_CA (from a CA nobody
-trusts), WRONG_NAME ("wrong.invalid"), EXPIRED (in 2021), PLAIN (no TLS) and SILENT.
-"""
+"""tls_servers.py --work DIR -- COMMAND...: runs COMMAND with ZANTOLI_TLS_<KIND> set to the port of
+a loopback POP3 mailbox of one message (certificates made at test time): GOOD, OTHER_CA (a CA
+nobody trusts), WRONG_NAME, EXPIRED, PLAIN (no TLS), SILENT; and the trust files and pin."""
 import os
 import socket
 import ssl
@@ -16,7 +9,6 @@ import subprocess
 import sys
 import threading
 
-CONNECTION_LIFETIME = 30  # seconds a connection may stay open, whatever the client does
 CA_CONFIG = """\
 [ca]
 default_ca = test_ca
@@ -44,9 +36,6 @@ def openssl(*args, server_name="unused"):
 
 
 class Authority:
-    """A CA of its own in a folder of its own; the configuration takes the server's name from
-    the environment."""
-
     def __init__(self, folder, name):
         self.folder, self.pem, self.key = folder, os.path.join(folder, "ca.pem"), os.path.join(folder, "ca.key")
         os.makedirs(folder, exist_ok=True)
@@ -59,7 +48,6 @@ class Authority:
         openssl("x509", "-in", self.pem, "-outform", "DER", "-out", os.path.join(folder, "ca.der"))
 
     def issue(self, label, server_name, dates=("-days", "30")):
-        """A server certificate and its key: (pem, key)."""
         pem, key, request = (os.path.join(self.folder, label + end) for end in (".pem", ".key", ".csr"))
         openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
                 "-subj", f"/CN={server_name}")
@@ -69,7 +57,6 @@ class Authority:
 
 
 def converse(stream):
-    """The mailbox's conversation; returns at QUIT or when the client goes."""
     stream.sendall(b"+OK ready\r\n")
     reader = stream.makefile("rb")
     while line := reader.readline(4096):
@@ -82,7 +69,7 @@ def converse(stream):
 
 
 def serve_connection(kind, context, connection):
-    connection.settimeout(CONNECTION_LIFETIME)
+    connection.settimeout(30)  # whatever the client does
     try:
         if kind == "SILENT":
             while connection.recv(1 << 16):

@@ -20,15 +20,6 @@ namespace {
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr DWORD kWaitMs = 10000;  // every wait on the program is bounded by this
 
-// A path as the test was built with it, in the form Wine's drive Z: gives it.
-std::wstring FromBuildPath(std::string path)
-{
-    for (char& c : path)
-        c = c == '/' ? '\\' : c;
-    return L"Z:" + WideFromUtf8(path);
-}
-
-// Polls every 100 ms until the condition holds, at most kWaitMs.
 template <typename Condition>
 bool Eventually(Condition condition)
 {
@@ -72,8 +63,8 @@ protected:
         GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"zantoli setting " + std::to_wstring(GetCurrentProcessId()) + L"\\";
         CreateDirectoryW(folder.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(FromBuildPath(SETTING_EXE).c_str(), (folder + L"Setting.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(FromBuildPath(NOTIFIER_STAND_IN_EXE).c_str(), (folder + L"Zantoli.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(L"Z:" SETTING_EXE, (folder + L"Setting.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(L"Z:" NOTIFIER_STAND_IN_EXE, (folder + L"Zantoli.exe").c_str(), FALSE));
     }
 
     void TearDown() override
@@ -104,7 +95,7 @@ protected:
         return started ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
-    // The program's exit code once it has ended; 259 (still active) if it would not end.
+    // STILL_ACTIVE if it would not end.
     DWORD End()
     {
         DWORD code = STILL_ACTIVE;
@@ -129,10 +120,7 @@ protected:
         SendMessageTimeoutW(GetDlgItem(dialog, id), message, wParam, lParam, SMTO_ABORTIFHUNG, kWaitMs, &result);
         return LRESULT(result);
     }
-    static void Type(HWND dialog, int id, const std::wstring& text)
-    {
-        Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str()));
-    }
+    static void Type(HWND dialog, int id, const std::wstring& text) { Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str())); }
     static std::wstring Text(HWND dialog, int id)
     {
         wchar_t text[256] = {};

@@ -13,7 +13,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetCurrentDirectoryA(MAX_PATH, directory);
     std::string record = path;
     record = record.substr(0, record.find_last_of("\\/") + 1) + "started.txt";
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
     GetStartupInfoA(&startup);
     FILE* file = std::fopen(record.c_str(), "a");
     if (!file)

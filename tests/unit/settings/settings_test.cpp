@@ -8,6 +8,12 @@
 
 namespace {
 
+AccountSettings Account(std::string login, std::string password, int32_t duration, int32_t color, int32_t port,
+                        int32_t security = kSecurityNone)
+{
+    return {std::move(login), "host", std::move(password), duration, color, port, security, "", ""};
+}
+
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { SetProfileStore(&store); }
@@ -25,11 +31,11 @@ protected:
 
 TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
 {
-    const std::pair<const char*, const char*> keys[] = {{"Account", "alice"}, {"Address", "mail.example.org"},
-        {"Duration", " 15min"}, {"Passward", "plain"}, {"COLOR", "-4"}, {"Port", "2110"}};
+    const std::pair<const char*, const char*> keys[] = {{"Account", "alice"}, {"Address", "host"},
+        {"Duration", " 15min"}, {"Passward", "plain"}, {"COLOR", "-4"}, {"Port", "2110"}, {"Security", "1"}};
     for (const auto& key : keys)
         store.Write("POP1", key.first, key.second);
-    EXPECT_EQ(Load(1), (AccountSettings{"alice", "mail.example.org", "plain", 15, -4, 2110}));
+    EXPECT_EQ(Load(1), Account("alice", "plain", 15, -4, 2110, kSecurityStls));
     EXPECT_EQ(Load(7), AccountSettings());
 
     const std::pair<const char*, int32_t> numbers[] = {{"abc", 0}, {"-5", -5}, {"\t+12abc", 12}, {"- 3", 0},
@@ -40,6 +46,13 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
         store.Write("POP0", "Port", port);
         EXPECT_EQ(Load(0).Port, 110) << '"' << port << '"';
     }
+    // The protection has its own default port; an unknown one is plain text on the plain port.
+    store.Write("POP0", "Port", "");
+    for (const auto& security : {std::pair<const char*, int>{"2", 995}, {"3", 110}}) {
+        store.Write("POP0", "Security", security.first);
+        EXPECT_EQ(Load(0).Port, security.second) << security.first;
+    }
+    EXPECT_EQ(Load(0).Security, kSecurityNone);
 }
 
 TEST_F(SettingsTest, CryptPasswardWinsOverPasswardUnlessEmpty)
@@ -59,19 +72,24 @@ TEST_F(SettingsTest, CryptPasswardWinsOverPasswardUnlessEmpty)
 
 TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
 {
-    store.Write("POP2", "Account", "old");
+    store.Write("POP4", "Account", "old");
     store.Write("POP0", "Passward", "kept");
     store.Write("POP0", "Port", "2110");
+    store.Write("POP0", "Security", "2");
     store.Write("POP1", "Passward", "plain");
-    const std::vector<AccountSettings> list = {{"user0", "host0", "p\xe9", -5, -1, 110},
-                                               {"user1", "host1", "", 3, 9, 110}};
-    EXPECT_EQ(SaveSettings(list), 2);
+    const std::vector<AccountSettings> list = {Account("user0", "p\xe9", -5, -1, 110), Account("user1", "", 3, 9, 110),
+                                               Account("user2", "", 3, 9, 995, kSecurityTls),
+                                               Account("user3", "", 3, 9, 110, kSecurityTls)};
+    EXPECT_EQ(SaveSettings(list), 4);
     EXPECT_EQ(store.Read("POP0", "CryptPassward"), "70e9");
-    EXPECT_TRUE(store.Read("POP0", "Passward") == "kept" && store.Read("POP2", "Account") == "old");
-    EXPECT_FALSE(store.Has("POP1", "Port"));
-    EXPECT_EQ(Load(0), list[0]);  // the stored port is overwritten with the default
+    EXPECT_TRUE(store.Read("POP0", "Passward") == "kept" && store.Read("POP4", "Account") == "old");
+    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint"})
+        EXPECT_FALSE(store.Has("POP1", key)) << key;
+    EXPECT_EQ(Load(0), list[0]);  // what was stored is overwritten with the defaults
     EXPECT_EQ(Load(1).Password, "plain");  // an empty password is stored empty: the plain key speaks
-    EXPECT_EQ(ReadAccountCount(), 2);
+    EXPECT_EQ(store.Read("POP2", "Security") + "|" + store.Read("POP2", "Port"), "2|");
+    EXPECT_EQ(store.Read("POP3", "Port"), "110");  // the plain port with TLS is no default
+    EXPECT_EQ(ReadAccountCount(), 4);
     store.Write("GLOBAL", "POP_COUNT", "2147483647");
     DebugCapture trace;
     EXPECT_EQ(ReadAccountCount(), kMaxAccounts);

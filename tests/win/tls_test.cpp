@@ -1,6 +1,7 @@
-// The TLS stream's own bounds against the loopback servers of tests/support/tls_servers.py (the
-// certificate's verdicts: tests/e2e/tls_check_test.py). Certificates name "localhost": the
-// system does not match IP addresses in a certificate.
+// The TLS stream's own bounds, and the real program with an account protected by TLS from the
+// first byte, against the loopback servers of tests/support/tls_servers.py, which runs around
+// this test (the certificate's verdicts: tests/e2e/tls_check_test.py). Certificates name
+// "localhost": the system does not match IP addresses in a certificate.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "platform/tcp_client.h"
 #include "platform/tls_stream.h"
+#include "program_driver_win.h"
 
 namespace {
 
@@ -65,6 +68,26 @@ TEST_F(TlsStreamTest, ASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
     stopper.join();
     std::printf("silent server: handshake stopped after %lld ms, the stop coming at 300 ms\n", took);
     EXPECT_LT(took, 1300);  // the flag is looked at every 100 ms; far below the 20 s bound
+}
+
+TEST(TlsProgramTest, ATlsAccountsNewMailShowsAnEnvelope)
+{
+    const char *port = std::getenv("ZANTOLI_TLS_GOOD"), *trustFile = std::getenv("ZANTOLI_TLS_TRUST_PEM");
+    ASSERT_TRUE(port && trustFile);
+    ClearProgramProfile();
+    WriteProgramProfile("GLOBAL", "POP_COUNT", "1");
+    const std::pair<const char*, std::string> values[] = {
+        {"Account", "me"}, {"Passward", "secret"}, {"Address", "localhost"}, {"Port", port},
+        {"Security", "2"}, {"TrustFile", trustFile}, {"Duration", "0"}, {"COLOR", "1"}};
+    for (const auto& value : values)
+        WriteProgramProfile("POP0", value.first, value.second);
+    ProgramProcess program;
+    ASSERT_TRUE(program.Start());
+    const HWND character = program.WaitForCharacterWindow(20000);
+    ASSERT_NE(character, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return program.EnvelopeWindows(character).size() == 1; }, 20000));
+    program.Kill();
+    ClearProgramProfile();
 }
 
 }  // namespace
