@@ -1,6 +1,6 @@
 // The TLS stream's own bounds, and the real program with an account protected by TLS from the
 // first byte, against the loopback servers of tests/support/tls_servers.py, which runs around
-// this test (the certificate's verdicts: tests/e2e/tls_check_test.py). Certificates name
+// this test (the certificate's verdicts: tests/e2e/dovecot_check_test.py). Certificates name
 // "localhost": the system does not match IP addresses in a certificate.
 #include <gtest/gtest.h>
 
