@@ -1,7 +1,5 @@
-// The TLS stream's own bounds, and the real program with an account protected by TLS from the
-// first byte, against the loopback servers of tests/support/tls_servers.py, which runs around
-// this test (the certificate's verdicts: tests/e2e/dovecot_check_test.py). Certificates name
-// "localhost": the system does not match IP addresses in a certificate.
+// The TLS stream's bounds and the program with a TLS account, against tests/support/tls_servers.py
+// (verdicts: tests/e2e/dovecot_check_test.py). "localhost": IP addresses in certificates never match.
 #include <gtest/gtest.h>
 
 #include <atomic>

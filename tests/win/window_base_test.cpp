@@ -71,10 +71,8 @@ TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst
     EXPECT_FALSE(IsWindow(second));
 }
 
-// Commands reach the owner through its queue, the colour sign-extended through lParam; a
-// closed owner is skipped without a stamp. When sockets fail, nothing is sent and the account
-// stays due; each failure is traced, and the box, captioned with the application's name, is
-// shown once, while the check still counts as running.
+// Commands reach the owner's queue, the colour sign-extended; a closed owner is skipped. A
+// socket failure leaves the account due, is traced each time and shown once in a box.
 TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
 {
     AppBase app;

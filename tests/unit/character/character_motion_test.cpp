@@ -38,8 +38,7 @@ TEST(Glide, TargetsThe56PixelOffsetOrTheCursorSideAndEasesAnEighthPerStepUntilTr
         const MotionPoint target = FollowTarget({c[0], c[1]}, c[2] != 0, {0, 0, 1024, 768});
         EXPECT_TRUE(target.x == c[3] && target.y == c[4]) << c[0] << "," << c[1];
     }
-    // From, to, where it rests: truncation toward zero stops short on the way to larger values
-    // above zero and to smaller values below it.
+    // From, to, where it rests: truncation toward zero stops short of some targets.
     const int32_t glides[][3] = {{0, 80, 73}, {200, 80, 80}, {-200, -80, -80}, {0, -80, -73}};
     for (const auto& c : glides) {
         int32_t x = c[0];
@@ -58,9 +57,8 @@ TEST(AdvanceAnimation, SwitchesOnlyAtACycleEndAndAtMostOnceIn30Seconds)
     const auto alwaysSwitch = [&] { return ++draws, 1; };  // 1 % 10 <= 1: the switch is taken
     AnimationState state;
     uint32_t lastSwitch = 0;
-    // The cycle ending at 40000 (over 30 s after 0) switches to animation 1, at its first frame;
-    // cycles completed within 30 s of that draw nothing; the next chance comes at the first
-    // cycle end more than 30 s on, 71500, and after the last animation comes the first.
+    // A cycle end over 30 s after the last switch switches (40000, then 71500), in order,
+    // wrapping to the first animation; cycle ends within 30 s do not.
     std::vector<int> shown;
     for (uint32_t now = 39500; now < 72500; now += 500) {
         AdvanceAnimation(state, lastSwitch, catalog, now, alwaysSwitch);

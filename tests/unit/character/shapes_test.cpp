@@ -13,9 +13,8 @@ namespace {
 
 TEST(KeyRuns, OneStripPerMaximalRunOfExactGreenInEachColumn)
 {
-    // Column 0: all key. Column 1: two runs split by a green of 254 (not key). Column 2: a run
-    // reaching the bottom, which ends with its column. Column 3: a run on the top row, not
-    // joined to the one in column 2; green with red 1 is not key either.
+    // Columns: all key; two runs split by green 254; a run to the bottom; a top-row run not
+    // joined to its neighbour's (green with red 1 is not key).
     PixelImage image{4, 5, {}};
     for (char c : std::string("##.#" "#g.#" "###r" "#.#." "#.#."))
         image.pixels.push_back(c == '#' ? 0x00FF00 : c == 'g' ? 0x00FE00 : c == 'r' ? 0x01FF00 : 0x382228);
@@ -44,8 +43,7 @@ TEST(AnimationCatalog, FramesAreNumberedUntilTheFirstMissingOneAndContinueAcross
     EXPECT_EQ(catalog.FrameIndexOf(2, 2), 4);
     EXPECT_EQ(catalog.FrameIndexOf(3, 0), -1);
 
-    // Two frames alternate, a counter left beyond the end (unsigned compare) wraps at once, and
-    // an animation without frames steps in place.
+    // Two frames alternate, a counter beyond the end wraps, no frames steps in place.
     std::uint32_t counter = 0;
     EXPECT_FALSE(catalog.StepFrame(0, counter));
     EXPECT_TRUE(catalog.StepFrame(0, counter) && counter == 0u);

@@ -1,7 +1,4 @@
-// Checks on real threads against a scripted loopback server: what the owner window is told and
-// when, and that a stop or the exit neither hangs nor leaves an account behind. Under
-// ThreadSanitizer this also shows that the scheduler, the worker and the user's
-// acknowledgements share the accounts without a race.
+// Checks on real threads against a scripted server; under ThreadSanitizer also race-free sharing.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,8 +23,7 @@ bool WaitUntil(Predicate done)
     return done();
 }
 
-// Stands in for the owner window: each notice, with the watched account's running mark when it
-// was posted.
+// The owner window: each notice, with the watched account's running mark when it was posted.
 struct Recorder {
     struct Notice {
         WindowHandle owner;
@@ -50,7 +46,6 @@ struct Recorder {
 class CheckThreadsTest : public ::testing::Test {
 protected:
     CheckThreadsTest() { Restart(); }
-    // A fresh recorder and scheduler; a clock standing at now, or the real one.
     void Restart(uint32_t now = 0)
     {
         SchedulerHooks hooks;
@@ -65,7 +60,6 @@ protected:
         };
         scheduler = std::make_unique<Scheduler>(hooks);
     }
-    // Every check ends before the server goes.
     void TearDown() override
     {
         recorder->watched = nullptr;
@@ -98,9 +92,7 @@ protected:
     std::unique_ptr<Scheduler> scheduler;
 };
 
-// Started and finished reach the owner with the account's colour, finished only once the check
-// no longer counts as running; a failed check is stamped too, so the next attempt comes an
-// interval later.
+// Finished is posted only once the check no longer runs; a failed check is stamped too.
 TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
 {
     for (const bool loginRefused : {false, true}) {
@@ -121,10 +113,8 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
     }
 }
 
-// Silent in the middle of a batch of UIDL commands, or of the whole listing: the stop ends the
-// wait and the sets stay. The batches stay within their bound: not every command went out
-// ahead of the replies. Silent from the start: the exit stops the running check and destroys
-// every account.
+// A stop mid-batch or mid-listing ends the wait, sets unchanged, batches within their bound;
+// the exit stops a check waiting for the greeting and destroys every account.
 TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
 {
     for (const bool atOnce : {false, true}) {
@@ -164,7 +154,6 @@ TEST_F(CheckThreadsTest, SchedulerWorkerAndAcknowledgementsShareAccountsSafely)
     AddAccount(0x500, 0);
     AddAccount(0x501, 1);
     const auto end = Clock::now() + std::chrono::seconds(20);
-    // The user-interface thread's part, as the character window's timers play it.
     for (int round = 0; round < 20000 && recorder->Notices().size() < 12 && Clock::now() < end; ++round) {
         scheduler->RunScheduler();
         for (auto& account : scheduler->Accounts()) {
@@ -177,7 +166,7 @@ TEST_F(CheckThreadsTest, SchedulerWorkerAndAcknowledgementsShareAccountsSafely)
     }
     scheduler->StopAllChecks();
     ASSERT_TRUE(recorder->WaitForNotices(12));
-    // One check at a time: every start is followed by its own finish before the next start.
+    // One check at a time.
     const std::vector<Recorder::Notice> n = recorder->Notices();
     for (size_t i = 0; i + 1 < n.size(); i += 2)
         EXPECT_TRUE(n[i].command == ID_CHECK_STARTED && n[i + 1].command == ID_CHECK_FINISHED && n[i].owner == n[i + 1].owner) << i;

@@ -28,10 +28,8 @@ protected:
     DebugCapture trace;
 };
 
-// Every way of listing stores the same bytes for the same message: the UID is the word after
-// the number as blanks split it, the line's end included when nothing follows it, the reply
-// cut at a zero byte. The capabilities choose the way; the round trips after the greeting are
-// those the server waited for.
+// Every listing path stores the same bytes for a message (the word as blanks split it, CR LF
+// included when it ends the line, cut at a zero byte) in the round trips the server waited for.
 TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 {
     const std::vector<std::string> uids = {"a", "b c", "d ", "   e", "f\tg", std::string("h\0i", 3), "acknowledged"};
@@ -81,9 +79,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
 }
 
-// Whatever goes wrong, the sets stay as they were: a failed STAT says nothing about the
-// mailbox, and a listing with a gap would forget acknowledgements. QUIT follows once logged in
-// while the conversation is still in step; the trace keeps the server's last words.
+// Whatever goes wrong the sets stay; QUIT only while logged in and in step; last words traced.
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     struct Case {
@@ -163,9 +159,8 @@ TEST_F(Pop3SessionTest, EmptyMailboxEmptiesBothSetsWithoutListing)
     }
 }
 
-// Replies split into single bytes or up to their line limits; names and passwords that cannot
-// travel on the 512-byte command line, or hold a line break that would smuggle in a command of
-// their own, are refused before connecting.
+// Replies in single bytes or at their line limits; arguments that cannot travel on one
+// 512-byte command line, or would smuggle in a command, are refused before connecting.
 TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
 {
     Server server({std::string(512 - 8, 'u'), "y"});  // "+OK 1 ", the UID, CR LF: 512 bytes
@@ -205,8 +200,7 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
         EXPECT_EQ(unreachable.Text(), "Server cannot be connected");
     }
 
-    // The time limit runs from the moment a reply is awaited to its CR LF: dripping bytes
-    // cannot stretch it, and silence ends the check, wherever it falls.
+    // The limit runs from awaiting a reply to its CR LF: dripping bytes cannot stretch it.
     Server dripping({"a"});
     dripping.SendSingleBytes(true, 40);
     EXPECT_EQ(CheckAgainst(account, dripping, 300).reason, "no reply");

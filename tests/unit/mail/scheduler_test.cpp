@@ -1,5 +1,4 @@
-// The scheduling rules, with a clock the test sets and thread starts that only record: a
-// "check" runs until the test ends it the way a worker would.
+// The scheduling rules, with the test's clock and thread starts that only record.
 #include "mail/scheduler.h"
 
 #include <gtest/gtest.h>

@@ -35,9 +35,7 @@ protected:
 
 }  // namespace
 
-// The check stores each UID with whatever followed it on the line, CR LF included. Each account
-// has a file of its own, and a file that reaches another account's name (renamed, or two names
-// that meet) is refused.
+// Any bytes survive (UIDs keep their CR LF); a file of another account is refused.
 TEST_F(SeenStoreTest, KeepsAnyBytesInAWholeFileOfTheAccountsOwn)
 {
     login = std::string("me\n2 x\0", 7);

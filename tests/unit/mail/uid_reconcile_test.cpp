@@ -6,10 +6,8 @@
 #include <iterator>
 #include <random>
 
-// Whatever the order of listings and acknowledgements: an acknowledgement makes every new UID
-// seen; a listing keeps seen exactly what was seen and is still listed, and everything else
-// listed is new. So mail that left is forgotten, and mail that comes back is new again. Each
-// says whether the seen UIDs changed: that is when they are written to disk.
+// In any order: an acknowledgement makes every new UID seen; a listing keeps seen what is still
+// listed, the rest listed is new; each says whether seen changed (when it is written to disk).
 TEST(UidReconcile, ListingsAndAcknowledgementsOverRandomHistories)
 {
     std::mt19937 random(7);
