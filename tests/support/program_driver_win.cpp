@@ -21,8 +21,6 @@ std::string ReadProgramProfile(const std::string& section, const std::string& ke
 
 bool ProgramProcess::Start(const std::string& path, const std::string& arguments)
 {
-    if (info.hProcess)
-        return false;
     std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -79,8 +77,7 @@ DebugMonitor::DebugMonitor()
     mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, "DBWIN_BUFFER");
     if (mapping)
         view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4096));
-    ready = bufferReady && dataReady && view;
-    if (ready)
+    if (bufferReady && dataReady && view)
         thread = std::thread([this] { Run(); });
 }
 
@@ -89,8 +86,7 @@ DebugMonitor::~DebugMonitor()
     stop = true;
     if (thread.joinable())
         thread.join();
-    if (view)
-        UnmapViewOfFile(view);
+    UnmapViewOfFile(view);  // fails harmlessly when never mapped
     for (HANDLE handle : {mapping, dataReady, bufferReady})
         if (handle)
             CloseHandle(handle);
@@ -103,11 +99,9 @@ void DebugMonitor::Run()
         if (WaitForSingleObject(dataReady, 50) != WAIT_OBJECT_0)
             continue;
         const char* text = view + sizeof(DWORD);
-        std::string written(text, strnlen(text, 4096 - sizeof(DWORD)));
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            entries.emplace_back(*reinterpret_cast<const DWORD*>(view), std::move(written));
-        }
+        std::lock_guard<std::mutex> guard(lock);
+        entries.emplace_back(*reinterpret_cast<const DWORD*>(view),
+                             std::string(text, strnlen(text, 4096 - sizeof(DWORD))));
         SetEvent(bufferReady);
     }
 }
@@ -120,14 +114,6 @@ std::vector<std::string> DebugMonitor::Writes(DWORD processId) const
         if (entry.first == processId)
             texts.push_back(entry.second);
     return texts;
-}
-
-bool DebugMonitor::WaitFor(DWORD processId, const std::string& text, int timeoutMs) const
-{
-    return WaitUntil([&] {
-        const std::vector<std::string> writes = Writes(processId);
-        return std::any_of(writes.begin(), writes.end(), [&](const std::string& w) { return w.find(text) != std::string::npos; });
-    }, timeoutMs);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)

@@ -1,7 +1,5 @@
 #pragma once
-// Drives the real program from outside, the way a person or the desktop would meet it: start
-// it, find its windows, wait for its end; its profile in the registry of the test prefix, and
-// its debug channel.
+// Drives the real program from outside: its process, windows, profile and debug channel.
 #include <windows.h>
 
 #include <atomic>
@@ -28,14 +26,12 @@ public:
 
     bool Start(const std::string& path = ProgramPath(), const std::string& arguments = std::string());
     DWORD Id() const { return info.dwProcessId; }
-    HANDLE Process() const { return info.hProcess; }
 
     // Waits up to timeoutMs for the process's character window; null when none appeared.
     HWND WaitForCharacterWindow(int timeoutMs) const;
     // The envelope windows: the chain of windows owned one by the other, from the character.
     std::vector<HWND> EnvelopeWindows(HWND character) const;
 
-    // Waits up to timeoutMs; true and the exit code once the program has ended.
     bool WaitForExit(int timeoutMs, DWORD& exitCode) const;
     void Kill();
 
@@ -43,8 +39,7 @@ private:
     PROCESS_INFORMATION info{};
 };
 
-// Collects what programs write to the debug channel (OutputDebugString) while it exists,
-// through the system-wide debug-output buffer that monitors share. One at a time.
+// Collects what programs write with OutputDebugString while it exists; one at a time.
 class DebugMonitor {
 public:
     DebugMonitor();
@@ -52,20 +47,14 @@ public:
     DebugMonitor(const DebugMonitor&) = delete;
     DebugMonitor& operator=(const DebugMonitor&) = delete;
 
-    bool Ready() const { return ready; }
-    // Every write of one process so far, in order.
-    std::vector<std::string> Writes(DWORD processId) const;
-    // Waits up to timeoutMs until a write of the process contains text.
-    bool WaitFor(DWORD processId, const std::string& text, int timeoutMs) const;
+    bool Ready() const { return thread.joinable(); }
+    std::vector<std::string> Writes(DWORD processId) const;  // in order
 
 private:
     void Run();
 
-    HANDLE bufferReady = nullptr;
-    HANDLE dataReady = nullptr;
-    HANDLE mapping = nullptr;
+    HANDLE bufferReady = nullptr, dataReady = nullptr, mapping = nullptr;
     const char* view = nullptr;
-    bool ready = false;
     std::atomic<bool> stop{false};
     mutable std::mutex lock;
     std::vector<std::pair<DWORD, std::string>> entries;  // process id, text

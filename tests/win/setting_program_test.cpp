@@ -1,6 +1,5 @@
-// Setting.exe as a user meets it: a copy runs from a folder of its own against this Wine prefix's
-// registry, driven from outside through its controls, beside a stand-in named like the notifier.
-// Its account dialog also runs inside this process, from the program's own resources.
+// Setting.exe run from a folder of its own beside a stand-in notifier, driven through its controls;
+// its account dialog also runs inside this process.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -156,8 +155,7 @@ protected:
     PROCESS_INFORMATION process{};
 };
 
-// Checks, as the dialog opens, that it uses the font given and that each complaint fits the
-// problem line whole; then closes.
+// Checks, as the dialog opens, its font and that each complaint fits the problem line; then closes.
 class AccountDialogProbe : public AccountDialog {
 public:
     explicit AccountDialogProbe(const wchar_t* face) : AccountDialog(NewAccountSettings(), true), face(face) {}
@@ -225,9 +223,8 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         Type(account, field.first, field.second);
     Click(account, IDOK);
     ASSERT_TRUE(Closes(account));
-    Click(main, IDC_START_AT_SIGN_IN);
-    Click(main, IDC_KEEP_SEEN);
-    Click(main, IDOK);
+    for (const int id : {IDC_START_AT_SIGN_IN, IDC_KEEP_SEEN, IDOK})
+        Click(main, id);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
                           {"POP0", "CryptPassward", "73c3a973616d65"}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
@@ -240,9 +237,8 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         ASSERT_TRUE(main = Start());
         EXPECT_EQ(Send(main, IDC_START_AT_SIGN_IN, BM_GETCHECK) + Send(main, IDC_KEEP_SEEN, BM_GETCHECK),
                   button == IDOK ? 2 * BST_CHECKED : 0);
-        Click(main, IDC_START_AT_SIGN_IN);
-        Click(main, IDC_KEEP_SEEN);
-        Click(main, button);
+        for (const int id : {IDC_START_AT_SIGN_IN, IDC_KEEP_SEEN, button})
+            Click(main, id);
         EXPECT_EQ(End(), button == IDOK ? 0u : 1u);
         EXPECT_EQ(RunCommand(), L"<absent>");
         EXPECT_EQ(Unexpected({{"GLOBAL", "KeepSeen", "0"}}), "");
@@ -252,12 +248,11 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
 
 TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
 {
-    RegistryProfileStore profile("QUVA", "Zantoli");
     for (const auto& value : std::vector<std::array<const char*, 3>>{
              {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
              {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
              {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
-        profile.Write(value[0], value[1], value[2]);
+        RegistryProfileStore("QUVA", "Zantoli").Write(value[0], value[1], value[2]);
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
     Key(main, IDC_ACCOUNT_LIST, VK_DOWN);  // from alice to bob
