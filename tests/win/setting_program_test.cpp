@@ -74,10 +74,22 @@ protected:
         }
         TerminateProcess(process.hProcess, 99);
         End();
+        // A stand-in started as the test ended would otherwise outlive it by its minute, and
+        // keep its copy from being deleted.
         Eventually([&] {
-            for (const wchar_t* name : {L"Setting.exe", L"Zantoli.exe", L"started.txt"})
-                DeleteFileW((folder + name).c_str());
-            return RemoveDirectoryW(folder.c_str()) != FALSE;
+            std::ifstream record(Utf8FromWide(folder) + "started.txt");
+            for (std::string line; std::getline(record, line);)
+                if (HANDLE started = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(line))) {
+                    TerminateProcess(started, 99);
+                    WaitForSingleObject(started, kWaitMs);
+                    CloseHandle(started);
+                }
+            record.close();
+            // The record goes last: a running copy cannot be deleted, and may yet add its line.
+            DeleteFileW((folder + L"Setting.exe").c_str());
+            return DeleteFileW((folder + L"Zantoli.exe").c_str()) &&
+                   (DeleteFileW((folder + L"started.txt").c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
+                   RemoveDirectoryW(folder.c_str());
         });
     }
 
