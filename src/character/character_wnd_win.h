@@ -19,10 +19,6 @@
 
 class Scheduler;
 
-// The caption of the character window and of the envelopes; with the window class it marks
-// a running instance of the program.
-constexpr char kCharacterCaption[] = "Tindrel";
-
 // The tray icon's id and the message its notifications arrive with.
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;

@@ -166,24 +166,7 @@ bool Pop3Session::StartTls()
 bool Pop3Session::AskCapabilities()
 {
     // A server without CAPA refuses it: that only means no capabilities.
-    if (!SendCommand("CAPA\r\n", "CAPA\r\n"))
-        return false;
-    std::string line;
-    for (bool status = true;; status = false) {  // bounded: the reader fails an endless list
-        if (StopRequested())
-            return Fail(kStopped);
-        if (!ReadLine(line, kReplyLineLimit, kBadReply))
-            return false;
-        const ReplyProgress progress = capabilities.Feed(line);
-        if (status)
-            TraceSuccess(ReplyText(line));  // the status line; the list itself is not traced
-        if (progress == ReplyProgress::Failed) {
-            socket.Close();  // the rest of the list may still be on its way
-            return Fail(kBadReply);
-        }
-        if (progress != ReplyProgress::More)
-            return true;
-    }
+    return SendCommand("CAPA\r\n", "CAPA\r\n") && ReadMultiLine(capabilities, kBadReply) != ReplyProgress::Failed;
 }
 
 bool Pop3Session::Login()
@@ -259,29 +242,34 @@ bool Pop3Session::ListAtOnce(UidSet& listed, bool& refused)
     if (!SendCommand("UIDL\r\n", "UIDL\r\n"))
         return false;
     UidListing listing(messageCount);
+    const ReplyProgress progress = ReadMultiLine(listing, kListingFailed);
+    refused = progress == ReplyProgress::Refused;
+    if (progress != ReplyProgress::Done)
+        return false;
+    listed = listing.TakeUids();
+    return true;
+}
+
+template <typename Reader>
+ReplyProgress Pop3Session::ReadMultiLine(Reader& reader, const char* failure)
+{
     std::string line;
-    for (bool status = true;; status = false) {  // bounded: the listing fails past its count
-        if (StopRequested())
-            return Fail(kStopped);
-        if (!ReadLine(line, kReplyLineLimit, kListingFailed))
-            return false;
-        const ReplyProgress progress = listing.Feed(line);
-        if (status)
-            TraceSuccess(ReplyText(line));
-        switch (progress) {
-        case ReplyProgress::More:
-            break;
-        case ReplyProgress::Done:
-            listed = listing.TakeUids();
-            return true;
-        case ReplyProgress::Refused:
-            refused = true;
-            return false;
-        case ReplyProgress::Failed:
-            // The rest of the listing may still be on its way.
-            socket.Close();
-            return Fail(kListingFailed);
+    for (bool status = true;; status = false) {  // bounded: each reader fails an endless reply
+        if (StopRequested()) {
+            Fail(kStopped);
+            return ReplyProgress::Failed;
         }
+        if (!ReadLine(line, kReplyLineLimit, failure))
+            return ReplyProgress::Failed;
+        const ReplyProgress progress = reader.Feed(line);
+        if (status)
+            TraceSuccess(ReplyText(line));  // the status line; the list itself is not traced
+        if (progress == ReplyProgress::Failed) {
+            socket.Close();  // the rest of the reply may still be on its way
+            Fail(failure);
+        }
+        if (progress != ReplyProgress::More)
+            return progress;
     }
 }
 

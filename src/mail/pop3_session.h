@@ -79,6 +79,10 @@ private:
     // connection, since the conversation can no longer stay in step. A line the server cut
     // short by closing is traced as its reply, and gives refusal when it is "-ERR".
     bool ReadLine(std::string& line, size_t maxLength, const char* refusal);
+    // Reads a multi-line reply into reader, tracing its status line only. Done or Refused as the
+    // reader judged it; Failed, already traced, when the reply broke or the check stops.
+    template <typename Reader>
+    ReplyProgress ReadMultiLine(Reader& reader, const char* failure);
     void TraceFailure(const std::string& reply);
     void TraceSuccess(const std::string& reply);
 

@@ -66,12 +66,6 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag)
 
 }  // namespace
 
-int64_t SteadyNowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 void SetAddressLookupForTests(AddressLookupFunction lookup)
 {
     lookupFunction = lookup ? lookup : &SystemLookup;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/native_socket.h"
+#include "platform/tick_count.h"
 
 struct ResolvedAddress {
     int family = 0;
@@ -22,8 +23,6 @@ struct ResolvedAddress {
 // SteadyNowMs gives them) or the flag behind stopFlag (if any) becomes non-zero.
 std::vector<ResolvedAddress> ResolveHost(const std::string& host, int port, int64_t deadline,
                                          const std::atomic<int32_t>* stopFlag);
-
-int64_t SteadyNowMs();
 
 // The system lookup by default; tests put in one that never answers (a list it returns is
 // released with freeaddrinfo). Null restores the default.

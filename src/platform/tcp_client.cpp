@@ -1,7 +1,6 @@
 #include "platform/tcp_client.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <vector>
@@ -68,12 +67,6 @@ int WaitNative(NativeSocket s, bool forWrite, int64_t timeoutMs)
 }
 #endif
 
-int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 bool ConnectFailed(NativeSocket s)
 {
     int error = 0;
@@ -137,7 +130,7 @@ bool TcpClient::Connect(const std::string& host, int port)
     Close();
     if (port <= 0 || port > 65535)
         return false;
-    const int64_t deadline = NowMs() + connectTimeoutMs_;
+    const int64_t deadline = SteadyNowMs() + connectTimeoutMs_;
     for (const ResolvedAddress& address : ResolveHost(host, port, deadline, stopFlag_)) {
         NativeSocket s = socket(address.family, SOCK_STREAM, IPPROTO_TCP);
         if (s == Native(kNoSocket))
@@ -158,7 +151,7 @@ bool TcpClient::Connect(const std::string& host, int port)
         if (connected)
             break;
         Close();
-        if (StopRequested() || NowMs() >= deadline)
+        if (StopRequested() || SteadyNowMs() >= deadline)
             break;
     }
     return IsConnected();
@@ -170,7 +163,7 @@ TcpClient::WaitResult TcpClient::WaitUntilReady(bool forWrite, int64_t deadline)
     for (;;) {
         if (StopRequested())
             return WaitResult::Stopped;
-        const int64_t left = deadline - NowMs();
+        const int64_t left = deadline - SteadyNowMs();
         if (left <= 0)
             return WaitResult::TimedOut;
         int result = WaitNative(Native(socket_), forWrite, std::min(left, kPollSliceMs));
@@ -190,7 +183,7 @@ bool TcpClient::Send(const std::string& bytes, uint32_t timeoutMs)
 {
     if (!IsConnected())
         return false;
-    const int64_t deadline = NowMs() + timeoutMs;
+    const int64_t deadline = SteadyNowMs() + timeoutMs;
     size_t sent = 0;
     while (sent < bytes.size()) {
         const int count = int(std::min<size_t>(bytes.size() - sent, 1 << 20));
@@ -211,7 +204,7 @@ TcpClient::LineResult TcpClient::ReadLine(std::string& line, size_t maxLength)
 {
     if (!IsConnected())
         return LineResult::Failed;
-    const int64_t deadline = NowMs() + ioTimeoutMs_;
+    const int64_t deadline = SteadyNowMs() + ioTimeoutMs_;
     size_t searchFrom = 0;
     // Bounded by the deadline: every pass either receives bytes or waits at most one slice,
     // and the pending bytes never grow past maxLength plus one chunk.
@@ -241,7 +234,7 @@ TcpClient::ReceiveResult TcpClient::Receive(std::string& bytes, uint32_t timeout
         pending_.clear();
         return ReceiveResult::Data;
     }
-    return ReceiveBy(bytes, NowMs() + timeoutMs);
+    return ReceiveBy(bytes, SteadyNowMs() + timeoutMs);
 }
 
 TcpClient::ReceiveResult TcpClient::ReceiveBy(std::string& bytes, int64_t deadline)

@@ -1,5 +1,13 @@
 #include "platform/tick_count.h"
 
+#include <chrono>
+
+int64_t SteadyNowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 #ifdef _WIN32
 #include <windows.h>
 

@@ -6,10 +6,11 @@
 #include <security.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "platform/server_certificate_win.h"
+#include "platform/tick_count.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 
@@ -21,17 +22,6 @@ constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT 
 constexpr unsigned char kAlertRecord = 21;
 // Bytes we accept from a server that has not finished its handshake: far above any real one.
 constexpr size_t kMaxHandshakeBytes = 1 << 20;
-
-int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
 
 // An output token the system allocated; freed whatever happens to it.
 struct OutputToken {
@@ -165,9 +155,9 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
 
 TlsResult TlsStream::Negotiate(const std::string& host)
 {
-    const int64_t deadline = NowMs() + connection_.ConnectTimeoutMs();
-    auto left = [deadline] { return uint32_t(std::max<int64_t>(0, deadline - NowMs())); };
-    std::wstring wideHost = Widen(host);
+    const int64_t deadline = SteadyNowMs() + connection_.ConnectTimeoutMs();
+    auto left = [deadline] { return uint32_t(std::max<int64_t>(0, deadline - SteadyNowMs())); };
+    std::wstring wideHost = WideFromUtf8(host);
     std::string output;
     SECURITY_STATUS status = session_->Step(wideHost, nullptr, output);
     bool needInput = true;
@@ -268,7 +258,7 @@ TlsStream::LineResult TlsStream::ReadLine(std::string& line, size_t maxLength)
 {
     if (!session_ || !session_->established)
         return LineResult::Failed;
-    const int64_t deadline = NowMs() + connection_.IoTimeoutMs();
+    const int64_t deadline = SteadyNowMs() + connection_.IoTimeoutMs();
     size_t searchFrom = 0;
     bool closed = false;
     // Bounded by the deadline: every pass decrypts what came, or receives within what is left.
@@ -285,7 +275,7 @@ TlsStream::LineResult TlsStream::ReadLine(std::string& line, size_t maxLength)
             TakeLastWords(plain_, line);
             return LineResult::Closed;
         }
-        const int64_t left = deadline - NowMs();
+        const int64_t left = deadline - SteadyNowMs();
         if (left <= 0)
             return LineResult::TimedOut;
         const LineResult received = FromReceive(connection_.Receive(encrypted_, uint32_t(left)));

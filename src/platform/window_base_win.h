@@ -10,6 +10,9 @@
 // fixed text, so every instance of the program registers the same name, and a running
 // instance can be found by class and caption.
 extern const char kProgramWindowClassName[];
+// The caption of the character window and of the envelopes; with the class it marks a running
+// instance, which the settings program looks for too.
+constexpr char kCharacterCaption[] = "Tindrel";
 
 // Registers the class (style 0; no cursor, background brush or icon) once per process
 // and returns its name.

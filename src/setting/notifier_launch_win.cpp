@@ -4,9 +4,6 @@
 
 namespace {
 
-// The notifier marks a running instance by its window class and this caption, which its
-// envelope windows share; they are owned by the character window.
-const wchar_t kCharacterCaption[] = L"Tindrel";
 // The notifier's exit command, posted as its menu posts it.
 constexpr WPARAM kExitCommand = 57665;
 
@@ -27,14 +24,6 @@ std::wstring OwnFolder()
     return std::wstring();
 }
 
-std::wstring ProgramClassName()
-{
-    std::wstring name;
-    for (const char* c = kProgramWindowClassName; *c; ++c)
-        name += wchar_t(*c);
-    return name;
-}
-
 }  // namespace
 
 std::wstring NotifierPath()
@@ -45,7 +34,8 @@ std::wstring NotifierPath()
 
 HWND FindRunningNotifier()
 {
-    HWND found = FindWindowW(ProgramClassName().c_str(), kCharacterCaption);
+    // The envelopes share the caption; they are owned by the character window.
+    HWND found = FindWindowA(kProgramWindowClassName, kCharacterCaption);
     return found ? GetAncestor(found, GA_ROOTOWNER) : nullptr;
 }
 
