@@ -63,6 +63,7 @@ bool MailCheckApp::InitInstance()
         return true;
     SetMainWindow(characterWindow->Handle());
     CreateAccounts(characterWindow->Handle());
+    characterWindow->RefreshTrayTooltip();
     return true;
 }
 

@@ -63,9 +63,11 @@ public:
     // Shown while envelopes exist, or always when showOnlyMailExist is off.
     void UpdateCharacterVisibility();
 
-    // The tray icon shows the envelope while a check of a coloured account runs, and its
-    // tooltip tells of the first account whose last check failed.
+    // The tray icon shows the envelope while a check of a coloured account runs.
     void RefreshTrayIcon();
+    // The tooltip names the first account whose last check failed; it changes only when a
+    // check ends, and once the accounts are loaded.
+    void RefreshTrayTooltip();
     HICON trayIcon = nullptr;  // the icon the tray shows now; null while there is none
     std::string trayTooltip = kTrayTooltip;  // the tooltip the tray shows now
     // Every account's new mail becomes seen (and kept, for accounts that keep it), and the

@@ -121,6 +121,7 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
     // next animation tick.
     if (IsCommand(wParam, ID_CHECK_STARTED) || IsCommand(wParam, ID_CHECK_FINISHED)) {
         RefreshTrayIcon();
+        RefreshTrayTooltip();
         return FALSE;
     }
 

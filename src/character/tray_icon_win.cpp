@@ -109,6 +109,12 @@ void CharacterWnd::RefreshTrayIcon()
         trayIcon = wanted;
         DebugWrite(wanted == mainIcon ? "tray icon: normal\n" : "tray icon: envelope\n");
     }
+}
+
+void CharacterWnd::RefreshTrayTooltip()
+{
+    if (!Handle())
+        return;
     const std::string tooltip = WantedTooltip(scheduler.Accounts());
     if (tooltip != trayTooltip) {
         SetTrayTooltip(Handle(), kTrayIconId, tooltip.c_str());
