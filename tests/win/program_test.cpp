@@ -35,7 +35,6 @@ std::vector<std::string> Uids(int count, const std::string& prefix = "uid-")
     return uids;
 }
 
-// The first visible top-level window of the class that the process shows.
 HWND FindVisibleWindow(DWORD processId, const char* className)
 {
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, nullptr)) != nullptr;)
@@ -52,7 +51,6 @@ int ZPosition(HWND window)
     return position;
 }
 
-// The open dialog's file name: the first visible Edit control inside it.
 HWND FindEdit(HWND dialog)
 {
     HWND found = nullptr;
@@ -66,7 +64,6 @@ HWND FindEdit(HWND dialog)
     return found;
 }
 
-// A mouse button (flags down, then up) or a key, pressed and released.
 void Press(DWORD mouseDown, BYTE key = 0)
 {
     for (const DWORD up : {0, 1})
@@ -106,7 +103,6 @@ protected:
         ASSERT_TRUE(monitor.Ready());
     }
 
-    // One more account, by default checked every time the scheduler runs.
     void AddAccount(const FakePop3Server& server, int color = 4, const char* duration = "0")
     {
         for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
@@ -131,7 +127,6 @@ protected:
         DWORD code = 0;
         return program.WaitForExit(kWaitMs, code) ? static_cast<long>(code) : -1;
     }
-    // Asks the running program to exit; whether it ended well.
     bool Exit() const { return PostMessageA(character, WM_COMMAND, ID_APP_EXIT, 0) && ExitCode() == 0; }
 
     void Post(UINT message, WPARAM w, LPARAM l = 0) const { PostMessageA(character, message, w, l); }
@@ -145,7 +140,6 @@ protected:
         return WaitUntil([&] { return !TracedAfter(prefix).empty(); }, kWaitMs);
     }
 
-    // What the program traced of one kind ("tray icon: "), without the prefix and line end.
     std::vector<std::string> TracedAfter(const std::string& prefix) const
     {
         std::vector<std::string> found;
@@ -164,7 +158,6 @@ protected:
         return bottom && WaitUntil([&] { return Topmost(); }, kWaitMs);
     }
 
-    // Waits until the character, which follows the cursor while there is mail, is under it.
     bool CharacterUnderCursor()
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
@@ -353,8 +346,7 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     ASSERT_TRUE(Settle()) << "Cancel leaves the program running";
 }
 
-// The tray shows the envelope while a coloured account is checked, and the tooltip names a failing
-// account until its next good check. Replies come a byte at a time so that a check lasts.
+// Replies come a byte at a time so that a check lasts long enough to be seen.
 TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
 {
     FakePop3Server plain({"m1"}), refusing({"m1"});
@@ -384,7 +376,6 @@ TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
     FakePop3Server server({"m1", "m2"});
     AddAccount(server);
     const std::string file = SeenStore(StateFolder()).PathFor("127.0.0.1", server.Port(), "user0");
-    // Runs the program until a check has ended and its mail is shown; exits the one running.
     const auto run = [&](const char* keepSeen) {
         EXPECT_TRUE(!character || Exit());
         WriteProgramProfile("GLOBAL", "KeepSeen", keepSeen);
