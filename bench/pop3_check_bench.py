@@ -1,20 +1,20 @@
 #!/usr/bin/env python3
-"""Benchmark: one POP3 check of a large Dovecot mailbox, pop3check next to mpop -s.
+"""Benchmark: one POP3 check of a large Dovecot mailbox, mailcheck next to mpop -s.
 
-  pop3_check_bench.py [--pop3check PATH] [--windows EXE --runner WINE_RUN]
-                      [--mailboxes 1000,10000] [--runs 3] [--pop3check-runs N]
+  pop3_check_bench.py [--mailcheck PATH] [--windows EXE --runner WINE_RUN]
+                      [--mailboxes 1000,10000] [--runs 3] [--mailcheck-runs N]
                       [--delay-ms 5] [--work DIR]
 
 For each mailbox size it fills a Dovecot mailbox on 127.0.0.1 (the tests' recipe) and times
 one check in the steady state "no new mail", on the bare loopback link and behind a proxy that
 delays every byte by --delay-ms in each direction:
-  - pop3check (native, and the Windows build under Wine when --windows is given): the first
+  - mailcheck (native, and the Windows build under Wine when --windows is given): the first
     check of the process sees every message as new and acknowledges it; each later check of
     the same process is timed from its go-ahead to its result;
   - mpop -s (installed for this benchmark with apt-get when missing): its UID file is primed by
     one retrieval that keeps the mail on the server, so -s reports "no messages" new.
-Each figure is the median of --runs checks (--pop3check-runs caps pop3check's, which are slow
-today); the ratio is pop3check's median over mpop's.
+Each figure is the median of --runs checks (--mailcheck-runs caps mailcheck's, which are slow
+today); the ratio is mailcheck's median over mpop's.
 """
 import argparse
 import os
@@ -31,7 +31,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 sys.path.insert(0, HERE)
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
 from latency_proxy import LatencyProxy  # noqa: E402
-from pop3check_driver import Pop3CheckDriver  # noqa: E402
+from mailcheck_driver import Pop3CheckDriver  # noqa: E402
 
 CHECK_WAIT = 900  # seconds for one check at most: today's build needs minutes behind the proxy
 
@@ -106,7 +106,7 @@ class Mpop:
         return seconds
 
 
-def pop3check_times(command, port, runs):
+def mailcheck_times(command, port, runs):
     driver = Pop3CheckDriver(command, port, USER, PASSWORD, checks=runs + 1, ack=True,
                              wait=CHECK_WAIT)
     try:
@@ -117,7 +117,7 @@ def pop3check_times(command, port, runs):
             result = driver.next_check()
             seconds.append(time.monotonic() - start)
             if result.new != 0 or not any("QUIT" in line for line in result.trace):
-                raise RuntimeError("pop3check did not complete an unchanged check")
+                raise RuntimeError("mailcheck did not complete an unchanged check")
         driver.finish()
     finally:
         driver.kill()
@@ -130,33 +130,33 @@ def median_text(seconds):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--pop3check", help="the native build's pop3check")
-    parser.add_argument("--windows", help="the Windows build's pop3check.exe, run under Wine")
+    parser.add_argument("--mailcheck", help="the native build's mailcheck")
+    parser.add_argument("--windows", help="the Windows build's mailcheck.exe, run under Wine")
     parser.add_argument("--runner", help="runs a Windows program, e.g. build/windows/wine-run")
     parser.add_argument("--mailboxes", default="1000,10000")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--pop3check-runs", type=int)
+    parser.add_argument("--mailcheck-runs", type=int)
     parser.add_argument("--delay-ms", type=float, default=5.0)
     parser.add_argument("--work", default="build/bench-pop3")
     args = parser.parse_args()
     if args.windows and not args.runner:
         parser.error("--windows needs --runner")
-    if not args.pop3check and not args.windows:
-        parser.error("give --pop3check, --windows or both")
+    if not args.mailcheck and not args.windows:
+        parser.error("give --mailcheck, --windows or both")
     if not ensure_mpop():
         print("mpop is not installed and could not be installed")
         return 1
     programs = []
-    if args.pop3check:
-        programs.append(("pop3check native", [os.path.abspath(args.pop3check)]))
+    if args.mailcheck:
+        programs.append(("mailcheck native", [os.path.abspath(args.mailcheck)]))
     if args.windows:
-        programs.append(("pop3check under Wine", [args.runner, os.path.abspath(args.windows)]))
-    check_runs = args.pop3check_runs or args.runs
+        programs.append(("mailcheck under Wine", [args.runner, os.path.abspath(args.windows)]))
+    check_runs = args.mailcheck_runs or args.runs
     delay = args.delay_ms / 1000
 
     print(f"Proxy round trip: {measured_round_trip(delay):.1f} ms "
           f"({args.delay_ms:g} ms each way); medians of {args.runs} "
-          f"(pop3check: {check_runs})")
+          f"(mailcheck: {check_runs})")
     header = ["mailbox", "link"] + [name for name, _ in programs] + ["mpop -s"] + \
         [f"{name} / mpop" for name, _ in programs]
     print("| " + " | ".join(header) + " |")
@@ -170,7 +170,7 @@ def main():
                 proxy = LatencyProxy(server.port, delay) if link != "loopback" else None
                 with proxy or open(os.devnull):
                     port = proxy.port if proxy else server.port
-                    ours = [pop3check_times(command, port, check_runs)
+                    ours = [mailcheck_times(command, port, check_runs)
                             for _, command in programs]
                     theirs = mpop.times(port, args.runs)
                 row = [f"{size:,}", link] + [median_text(s) for s in ours] + \

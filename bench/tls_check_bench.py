@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Benchmark: one check of a 1,000-message Dovecot mailbox through pop3check, in plain text,
+"""Benchmark: one check of a 1,000-message Dovecot mailbox through mailcheck, in plain text,
 after STLS and over TLS from the first byte, side by side: the cost of the handshake and of
 the encryption.
 
-  tls_check_bench.py --pop3check PATH [--runner WINE_RUN] [--messages 1000] [--runs 5] [--work DIR]
+  tls_check_bench.py --mailcheck PATH [--runner WINE_RUN] [--messages 1000] [--runs 5] [--work DIR]
 
 Dovecot runs on 127.0.0.1 with a certificate for "localhost" from a CA made for the run. For
-each protection one pop3check process runs --runs + 1 checks with --step --ack: the first sees
+each protection one mailcheck process runs --runs + 1 checks with --step --ack: the first sees
 every message as new and acknowledges it; each later check ("no new mail", the steady state) is
 timed from its go-ahead to its result line, so Wine's start-up is not counted. The figure is
 the median.
@@ -38,13 +38,13 @@ def timed_checks(command, runs):
                 process.stdin.flush()
             while not (line := process.stdout.readline()).startswith(f"check {number}:"):
                 if not line:
-                    raise RuntimeError("pop3check ended early")
+                    raise RuntimeError("mailcheck ended early")
             if number > 1 and not line.startswith(f"check {number}: new=0"):
                 raise RuntimeError("the steady check found new mail: " + line)
             seconds.append(time.monotonic() - start)
         process.stdin.close()
         if process.wait(60) != 0:
-            raise RuntimeError("pop3check's last check failed")
+            raise RuntimeError("mailcheck's last check failed")
     finally:
         if process.poll() is None:
             process.kill()
@@ -53,14 +53,14 @@ def timed_checks(command, runs):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--pop3check", required=True)
+    parser.add_argument("--mailcheck", required=True)
     parser.add_argument("--runner", help="runs a Windows program, e.g. build/windows/wine-run")
     parser.add_argument("--messages", type=int, default=1000)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--work", default="build/bench-tls")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
-    command = ([args.runner] if args.runner else []) + [os.path.abspath(args.pop3check)]
+    command = ([args.runner] if args.runner else []) + [os.path.abspath(args.mailcheck)]
     ca = Authority(os.path.join(work, "ca"), "Zantoli Bench CA")
     trust = windows_path(ca.pem) if args.runner else ca.pem
     with DovecotPop3(os.path.join(work, "dovecot"), lifetime=3600, certificate=ca.issue("server", "localhost")) as server:

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mail/pop3_listing.h"
-#include "mail/pop3_reply.h"
+#include "mail/pop3/pop3_listing.h"
+#include "mail/pop3/pop3_reply.h"
 
 namespace {
 

@@ -88,7 +88,9 @@ Section "Zantoli" SecProgram
     Call StopNotifier
     File "${STAGE}\Zantoli.exe"
     File "${STAGE}\Setting.exe"
-    File "${STAGE}\pop3check.exe"
+    File "${STAGE}\mailcheck.exe"
+    ; Earlier versions shipped the command-line check under its POP3-only name.
+    Delete "$INSTDIR\pop3check.exe"
     File "${STAGE}\README.txt"
     File "${STAGE}\LICENSE"
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -135,6 +137,7 @@ Section "Uninstall"
     Call un.StopNotifier
     Delete "$INSTDIR\Zantoli.exe"
     Delete "$INSTDIR\Setting.exe"
+    Delete "$INSTDIR\mailcheck.exe"
     Delete "$INSTDIR\pop3check.exe"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\LICENSE"

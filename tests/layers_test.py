@@ -8,10 +8,10 @@ import os
 import re
 import sys
 
-# From the bottom; setting (the settings program) sits on settings and platform only.
-ORDER = ["platform", "settings", "mail", "envelope", "character", "app"]
+# From the bottom; setting (the settings program) sits on profile, mail and platform only.
+ORDER = ["platform", "profile", "mail", "envelope", "character", "app"]
 ALLOWED = {folder: set(ORDER[:i + 1]) for i, folder in enumerate(ORDER)}
-ALLOWED["setting"] = {"setting", "settings", "platform"}
+ALLOWED["setting"] = {"setting", "profile", "mail", "platform"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
 
 
@@ -33,7 +33,7 @@ def main():
     src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
     problems = list(upward_includes(src))
     print("\n".join(problems + [f"{len(problems)} upward include(s); the order from the bottom is "
-                                f"{' -> '.join(ORDER)}, and setting sits on settings and platform"]))
+                                f"{' -> '.join(ORDER)}, and setting sits on profile, mail and platform"]))
     return 1 if problems else 0
 
 

@@ -6,8 +6,8 @@
 #include "platform/debug_channel.h"
 #include "platform/state_file.h"
 #include "platform/window_base_win.h"
-#include "settings/account_profile.h"
-#include "settings/profile.h"
+#include "profile/account_profile.h"
+#include "profile/profile.h"
 
 namespace {
 

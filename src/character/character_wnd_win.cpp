@@ -7,7 +7,7 @@
 #include "mail/uid_reconcile.h"
 #include "platform/gdi_win.h"
 #include "platform/tick_count.h"
-#include "settings/profile.h"
+#include "profile/profile.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "resource.h"
-#include "settings/profile.h"
+#include "profile/profile.h"
 #include "platform/debug_channel.h"
 #include "platform/wide_text_win.h"
 

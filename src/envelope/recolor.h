@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "settings/envelope_palette.h"
+#include "profile/envelope_palette.h"
 
 // A colour reference (0x00BBGGRR) as a 32-bit DIB stores it (0x00RRGGBB), and back: the same
 // swap of the red and blue bytes both ways.

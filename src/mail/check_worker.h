@@ -1,11 +1,11 @@
 #pragma once
 // One check of one account, run as the whole body of a thread of its own: socket start-up,
-// the owner-window test, the POP3 conversation, the check time, and the two notifications.
+// the owner-window test, the conversation with the server, the check time, and the two notifications.
 #include <cstdint>
 #include <functional>
 
 #include "mail/mail_account.h"
-#include "mail/pop3_session.h"
+#include "mail/mail_session.h"
 
 // Commands the worker posts to the owner window (the wParam of WM_COMMAND); the lParam of
 // both is the account's Color.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mail/uid_set.h"
-#include "settings/account_settings.h"
+#include "profile/account_settings.h"
 
 // A window handle without <windows.h>: the Win32 layer casts its HWND to and from this.
 using WindowHandle = void*;

@@ -1,6 +1,6 @@
 #include "setting/account_dialog_win.h"
 
-#include "settings/envelope_palette.h"
+#include "profile/envelope_palette.h"
 #include "platform/gdi_win.h"
 #include "setting/color_names.h"
 #include "setting/setting_resource.h"

@@ -1,7 +1,7 @@
 #include "setting/account_settings.h"
 
-#include "settings/account_profile.h"
-#include "settings/profile.h"
+#include "profile/account_profile.h"
+#include "profile/profile.h"
 
 namespace {
 

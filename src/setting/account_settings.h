@@ -3,7 +3,7 @@
 // profile rules (settings/account_profile.h).
 #include <vector>
 
-#include "settings/account_settings.h"
+#include "profile/account_settings.h"
 
 using AccountSettingsList = std::vector<AccountSettings>;
 

@@ -1,6 +1,6 @@
 #include "setting/program_options.h"
 
-#include "settings/profile.h"
+#include "profile/profile.h"
 
 bool ReadKeepSeen()
 {

@@ -9,7 +9,7 @@
 #include "setting/program_options.h"
 #include "setting/setting_dialog_win.h"
 #include "setting/sign_in_start_win.h"
-#include "settings/profile.h"
+#include "profile/profile.h"
 #include "platform/registry_profile_store_win.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""The POP3 check against Debian's Dovecot on loopback, through pop3check (natively, or the
+"""The POP3 check against Debian's Dovecot on loopback, through mailcheck (natively, or the
 Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also checks
 STLS and TLS, and the certificate's verdicts, each failing before USER is sent.
 
-  [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] POP3CHECK
+  [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
 """
 import os
 import subprocess
@@ -12,7 +12,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
-from pop3check_driver import Pop3CheckDriver  # noqa: E402
+from mailcheck_driver import Pop3CheckDriver  # noqa: E402
 
 failures = []
 env = os.environ.get
@@ -25,7 +25,7 @@ def expect(condition, what, output=""):
 
 
 def check(security, port, *extra, user="me"):
-    """pop3check's exit status, output and seconds for two checks that acknowledge."""
+    """mailcheck's exit status, output and seconds for two checks that acknowledge."""
     start = time.monotonic()
     result = subprocess.run(sys.argv[2:] + ["--security", security, "--port", str(port), "--checks", "2", "--ack",
                                             *extra, "localhost", user], capture_output=True, text=True,

@@ -11,7 +11,7 @@ import subprocess
 import sys
 import zipfile
 
-PROGRAMS = ["Zantoli.exe", "Setting.exe", "pop3check.exe"]
+PROGRAMS = ["Zantoli.exe", "Setting.exe", "mailcheck.exe"]
 SHORTCUTS = {"Zantoli.lnk": "Zantoli.exe", "Zantoli Mail Settings.lnk": "Setting.exe"}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Zantoli"
 RUN = r"Software\Microsoft\Windows\CurrentVersion\Run"

@@ -15,7 +15,7 @@
 #include "mail/seen_store.h"
 #include "platform/gdi_win.h"
 #include "platform/state_file.h"
-#include "settings/envelope_palette.h"
+#include "profile/envelope_palette.h"
 #include "program_driver_win.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "debug_capture.h"
 #include "fake_pop3_server.h"
-#include "mail/pop3_session.h"
+#include "mail/pop3/pop3_session.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mail/pop3_session.h"
+#include "mail/pop3/pop3_session.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // Real checks against the scripted loopback server, applied to the account as the worker does.
 #include "fake_pop3_server.h"
 #include "mail/check_worker.h"
+#include "mail/pop3/pop3_session.h"
 
 // Connects to the server (or the port given) whatever the account's address and port; short
 // limits for tests.

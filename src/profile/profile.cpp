@@ -1,4 +1,4 @@
-#include "settings/profile.h"
+#include "profile/profile.h"
 
 #include <cctype>
 #include <cstdio>

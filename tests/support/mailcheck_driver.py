@@ -1,4 +1,4 @@
-"""Drives pop3check --step one check at a time, with bounded waits for each result block."""
+"""Drives mailcheck --step one check at a time, with bounded waits for each result block."""
 import os
 import queue
 import re
@@ -26,7 +26,7 @@ class Pop3CheckDriver:
     def _next_line(self):
         line = self.lines.get(timeout=self.wait)
         if line is None:
-            raise RuntimeError("pop3check ended early")
+            raise RuntimeError("mailcheck ended early")
         return line
 
     def next_check(self):

@@ -12,26 +12,14 @@
 #include <memory>
 #include <string>
 
-#include "mail/pop3_listing.h"
+#include "mail/mail_session.h"
+#include "mail/pop3/pop3_listing.h"
 #include "mail/uid_set.h"
 #include "platform/tcp_client.h"
 #include "platform/tls_layer.h"
-#include "settings/account_settings.h"
+#include "profile/account_settings.h"
 
-// What one conversation found out about the mailbox.
-struct CheckOutcome {
-    enum class Result {
-        Failed,        // no usable answer: the sets must stay as they are
-        EmptyMailbox,  // STAT counted no message
-        Listed,        // every message gave its UID
-    };
-    Result result = Result::Failed;
-    UidSet uids;  // the server's whole list, when Listed
-    // When Failed: why, in a few words for the user ("login refused", "server unreachable").
-    std::string reason;
-};
-
-class Pop3Session {
+class Pop3Session : public MailSession {
 public:
     // account gives the server, port, login name and password; stopFlag (the account's stop
     // request, non-zero means stop; may be null) must outlive the session. Tests pass short
@@ -39,15 +27,15 @@ public:
     Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
                 uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
                 uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
-    virtual ~Pop3Session();
+    ~Pop3Session() override;
     Pop3Session(const Pop3Session&) = delete;
     Pop3Session& operator=(const Pop3Session&) = delete;
 
     // Where the TLS of a protected account comes from; without it such an account fails.
-    void UseTls(TlsFactory factory) { tlsFactory = std::move(factory); }
+    void UseTls(TlsFactory factory) override { tlsFactory = std::move(factory); }
 
     // The whole conversation. Touches nothing of the account: the caller applies the outcome.
-    CheckOutcome RunCheck();
+    CheckOutcome RunCheck() override;
 
 private:
     // The steps, in order; each is true on success and records why it failed.

@@ -3,7 +3,7 @@
 #include "platform/profile_store.h"
 #include "setting/account_form.h"
 #include "setting/account_settings.h"
-#include "settings/profile.h"
+#include "profile/profile.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "mail/pop3_session.h"
+#include "mail/pop3/pop3_session.h"
 
 #include <cctype>
 #include <vector>
 
-#include "mail/pop3_reply.h"
+#include "mail/pop3/pop3_reply.h"
 #include "platform/debug_channel.h"
 
 namespace {

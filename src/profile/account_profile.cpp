@@ -1,10 +1,10 @@
-#include "settings/account_profile.h"
+#include "profile/account_profile.h"
 
 #include <cstdio>
 
 #include "platform/debug_channel.h"
-#include "settings/password_codec.h"
-#include "settings/profile.h"
+#include "profile/password_codec.h"
+#include "profile/profile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "settings/envelope_palette.h"
+#include "profile/envelope_palette.h"
 
 #include <cstddef>
 

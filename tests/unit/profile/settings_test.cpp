@@ -2,9 +2,9 @@
 
 #include "debug_capture.h"
 #include "platform/profile_store.h"
-#include "settings/account_profile.h"
-#include "settings/password_codec.h"
-#include "settings/profile.h"
+#include "profile/account_profile.h"
+#include "profile/password_codec.h"
+#include "profile/profile.h"
 
 namespace {
 

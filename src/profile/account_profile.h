@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/account_settings.h"
+#include "profile/account_settings.h"
 
 // More sections than this are not loaded: an absurd count must not exhaust memory.
 constexpr int32_t kMaxAccounts = 1000;

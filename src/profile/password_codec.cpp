@@ -1,4 +1,4 @@
-#include "settings/password_codec.h"
+#include "profile/password_codec.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// pop3check: runs the notifier's own POP3 check against one account, so that a user can see
+// mailcheck: runs the notifier's own POP3 check against one account, so that a user can see
 // whether the settings work, and so that tests and benchmarks can drive a real server.
 //
-//   pop3check [--port N] [--checks K] [--ack] [--step]
+//   mailcheck [--port N] [--checks K] [--ack] [--step]
 //             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
@@ -35,7 +35,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: pop3check [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
+    "usage: mailcheck [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
     " [--trust-file PATH] [--fingerprint HEX] HOST USER (password in ZANTOLI_PASSWORD)\n";
 
 struct Options {
@@ -125,9 +125,9 @@ std::string Escaped(const std::string& uid)
 // conversation completed.
 bool RunCheck(MailAccount& account)
 {
-    Pop3Session session(account, &account.stopRequested);
-    session.UseTls(SystemTls());
-    CheckOutcome outcome = session.RunCheck();
+    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
+    session->UseTls(SystemTls());
+    CheckOutcome outcome = session->RunCheck();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
     return completed;
@@ -181,7 +181,7 @@ int main(int argc, char** argv)
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     if (!InitSockets()) {
-        std::fputs("pop3check: sockets cannot be used\n", stderr);
+        std::fputs("mailcheck: sockets cannot be used\n", stderr);
         return 1;
     }
     SetDebugSink(PrintTrace);

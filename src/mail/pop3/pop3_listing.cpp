@@ -1,8 +1,8 @@
-#include "mail/pop3_listing.h"
+#include "mail/pop3/pop3_listing.h"
 
 #include <cctype>
 
-#include "mail/pop3_reply.h"
+#include "mail/pop3/pop3_reply.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mail/pop3_reply.h"
+#include "mail/pop3/pop3_reply.h"
 
 #include <cctype>
 #include <cstring>

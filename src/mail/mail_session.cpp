@@ -1,0 +1,9 @@
+#include "mail/mail_session.h"
+
+#include "mail/pop3/pop3_session.h"
+
+std::unique_ptr<MailSession> OpenMailSession(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
+                                             uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+{
+    return std::make_unique<Pop3Session>(account, stopFlag, connectTimeoutMs, ioTimeoutMs);
+}
