@@ -77,7 +77,7 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const WindowHandle owner = account.ownerWnd;
     const int32_t color = account.Color;
 
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
+    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
     session->UseTls(environment.tls);
     target.post(owner, ID_CHECK_STARTED, color);
     const bool seenChanged = ApplyCheckOutcome(account, session->RunCheck());

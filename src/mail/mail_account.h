@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/session_memory.h"
 #include "mail/uid_set.h"
 #include "profile/account_settings.h"
 
@@ -35,6 +36,9 @@ struct MailAccount : AccountSettings {
     // Held from the copy of the seen UIDs to the end of their write, so that the two threads'
     // writes land in the order of their copies and the newest set is the one kept.
     std::mutex seenFileLock;
+
+    // Touched only by the running check.
+    SessionMemory memory;
 
     uint32_t lastCheckTick = 0;  // written by the worker while `worker` is set
     bool checkedOnce = false;    // whether lastCheckTick holds a check's end; written with it

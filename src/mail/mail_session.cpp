@@ -3,7 +3,8 @@
 #include "mail/pop3/pop3_session.h"
 
 std::unique_ptr<MailSession> OpenMailSession(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                                             uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+                                             SessionMemory* memory, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
 {
+    (void)memory;  // nothing is remembered yet
     return std::make_unique<Pop3Session>(account, stopFlag, connectTimeoutMs, ioTimeoutMs);
 }
