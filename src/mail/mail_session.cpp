@@ -5,6 +5,5 @@
 std::unique_ptr<MailSession> OpenMailSession(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
                                              SessionMemory* memory, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
 {
-    (void)memory;  // nothing is remembered yet
-    return std::make_unique<Pop3Session>(account, stopFlag, connectTimeoutMs, ioTimeoutMs);
+    return std::make_unique<Pop3Session>(account, stopFlag, memory, connectTimeoutMs, ioTimeoutMs);
 }

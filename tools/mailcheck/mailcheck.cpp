@@ -125,7 +125,7 @@ std::string Escaped(const std::string& uid)
 // conversation completed.
 bool RunCheck(MailAccount& account)
 {
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
+    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
     session->UseTls(SystemTls());
     CheckOutcome outcome = session->RunCheck();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;

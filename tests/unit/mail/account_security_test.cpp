@@ -40,7 +40,7 @@ CheckOutcome Check(const Server& server, int security, TlsProbe* probe, std::str
 {
     const AccountSettings account{"me", "127.0.0.1", "secret", 0, 0, server.Port(), security, "", ""};
     DebugCapture capture;
-    Pop3Session session(account, nullptr, 5000, 5000);
+    Pop3Session session(account, nullptr, nullptr, 5000, 5000);
     if (probe)
         session.UseTls([probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, *probe); });
     const CheckOutcome outcome = session.RunCheck();

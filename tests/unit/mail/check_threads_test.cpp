@@ -120,6 +120,7 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
     for (const bool atOnce : {false, true}) {
         FakePop3Server big(std::vector<std::string>(10000, "u"));
         big.Script("UIDL 1", FakePop3Server::Silence());
+        big.Script("UIDL", FakePop3Server::Say("-ERR by number\r\n"));  // batches on a new connection
         if (atOnce) {
             big.Script("CAPA", FakePop3Server::Say("-ERR\r\n"));
             big.Script("UIDL", FakePop3Server::Reply{"+OK\r\n1 a\r\n", false, true});
