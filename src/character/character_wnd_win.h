@@ -65,8 +65,9 @@ public:
 
     // The tray icon shows the envelope while a check of a coloured account runs.
     void RefreshTrayIcon();
-    // The tooltip names the first account whose last check failed; it changes only when a
-    // check ends, and once the accounts are loaded.
+    // The tooltip counts the new mail and names the first account whose last check failed; it
+    // changes only when a check ends, when the mail is acknowledged, and once the accounts are
+    // loaded.
     void RefreshTrayTooltip();
     HICON trayIcon = nullptr;  // the icon the tray shows now; null while there is none
     std::string trayTooltip = kTrayTooltip;  // the tooltip the tray shows now

@@ -163,6 +163,7 @@ void CharacterWnd::MarkAllSeen()
             KeepSeenUids(*account);
     }
     RefreshEnvelopes();
+    RefreshTrayTooltip();
 }
 
 void CharacterWnd::ShowPopupMenu()
