@@ -42,8 +42,9 @@ public:
     // Seeds rand with the tick count (the program's only seeding) and picks the first
     // animation; needs the animation catalogue. The scheduler holds the accounts this window
     // shows and checks; it, the art and the layered windows stay the creator's and must outlive
-    // the window; the envelopes are windows of the given class.
-    CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+    // the window, which scales the art for the screen it is on; the envelopes are windows of
+    // the given class.
+    CharacterWnd(Scheduler& scheduler, Artwork& art, const LayeredWindows& layered,
                  const std::string& windowClass);
     ~CharacterWnd() override;
 
@@ -92,6 +93,7 @@ private:
     void OnMove(WPARAM wParam, LPARAM lParam);
     void OnShowWindow(WPARAM wParam, LPARAM lParam);
     void OnDestroy(WPARAM wParam, LPARAM lParam);
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     void AppendAboutItem();
     void LoadMainIcon();
@@ -103,7 +105,7 @@ private:
     // The window's rectangle and the cursor, for the trail.
     TrailAnchor Anchor() const;
 
-    const Artwork& art;
+    Artwork& art;
     const LayeredWindows& layered;
     EnvelopeTrail trail;
     // The frame whose shape the window has; -2 before the first.
