@@ -77,6 +77,11 @@ public:
     void MarkAllSeen();
     // The popup menu at the cursor; the chosen item arrives as WM_COMMAND.
     void ShowPopupMenu();
+    // The open-file dialog for the mail program; true when the user chose one, which is kept.
+    bool ChooseMailer();
+    // The user's mail program, or without one the system's default (the mailto: handler), or
+    // without that the one the user chooses now.
+    void LaunchChosenOrDefaultMailer();
 
     // WM_COMMAND: TRUE when the command was handled.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
