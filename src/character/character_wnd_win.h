@@ -79,6 +79,7 @@ public:
     void ShowPopupMenu();
     // The open-file dialog for the mail program; true when the user chose one, which is kept.
     bool ChooseMailer();
+    bool askingForMailer = false;  // while the open-file dialog for it shows
     // The user's mail program, or without one the system's default (the mailto: handler), or
     // without that the one the user chooses now.
     void LaunchChosenOrDefaultMailer();

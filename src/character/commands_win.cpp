@@ -190,8 +190,14 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 
 bool CharacterWnd::ChooseMailer()
 {
+    // The dialog's own message loop still delivers the tray's double-clicks: one dialog at a time.
+    if (askingForMailer)
+        return false;
     std::string chosen;
-    if (!AskForMailer(mailerPath, chosen))
+    askingForMailer = true;
+    const bool confirmed = AskForMailer(mailerPath, chosen);
+    askingForMailer = false;
+    if (!confirmed)
         return false;
     mailerPath = chosen;
     WriteProfileText("GLOBAL", "MAILER", mailerPath);
