@@ -8,15 +8,17 @@ constexpr int32_t kCursorDistanceWithoutMail = 56;
 constexpr uint32_t kSwitchChanceInterval = 30000;
 }  // namespace
 
-MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop)
+MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop, int32_t scale)
 {
+    const int32_t offset = kCursorOffsetWithMail * scale;
     if (newMailShown)
-        return {cursor.x - kCursorOffsetWithMail, cursor.y - kCursorOffsetWithMail};
+        return {cursor.x - offset, cursor.y - offset};
+    const int32_t distance = kCursorDistanceWithoutMail * scale;
     const int32_t halfWidth = (desktop.right - desktop.left) / 2;
     const int32_t halfHeight = (desktop.bottom - desktop.top) / 2;
     MotionPoint target;
-    target.x = cursor.x < halfWidth ? cursor.x + kCursorDistanceWithoutMail : cursor.x - kCursorDistanceWithoutMail;
-    target.y = cursor.y < halfHeight ? cursor.y + kCursorDistanceWithoutMail : cursor.y - kCursorDistanceWithoutMail;
+    target.x = cursor.x < halfWidth ? cursor.x + distance : cursor.x - distance;
+    target.y = cursor.y < halfHeight ? cursor.y + distance : cursor.y - distance;
     return target;
 }
 

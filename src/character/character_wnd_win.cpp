@@ -44,7 +44,7 @@ std::vector<AccountMailCount> CountNewMail(const AccountList& accounts)
 
 }  // namespace
 
-CharacterWnd::CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+CharacterWnd::CharacterWnd(Scheduler& scheduler, Artwork& art, const LayeredWindows& layered,
                            const std::string& windowClass)
     : scheduler(scheduler), art(art), layered(layered), trail(art.envelope, layered, windowClass, kCharacterCaption)
 {
@@ -74,6 +74,9 @@ LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DESTROY:
         OnDestroy(wParam, lParam);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(wParam, lParam);
         return 0;
     case WM_COMMAND:
         return OnCommand(wParam, lParam) ? 0 : Default(message, wParam, lParam);
@@ -114,6 +117,7 @@ LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
 
     AppendAboutItem();
     LoadMainIcon();
+    ScaleArtwork(art, ArtScaleForWindow(Handle()));
     ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
     StartTimers();
     AddTrayIcon(Handle(), kTrayIconId, mainIcon, kTrayTooltip);
@@ -203,7 +207,8 @@ void CharacterWnd::FollowCursor()
     RECT desktop{};
     GetWindowRect(GetDesktopWindow(), &desktop);
     const MotionPoint target = FollowTarget({cursor.x, cursor.y}, AnyNewMail(scheduler.Accounts()),
-                                            MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom});
+                                            MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom},
+                                            art.scale);
     RECT window{};
     GetWindowRect(Handle(), &window);
     const MotionPoint corner = EaseToward(target, MotionPoint{window.left, window.top});
@@ -260,6 +265,21 @@ void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
     trail.Clear(Anchor());
     Default(WM_DESTROY, wParam, lParam);
     RemoveTrayIcon(Handle(), kTrayIconId);
+}
+
+void CharacterWnd::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // The character crossed to a monitor of another density, or the user changed it: the art
+    // is drawn anew at that monitor's scale, pixels repeated, never smoothed.
+    if (!ScaleArtwork(art, ArtScaleForDpi(LOWORD(wParam))))
+        return;
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    const SIZE size = CurrentFrameSize(art, animation.frameIndex);
+    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
+    shapedFrame = animation.frameIndex;
+    SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(Handle(), nullptr, FALSE);
+    trail.Rescale(Anchor());
 }
 
 TrailAnchor CharacterWnd::Anchor() const

@@ -42,8 +42,9 @@ public:
     // Seeds rand with the tick count (the program's only seeding) and picks the first
     // animation; needs the animation catalogue. The scheduler holds the accounts this window
     // shows and checks; it, the art and the layered windows stay the creator's and must outlive
-    // the window; the envelopes are windows of the given class.
-    CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+    // the window, which scales the art for the screen it is on; the envelopes are windows of
+    // the given class.
+    CharacterWnd(Scheduler& scheduler, Artwork& art, const LayeredWindows& layered,
                  const std::string& windowClass);
     ~CharacterWnd() override;
 
@@ -65,8 +66,9 @@ public:
 
     // The tray icon shows the envelope while a check of a coloured account runs.
     void RefreshTrayIcon();
-    // The tooltip names the first account whose last check failed; it changes only when a
-    // check ends, and once the accounts are loaded.
+    // The tooltip counts the new mail and names the first account whose last check failed; it
+    // changes only when a check ends, when the mail is acknowledged, and once the accounts are
+    // loaded.
     void RefreshTrayTooltip();
     HICON trayIcon = nullptr;  // the icon the tray shows now; null while there is none
     std::string trayTooltip = kTrayTooltip;  // the tooltip the tray shows now
@@ -75,6 +77,12 @@ public:
     void MarkAllSeen();
     // The popup menu at the cursor; the chosen item arrives as WM_COMMAND.
     void ShowPopupMenu();
+    // The open-file dialog for the mail program; true when the user chose one, which is kept.
+    bool ChooseMailer();
+    bool askingForMailer = false;  // while the open-file dialog for it shows
+    // The user's mail program, or without one the system's default (the mailto: handler), or
+    // without that the one the user chooses now.
+    void LaunchChosenOrDefaultMailer();
 
     // WM_COMMAND: TRUE when the command was handled.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
@@ -91,6 +99,7 @@ private:
     void OnMove(WPARAM wParam, LPARAM lParam);
     void OnShowWindow(WPARAM wParam, LPARAM lParam);
     void OnDestroy(WPARAM wParam, LPARAM lParam);
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     void AppendAboutItem();
     void LoadMainIcon();
@@ -102,7 +111,7 @@ private:
     // The window's rectangle and the cursor, for the trail.
     TrailAnchor Anchor() const;
 
-    const Artwork& art;
+    Artwork& art;
     const LayeredWindows& layered;
     EnvelopeTrail trail;
     // The frame whose shape the window has; -2 before the first.

@@ -1,6 +1,6 @@
 // The tray icon of the character window: added at creation, switched to the envelope while a
-// check of a coloured account runs, its tooltip telling of a failing account, added again when
-// the shell restarts, removed at the end.
+// check of a coloured account runs, its tooltip telling of new mail and of a failing account,
+// added again when the shell restarts, removed at the end.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -43,15 +43,22 @@ HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
     return normal;
 }
 
-// The tooltip the tray should show: the first account whose last check failed, and why.
+// The tooltip the tray should show: the new mail of every account, and the first account whose
+// last check failed, and why.
 std::string WantedTooltip(const AccountList& accounts)
 {
+    size_t newCount = 0;
+    const MailAccount* failing = nullptr;
+    std::string reason;
     for (const auto& account : accounts) {
         std::lock_guard<std::mutex> guard(account->uidLock);
-        if (!account->lastFailure.empty())
-            return TrayTooltipText(accounts.size(), account->Address, account->lastFailure);
+        newCount += account->newUids.size();
+        if (!failing && !account->lastFailure.empty()) {
+            failing = account.get();
+            reason = account->lastFailure;
+        }
     }
-    return TrayTooltipText(accounts.size(), std::string(), std::string());
+    return TrayTooltipText(accounts.size(), newCount, failing ? failing->Address : std::string(), reason);
 }
 
 }  // namespace

@@ -82,9 +82,9 @@ struct ScratchFolder {
     {
         return CopyFileA(fs::path(ProgramPath()).replace_filename(program).string().c_str(), Path(name).c_str(), FALSE);
     }
-    std::vector<std::string> Starts() const  // in order of their show commands
+    std::vector<std::string> Starts(const char* folder = ".") const  // in order of their show commands
     {
-        std::ifstream file(path / "started.txt");
+        std::ifstream file(path / folder / "started.txt");
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);)
             lines.push_back(line);
@@ -227,27 +227,65 @@ TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBefo
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
 }
 
-// The chosen mail program starts on a tray double-click, shown normally, in the Windows directory;
-// Mail Settings starts the settings program beside the notifier, which exits, even when there is none.
+// The system's mail program: the command registered for mailto: links in the test prefix (whose
+// HKCR does not read the user's classes), the previous one again at the end.
+struct MailtoHandler {
+    explicit MailtoHandler(const std::string& command) : saved(Read()) { Set(command); }
+    ~MailtoHandler() { Set(saved); }
+    static std::string Read()
+    {
+        char value[1024] = {};
+        DWORD size = sizeof value;
+        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+        return value;
+    }
+    static void Set(const std::string& command)
+    {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command.c_str(), DWORD(command.size() + 1));
+    }
+    static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
+    const std::string saved;
+};
+
+// Without a mail program of the user's or the system's, starting one asks for it in the middle of
+// the screen; the system's starts while the user chose none, the chosen one afterwards, each
+// shown normally in the Windows directory. Mail Settings starts the settings program beside the
+// notifier, which exits, even when there is none.
 TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
 {
     ScratchFolder folder;
     ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("start_recorder.exe", "mailer.exe"));
+    ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("start_recorder.exe", "system\\mail.exe"));
     const std::string mailer = folder.Path("mailer.exe");
+    MailtoHandler handler("");
     ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
-    // Cancelled, nothing is stored and a double-click starts nothing; confirmed, the path is stored.
-    for (const int button : {IDCANCEL, IDOK}) {
-        Post(WM_COMMAND, ID_CHOOSE_MAILER);
+    // Posts the command, types the mailer's path into the open dialog and closes it with the button.
+    const auto answer = [&](WPARAM command, int button) {
+        Post(WM_COMMAND, command);
         HWND dialog = nullptr, fileName = nullptr;
+        RECT rect{};
         const auto open = [&] { return (dialog = OpenDialog()) && (fileName = FindEdit(dialog)); };
-        ASSERT_TRUE(WaitUntil(open, kWaitMs));
+        EXPECT_TRUE(WaitUntil(open, kWaitMs) && GetWindowRect(dialog, &rect));
         SendMessageTimeoutA(fileName, WM_SETTEXT, 0, LPARAM(mailer.c_str()), SMTO_ABORTIFHUNG, kWaitMs, nullptr);
         PostMessageA(dialog, WM_COMMAND, button, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
-        Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
-        ASSERT_TRUE(Settle());
-        EXPECT_EQ(lstrcmpiA(ReadProgramProfile("GLOBAL", "MAILER").c_str(), button == IDOK ? mailer.c_str() : ""), 0);
-    }
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
+        return rect;
+    };
+    const RECT asked = answer(ID_LAUNCH_MAILER, IDCANCEL);
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((asked.left + asked.right) - (work.left + work.right)), 2);
+    EXPECT_LE(std::abs((asked.top + asked.bottom) - (work.top + work.bottom)), 2);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), "");
+
+    MailtoHandler::Set("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"");
+    Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return folder.Starts("system").size() == 1; }, kWaitMs));
+    answer(ID_CHOOSE_MAILER, IDOK);
+    EXPECT_EQ(lstrcmpiA(ReadProgramProfile("GLOBAL", "MAILER").c_str(), mailer.c_str()), 0);
+    Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(Settle());
     for (const bool present : {false, true}) {
         ASSERT_TRUE(!present || (folder.CopyIn("start_recorder.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
         Post(WM_COMMAND, ID_MAIL_SETTINGS);
@@ -256,10 +294,13 @@ TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts().size() >= 2; }, kWaitMs));
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::vector<std::string> starts = folder.Starts();
+    const std::string normal = std::to_string(SW_SHOWNORMAL) + "|" + windows;
+    const std::vector<std::string> starts = folder.Starts(), system = folder.Starts("system");
     ASSERT_EQ(starts.size(), 2u);
-    EXPECT_EQ(lstrcmpiA(starts[0].c_str(), (std::to_string(SW_SHOWNORMAL) + "|" + windows).c_str()), 0) << starts[0];
+    EXPECT_EQ(lstrcmpiA(starts[0].c_str(), normal.c_str()), 0) << starts[0];
     EXPECT_EQ(starts[1].substr(0, starts[1].find('|')), std::to_string(SW_SHOW));
+    ASSERT_EQ(system.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(system[0].c_str(), normal.c_str()), 0) << system[0];
 }
 
 TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFromTheEnd)
@@ -346,6 +387,41 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     ASSERT_TRUE(Settle()) << "Cancel leaves the program running";
 }
 
+// The screen density a program started meanwhile finds (the prefix's LogPixels); 96 again at the end.
+struct ScreenDensity {
+    explicit ScreenDensity(DWORD dpi) { Set(dpi); }
+    ~ScreenDensity() { Set(96); }
+    static void Set(DWORD dpi)
+    {
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+};
+
+SIZE WindowSize(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// At 192 dpi every pixel of the art is four on the screen, and the pointer still lands on the
+// character, where a click acknowledges the mail.
+TEST_F(ProgramTest, OnATwiceAsDenseScreenTheArtIsTwiceTheSizeAndTheClickStillLands)
+{
+    const ScreenDensity dense(192);
+    FakePop3Server server({"m1"});
+    AddAccount(server);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1 && Visible(); }, kWaitMs));
+    const SIZE size = WindowSize(character), envelope = WindowSize(program.EnvelopeWindows(character).at(0));
+    EXPECT_TRUE(size.cx == 66 && size.cy == 82) << size.cx << " x " << size.cy;
+    EXPECT_TRUE(envelope.cx == 2 * kEnvelope.cx && envelope.cy == 2 * kEnvelope.cy) << envelope.cx << " x " << envelope.cy;
+    EXPECT_FALSE(WindowRegionContains(character, 1, 1)) << "the key-coloured corner is cut away";
+    ASSERT_TRUE(CharacterUnderCursor());
+    Press(MOUSEEVENTF_LEFTDOWN);
+    EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
+}
+
 // Replies come a byte at a time so that a check lasts long enough to be seen.
 TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
 {
@@ -360,15 +436,21 @@ TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
     ASSERT_TRUE(WaitUntil([&] { return refusing.Connections() >= 1; }, kWaitMs));
     std::vector<std::string> changes = TracedAfter("tray icon: ");
     EXPECT_EQ(std::count(changes.begin(), changes.end(), "normal"), 1);
-    ASSERT_TRUE(Traced("tray tooltip: QUVA - 127.0.0.1: "));
+    ASSERT_TRUE(Traced("tray tooltip: QUVA - 1 new - 127.0.0.1: "));
     ASSERT_TRUE(WaitUntil([&] { return plain.Connections() >= 2; }, kWaitMs));
     changes = TracedAfter("tray icon: ");
     changes.resize(std::min<size_t>(changes.size(), 3));
     EXPECT_EQ(changes, (std::vector<std::string>{"normal", "envelope", "normal"}));
     refusing.Script("PASS ", FakePop3Server::Say("+OK\r\n"));
+    ASSERT_TRUE(Traced("tray tooltip: QUVA - 2 new\n"));
+    // Acknowledged, there is nothing left to say.
+    Post(WM_LBUTTONDOWN, 0);
     ASSERT_TRUE(Traced("tray tooltip: QUVA\n"));
-    // Only real changes reach the shell, and the good account never changed the tooltip.
-    EXPECT_EQ(TracedAfter("tray tooltip: ").size(), 2u);
+    // Only real changes reach the shell: the good account's later checks changed nothing.
+    changes = TracedAfter("tray tooltip: ");
+    ASSERT_EQ(changes.size(), 4u);
+    EXPECT_EQ(changes[0], "QUVA - 1 new");
+    EXPECT_EQ(changes[2], "QUVA - 2 new");
 }
 
 TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
