@@ -70,6 +70,8 @@ void LoadAccount(int index, AccountSettings& account)
     account.Port = PortFromText(ReadProfileText(section, "Port"), DefaultPort(account.Security));
     account.TrustFile = ReadProfileText(section, "TrustFile");
     account.Fingerprint = ReadProfileText(section, "Fingerprint");
+    account.Protocol = TextToInt(ReadProfileText(section, "Protocol"));
+    account.Folder = ReadProfileText(section, "Folder");
 }
 
 void SaveAccountCount(int32_t count)
@@ -92,6 +94,8 @@ void SaveAccount(int index, const AccountSettings& account)
                        account.Port == DefaultPort(account.Security));
     WriteUnlessDefault(section, "TrustFile", account.TrustFile, account.TrustFile.empty());
     WriteUnlessDefault(section, "Fingerprint", account.Fingerprint, account.Fingerprint.empty());
+    WriteUnlessDefault(section, "Protocol", std::to_string(account.Protocol), account.Protocol == 0);
+    WriteUnlessDefault(section, "Folder", account.Folder, account.Folder.empty());
 }
 
 int SaveSettings(const std::vector<AccountSettings>& accounts)

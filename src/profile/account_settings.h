@@ -29,12 +29,15 @@ struct AccountSettings {
     int32_t Security = kSecurityNone;
     std::string TrustFile;    // CA certificates replacing the system's roots; or empty
     std::string Fingerprint;  // the server certificate's SHA-256 in hex; or empty
+    int32_t Protocol = 0; // 0 POP3, 1 IMAP
+    std::string Folder;
 
     bool operator==(const AccountSettings& other) const
     {
         return Account == other.Account && Address == other.Address && Password == other.Password &&
                Duration == other.Duration && Color == other.Color && Port == other.Port &&
-               Security == other.Security && TrustFile == other.TrustFile && Fingerprint == other.Fingerprint;
+               Security == other.Security && TrustFile == other.TrustFile && Fingerprint == other.Fingerprint &&
+               Protocol == other.Protocol && Folder == other.Folder;
     }
     bool operator!=(const AccountSettings& other) const { return !(*this == other); }
 };

@@ -49,6 +49,10 @@ bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& va
     return true;
 }
 
+constexpr int32_t kImap = 1;  // the profile's "Protocol" of an IMAP account
+constexpr int32_t kImapPort = 143;
+constexpr int32_t kImapsPort = 993;
+
 FormProblem Problem(FormField field, const char* message)
 {
     return FormProblem{field, message};
@@ -56,12 +60,19 @@ FormProblem Problem(FormField field, const char* message)
 
 }  // namespace
 
-std::string PortForSecurity(const std::string& port, int32_t from, int32_t to)
+int32_t UsualPort(int32_t protocol, int32_t security)
+{
+    if (protocol == kImap)
+        return security == kSecurityTls ? kImapsPort : kImapPort;
+    return DefaultPort(security);
+}
+
+std::string PortForChoice(const std::string& port, int32_t from, int32_t to)
 {
     const std::string typed = Trimmed(port);
-    if (!typed.empty() && typed != std::to_string(DefaultPort(from)))
+    if (!typed.empty() && typed != std::to_string(from))
         return port;
-    return std::to_string(DefaultPort(to));
+    return std::to_string(to);
 }
 
 AccountForm FormFromSettings(const AccountSettings& settings)
@@ -75,6 +86,8 @@ AccountForm FormFromSettings(const AccountSettings& settings)
     form.security = settings.Security;
     form.trustFile = settings.TrustFile;
     form.fingerprint = settings.Fingerprint;
+    form.protocol = settings.Protocol;
+    form.folder = settings.Folder;
     return form;
 }
 
@@ -90,7 +103,7 @@ FormProblem CheckForm(const AccountForm& form)
         return Problem(FormField::Login, "The login name is too long: at most 504 bytes (fewer for accented letters).");
     const std::string server = Trimmed(form.server);
     if (server.empty())
-        return Problem(FormField::Server, "Enter the name or address of the POP3 server.");
+        return Problem(FormField::Server, "Enter the name or address of the mail server.");
     if (server.find_first_of(" \t") != std::string::npos || HasControlCharacter(server))
         return Problem(FormField::Server, "The server name cannot contain spaces or control characters.");
     if (!ParseNumber(form.port, 1, 65535, number))
@@ -109,6 +122,8 @@ FormProblem CheckForm(const AccountForm& form)
     if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
         return Problem(FormField::Fingerprint,
                        "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
+    if (form.protocol == kImap && HasControlCharacter(form.folder))
+        return Problem(FormField::Folder, "The folder's name cannot contain control characters.");
     return FormProblem{};
 }
 
@@ -125,5 +140,8 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.Security = form.security;
     settings.TrustFile = Trimmed(form.trustFile);
     settings.Fingerprint = Trimmed(form.fingerprint);
+    settings.Protocol = form.protocol;
+    // A POP3 mailbox has no folders: a name left in the hidden field is not kept.
+    settings.Folder = form.protocol == kImap ? Trimmed(form.folder) : std::string();
     return settings;
 }

@@ -224,6 +224,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     ASSERT_TRUE(Eventually([&] { return (running = RunningNotifier()) != nullptr; }));
 
     ASSERT_TRUE(main = Start());
+    EXPECT_EQ(Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_CHECKED) << "kept unless turned off";
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);
@@ -235,7 +236,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         Type(account, field.first, field.second);
     Click(account, IDOK);
     ASSERT_TRUE(Closes(account));
-    for (const int id : {IDC_START_AT_SIGN_IN, IDC_KEEP_SEEN, IDOK})
+    for (const int id : {IDC_START_AT_SIGN_IN, IDOK})
         Click(main, id);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
