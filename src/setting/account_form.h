@@ -26,7 +26,7 @@ struct AccountForm {
     std::string trustFile;    // empty: the system's trusted roots
     std::string fingerprint;  // empty: the certificate's chain and name are verified
     int32_t protocol = 0;     // 0 POP3, 1 IMAP: the profile's "Protocol"
-    std::string folder;       // IMAP only; empty: INBOX
+    std::string folder{};     // IMAP only; empty: INBOX
 };
 
 enum class FormField { None, Login, Server, Port, Interval, Password, TrustFile, Fingerprint, Folder };
