@@ -263,11 +263,11 @@ void AccountDialog::FillProtocolList()
     HWND list = Item(IDC_PROTOCOL);
     for (int32_t protocol = 0; protocol < kProtocolCount; ++protocol)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(ProtocolLabel(protocol)).c_str()));
-    const bool known = original.Protocol >= 0 && original.Protocol < kProtocolCount;
+    const bool known = original.Protocol == kProtocolPop3 || original.Protocol == kProtocolImap;
     SendMessageW(list, CB_SETCURSEL, WPARAM(known ? original.Protocol : -1), 0);
     shownProtocol = original.Protocol;
-    EnableWindow(Item(IDC_FOLDER_LABEL), original.Protocol == 1);
-    EnableWindow(Item(IDC_FOLDER), original.Protocol == 1);
+    EnableWindow(Item(IDC_FOLDER_LABEL), original.Protocol == kProtocolImap);
+    EnableWindow(Item(IDC_FOLDER), original.Protocol == kProtocolImap);
 }
 
 int32_t AccountDialog::ChosenProtocol() const
@@ -280,8 +280,8 @@ int32_t AccountDialog::ChosenProtocol() const
 void AccountDialog::OnProtocolChanged()
 {
     const int32_t protocol = ChosenProtocol();
-    EnableWindow(Item(IDC_FOLDER_LABEL), protocol == 1);
-    EnableWindow(Item(IDC_FOLDER), protocol == 1);
+    EnableWindow(Item(IDC_FOLDER_LABEL), protocol == kProtocolImap);
+    EnableWindow(Item(IDC_FOLDER), protocol == kProtocolImap);
     HWND list = Item(IDC_SECURITY);
     const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
     SendMessageW(list, CB_DELETESTRING, WPARAM(kSecurityStls), 0);
@@ -296,8 +296,8 @@ void AccountDialog::FollowChoices()
 {
     const int32_t protocol = ChosenProtocol();
     const int32_t security = ChosenSecurity();
-    SetItemText(IDC_PORT, PortForChoice(ItemText(IDC_PORT), UsualPort(shownProtocol, shownSecurity),
-                                        UsualPort(protocol, security)));
+    SetItemText(IDC_PORT, PortForChoice(ItemText(IDC_PORT), DefaultPort(shownSecurity, shownProtocol),
+                                        DefaultPort(security, protocol)));
     shownProtocol = protocol;
     shownSecurity = security;
 }

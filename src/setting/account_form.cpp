@@ -49,23 +49,12 @@ bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& va
     return true;
 }
 
-constexpr int32_t kImap = 1;  // the profile's "Protocol" of an IMAP account
-constexpr int32_t kImapPort = 143;
-constexpr int32_t kImapsPort = 993;
-
 FormProblem Problem(FormField field, const char* message)
 {
     return FormProblem{field, message};
 }
 
 }  // namespace
-
-int32_t UsualPort(int32_t protocol, int32_t security)
-{
-    if (protocol == kImap)
-        return security == kSecurityTls ? kImapsPort : kImapPort;
-    return DefaultPort(security);
-}
 
 std::string PortForChoice(const std::string& port, int32_t from, int32_t to)
 {
@@ -122,7 +111,7 @@ FormProblem CheckForm(const AccountForm& form)
     if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
         return Problem(FormField::Fingerprint,
                        "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
-    if (form.protocol == kImap && HasControlCharacter(form.folder))
+    if (form.protocol == kProtocolImap && HasControlCharacter(form.folder))
         return Problem(FormField::Folder, "The folder's name cannot contain control characters.");
     return FormProblem{};
 }
@@ -141,7 +130,9 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.TrustFile = Trimmed(form.trustFile);
     settings.Fingerprint = Trimmed(form.fingerprint);
     settings.Protocol = form.protocol;
-    // A POP3 mailbox has no folders: a name left in the hidden field is not kept.
-    settings.Folder = form.protocol == kImap ? Trimmed(form.folder) : std::string();
+    // A POP3 mailbox has no folders: a name left in the disabled field is not kept.
+    settings.Folder = form.protocol == kProtocolImap ? Trimmed(form.folder) : std::string();
+    if (settings.Folder.empty())
+        settings.Folder = kDefaultFolder;
     return settings;
 }

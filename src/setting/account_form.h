@@ -25,7 +25,7 @@ struct AccountForm {
     int32_t security = kSecurityNone;
     std::string trustFile;    // empty: the system's trusted roots
     std::string fingerprint;  // empty: the certificate's chain and name are verified
-    int32_t protocol = 0;     // 0 POP3, 1 IMAP: the profile's "Protocol"
+    int32_t protocol = kProtocolPop3;
     std::string folder{};     // IMAP only; empty: INBOX
 };
 
@@ -37,9 +37,6 @@ struct FormProblem {
     std::string message;
     explicit operator bool() const { return field != FormField::None; }
 };
-
-// The port a server usually listens on for this protocol (0 POP3, 1 IMAP) and protection.
-int32_t UsualPort(int32_t protocol, int32_t security);
 
 // The port field after the protocol or the security choice changed, from a choice whose usual
 // port is `from` to one whose usual port is `to`: `to`, unless the field holds a port the user

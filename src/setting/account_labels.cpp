@@ -11,12 +11,11 @@ std::string Other(int32_t value)
 
 std::string ProtocolLabel(int32_t protocol)
 {
-    const char* const names[kProtocolCount] = {"POP3", "IMAP"};
-    return protocol >= 0 && protocol < kProtocolCount ? names[protocol] : Other(protocol);
+    return protocol == kProtocolPop3 ? "POP3" : protocol == kProtocolImap ? "IMAP" : "Unknown";
 }
 
 std::string SecurityLabel(int32_t protocol, int32_t security)
 {
-    const char* const names[kSecurityCount] = {"None", protocol == 1 ? "STARTTLS" : "STLS", "TLS"};
+    const char* const names[kSecurityCount] = {"None", protocol == kProtocolImap ? "STARTTLS" : "STLS", "TLS"};
     return security >= 0 && security < kSecurityCount ? names[security] : Other(security);
 }

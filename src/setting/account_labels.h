@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 
-constexpr int32_t kProtocolCount = 2;  // 0 POP3, 1 IMAP
-constexpr int32_t kSecurityCount = 3;  // 0 none, 1 STLS / STARTTLS, 2 TLS
+#include "profile/account_settings.h"
 
-// "POP3", "IMAP", or "Other (5)".
+constexpr int32_t kProtocolCount = 2;  // kProtocolPop3, kProtocolImap
+constexpr int32_t kSecurityCount = 3;  // none, STLS / STARTTLS, TLS
+
+// "POP3", "IMAP", or "Unknown" (the profile keeps no other value than these).
 std::string ProtocolLabel(int32_t protocol);
 
 // "None", "STLS" (POP3's command; IMAP's is "STARTTLS"), "TLS", or "Other (7)".

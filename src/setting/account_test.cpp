@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int32_t kImap = 1;  // the profile's "Protocol" of an IMAP account
-
 // What the check's TLS handshake found, kept after the session that made it is gone.
 struct HandshakeRecord {
     bool happened = false;
@@ -57,6 +55,10 @@ AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<
                               TlsFactory tls, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
 {
     AccountTestReport report;
+    if (account.Protocol != kProtocolPop3 && account.Protocol != kProtocolImap) {
+        report.text = "choose a protocol";  // the notifier never checks such an account either
+        return report;
+    }
     if (!InitSockets()) {
         report.text = "network unavailable";
         return report;
@@ -86,7 +88,7 @@ std::string OutcomeText(const CheckOutcome& outcome, int32_t protocol)
     if (outcome.result == CheckOutcome::Result::Failed)
         return outcome.reason.empty() ? std::string("check failed") : outcome.reason;
     const size_t count = outcome.result == CheckOutcome::Result::Listed ? outcome.uids.size() : 0;
-    const char* kind = protocol == kImap ? " unread message" : " message";
+    const char* kind = protocol == kProtocolImap ? " unread message" : " message";
     return "Connected: " + std::to_string(count) + kind + (count == 1 ? "" : "s");
 }
 
