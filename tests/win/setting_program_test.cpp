@@ -2,6 +2,7 @@
 // its account dialog also runs inside this process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <array>
@@ -351,7 +352,7 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     Type(account, IDC_TRUST_FILE, L"");  // the system's roots know nothing of the test CA
     EXPECT_EQ(Tried(account).find(L"certificate not trusted"), 0u);
     const std::wstring certificate = Text(account, IDC_CERTIFICATE);
-    EXPECT_EQ(certificate.find(L"Subject: CN=localhost\r\nIssued by: CN=Zantoli Test CA\r\nValid from 20"), 0u)
+    EXPECT_EQ(certificate.find(L"Subject: CN=localhost\r\nIssued by: CN=\"Zantoli Test CA\"\r\nValid from 20"), 0u)
         << Utf8FromWide(certificate);
     const std::wstring fingerprint = certificate.substr(certificate.find(L"SHA-256: ") + 9);
     EXPECT_EQ(fingerprint.size(), 95u);
@@ -375,7 +376,9 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "0"}, {"POP0", "Account", ""}, {"POP0", "Fingerprint", ""}}), "");
     const std::vector<std::string> writes = trace.Writes(settingId);
-    EXPECT_NE(std::find(writes.begin(), writes.end(), "PASS ****\r\n"), writes.end());
+    EXPECT_TRUE(std::any_of(writes.begin(), writes.end(), [](const std::string& write) {
+        return write.find("PASS ****") != std::string::npos;
+    })) << writes.size() << " writes";
     for (const std::string& write : writes)
         EXPECT_EQ(write.find("zantoli-test"), std::string::npos) << write;
 }
