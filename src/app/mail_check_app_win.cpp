@@ -19,11 +19,11 @@ SchedulerHooks WindowSchedulerHooks()
     return hooks;
 }
 
-// Where acknowledged UIDs are kept between runs: only when the user asked for it (GLOBAL
-// "KeepSeen" = "1"), and only where the system names a folder. Empty: not kept.
+// Where acknowledged UIDs are kept between runs: unless the user turned it off (GLOBAL
+// "KeepSeen" = "0"), and only where the system names a folder. Empty: not kept.
 std::string SeenFolder()
 {
-    if (ReadProfileText("GLOBAL", "KeepSeen") != "1")
+    if (!ReadKeepSeen())
         return std::string();
     const std::string folder = StateFolder();
     if (folder.empty())

@@ -187,9 +187,15 @@ TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& o
     return JudgeSslPolicy(chain.get(), options.host);
 }
 
-std::string DescribeCertificate(PCCERT_CONTEXT certificate)
+CertificateSummary SummariseCertificate(PCCERT_CONTEXT certificate)
 {
     const CERT_INFO& info = *certificate->pCertInfo;
-    return NameText(info.Subject) + "; issued by " + NameText(info.Issuer) + "; valid until " +
-           DateText(info.NotAfter) + "; SHA-256 " + FingerprintText(Sha256(certificate));
+    return CertificateSummary{NameText(info.Subject), NameText(info.Issuer), DateText(info.NotBefore),
+                              DateText(info.NotAfter), FingerprintText(Sha256(certificate))};
+}
+
+std::string DescribeCertificate(const CertificateSummary& certificate)
+{
+    return certificate.subject + "; issued by " + certificate.issuer + "; valid until " + certificate.validUntil +
+           "; SHA-256 " + certificate.fingerprint;
 }

@@ -11,5 +11,7 @@
 // Ok when the certificate is acceptable for options.host.
 TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& options);
 
+CertificateSummary SummariseCertificate(PCCERT_CONTEXT certificate);
+
 // "SUBJECT; issued by ISSUER; valid until DATE; SHA-256 HEX".
-std::string DescribeCertificate(PCCERT_CONTEXT certificate);
+std::string DescribeCertificate(const CertificateSummary& certificate);

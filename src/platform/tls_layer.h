@@ -16,6 +16,15 @@ struct TlsOptions {
     std::string fingerprint;  // a pinned SHA-256 fingerprint in hex; or empty
 };
 
+// The server's certificate as a handshake saw it, for the user to judge before trusting it.
+struct CertificateSummary {
+    std::string subject;
+    std::string issuer;
+    std::string validFrom;    // "2026-01-06 02:55 UTC"
+    std::string validUntil;
+    std::string fingerprint;  // SHA-256 as upper-case hex pairs joined by colons
+};
+
 enum class TlsResult {
     Ok,
     Stopped,
@@ -49,6 +58,8 @@ public:
     // "SUBJECT; issued by ISSUER; valid until DATE; SHA-256 HEX" of the server's certificate,
     // known after a handshake that got that far, whether or not the certificate passed.
     virtual std::string CertificateDescription() const = 0;
+    // The same, field by field; empty before such a handshake.
+    virtual CertificateSummary Certificate() const { return CertificateSummary(); }
     // Sends our close_notify without waiting for the server's; the TCP connection stays open
     // for its owner to close.
     virtual void Close() = 0;

@@ -20,6 +20,7 @@ public:
 
     TlsResult Handshake(const TlsOptions& options) override;
     std::string CertificateDescription() const override { return certificateDescription_; }
+    CertificateSummary Certificate() const override { return certificate_; }
 
     bool Send(const std::string& bytes) override;
     LineResult ReadLine(std::string& line, size_t maxLength) override;
@@ -38,4 +39,5 @@ private:
     std::string encrypted_;  // received bytes not yet decrypted
     std::string plain_;      // decrypted bytes after the last line taken
     std::string certificateDescription_;
+    CertificateSummary certificate_;
 };

@@ -126,6 +126,7 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
     encrypted_.clear();
     plain_.clear();
     certificateDescription_.clear();
+    certificate_ = CertificateSummary();
     if (!connection_.IsConnected() || !session_->AcquireCredentials())
         return TlsResult::HandshakeFailed;
     const TlsResult negotiated = Negotiate(options.host);
@@ -140,7 +141,8 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
         session_.reset();
         return TlsResult::HandshakeFailed;
     }
-    certificateDescription_ = DescribeCertificate(certificate);
+    certificate_ = SummariseCertificate(certificate);
+    certificateDescription_ = DescribeCertificate(certificate_);
     const TlsResult verdict = CheckServerCertificate(certificate, options);
     CertFreeCertificateContext(certificate);
     if (verdict != TlsResult::Ok ||

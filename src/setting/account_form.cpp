@@ -56,12 +56,12 @@ FormProblem Problem(FormField field, const char* message)
 
 }  // namespace
 
-std::string PortForSecurity(const std::string& port, int32_t from, int32_t to)
+std::string PortForChoice(const std::string& port, int32_t from, int32_t to)
 {
     const std::string typed = Trimmed(port);
-    if (!typed.empty() && typed != std::to_string(DefaultPort(from)))
+    if (!typed.empty() && typed != std::to_string(from))
         return port;
-    return std::to_string(DefaultPort(to));
+    return std::to_string(to);
 }
 
 AccountForm FormFromSettings(const AccountSettings& settings)
@@ -75,6 +75,8 @@ AccountForm FormFromSettings(const AccountSettings& settings)
     form.security = settings.Security;
     form.trustFile = settings.TrustFile;
     form.fingerprint = settings.Fingerprint;
+    form.protocol = settings.Protocol;
+    form.folder = settings.Folder;
     return form;
 }
 
@@ -90,7 +92,7 @@ FormProblem CheckForm(const AccountForm& form)
         return Problem(FormField::Login, "The login name is too long: at most 504 bytes (fewer for accented letters).");
     const std::string server = Trimmed(form.server);
     if (server.empty())
-        return Problem(FormField::Server, "Enter the name or address of the POP3 server.");
+        return Problem(FormField::Server, "Enter the name or address of the mail server.");
     if (server.find_first_of(" \t") != std::string::npos || HasControlCharacter(server))
         return Problem(FormField::Server, "The server name cannot contain spaces or control characters.");
     if (!ParseNumber(form.port, 1, 65535, number))
@@ -109,6 +111,8 @@ FormProblem CheckForm(const AccountForm& form)
     if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
         return Problem(FormField::Fingerprint,
                        "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
+    if (form.protocol == kProtocolImap && HasControlCharacter(form.folder))
+        return Problem(FormField::Folder, "The folder's name cannot contain control characters.");
     return FormProblem{};
 }
 
@@ -125,5 +129,10 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.Security = form.security;
     settings.TrustFile = Trimmed(form.trustFile);
     settings.Fingerprint = Trimmed(form.fingerprint);
+    settings.Protocol = form.protocol;
+    // A POP3 mailbox has no folders: a name left in the disabled field is not kept.
+    settings.Folder = form.protocol == kProtocolImap ? Trimmed(form.folder) : std::string();
+    if (settings.Folder.empty())
+        settings.Folder = kDefaultFolder;
     return settings;
 }

@@ -99,6 +99,7 @@ protected:
     void SetUp() override
     {
         ClearProgramProfile();
+        WriteProgramProfile("GLOBAL", "KeepSeen", "0");  // each test starts from what its servers hold
         ASSERT_TRUE(FindProgramWindows().empty()) << "a program window is left from elsewhere";
         ASSERT_TRUE(monitor.Ready());
     }

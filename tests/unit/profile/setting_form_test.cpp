@@ -11,7 +11,8 @@ const AccountForm kValid{"  alice ", "\tpop.example.com ", " 995 ", "10080", "",
 
 TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
 {
-    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110, kSecurityStls, "C:\\ca.pem", "AB:cd"};
+    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110, kSecurityStls, "C:\\ca.pem", "AB:cd",
+                                 1, "INBOX.Entw\xc3\xbcrfe"};
     EXPECT_EQ(SettingsFromForm(FormFromSettings(stored), stored), stored);
     EXPECT_EQ(SettingsFromForm(kValid, stored),
               (AccountSettings{"alice", "pop.example.com", "secret", 10080, 4, 995, kSecurityTls, "", ""}));

@@ -83,7 +83,7 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     EXPECT_EQ(SaveSettings(list), 4);
     EXPECT_EQ(store.Read("POP0", "CryptPassward"), "70e9");
     EXPECT_TRUE(store.Read("POP0", "Passward") == "kept" && store.Read("POP4", "Account") == "old");
-    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint"})
+    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint", "Protocol", "Folder"})
         EXPECT_FALSE(store.Has("POP1", key)) << key;
     EXPECT_EQ(Load(0), list[0]);  // what was stored is overwritten with the defaults
     EXPECT_EQ(Load(1).Password, "plain");  // an empty password is stored empty: the plain key speaks
@@ -94,6 +94,15 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     DebugCapture trace;
     EXPECT_EQ(ReadAccountCount(), kMaxAccounts);
     EXPECT_NE(trace.Text().find("POP_COUNT"), std::string::npos);
+}
+
+TEST_F(SettingsTest, AcknowledgementsAreKeptUnlessTurnedOff)
+{
+    EXPECT_TRUE(ReadKeepSeen());
+    for (const bool keep : {false, true}) {
+        WriteKeepSeen(keep);
+        EXPECT_EQ(ReadKeepSeen(), keep);
+    }
 }
 
 }  // namespace
