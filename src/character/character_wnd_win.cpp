@@ -166,9 +166,7 @@ void CharacterWnd::StartCharacterTimers()
         return;
     characterTimersOn = true;
     DebugWrite("timer messages while hidden: " + std::to_string(timerMessages) + "\n");
-    // Nothing followed the cursor or pulsed while hidden: the character appears where its glide
-    // would have brought it, as bright as the pulse is now.
-    FollowCursor(true);
+    // Nothing pulsed while hidden: the character appears as bright as the pulse is now.
     layered.Pulse(Handle(), alphaPhase);
     SetTolerantTimer(Handle(), kFollowTimerId, 100, kFollowTolerance);
     SetTolerantTimer(Handle(), kAnimationTimerId, 500, kAnimationTolerance);
@@ -344,5 +342,9 @@ void CharacterWnd::UpdateCharacterVisibility()
     if (!Handle())
         return;
     const bool visible = !showOnlyMailExist || trail.Size() > 0;
+    // Nothing followed the cursor while hidden: the character is moved to where its glide would
+    // have brought it before it is shown, so it never shows at its old place.
+    if (visible && !IsWindowVisible(Handle()))
+        FollowCursor(true);
     ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }

@@ -163,7 +163,13 @@ protected:
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
         SetCursorPos(cursor.x, cursor.y);
-        return WaitUntil([&] { return WindowFromPoint(cursor) == character; }, kWaitMs);
+        // At rest: a click on a window still gliding may reach the desktop under Wine.
+        const auto resting = [&] {
+            const RECT rect = ReadWindowState(character).rect;
+            const MotionPoint end = GlideEnd({cursor.x - 10, cursor.y - 10}, {rect.left, rect.top});
+            return end.x == rect.left && end.y == rect.top;
+        };
+        return WaitUntil([&] { return resting() && WindowFromPoint(cursor) == character; }, kWaitMs);
     }
 
     DebugMonitor monitor;
