@@ -64,6 +64,7 @@ bool MailCheckApp::InitInstance()
     SetMainWindow(characterWindow->Handle());
     CreateAccounts(characterWindow->Handle());
     characterWindow->RefreshTrayTooltip();
+    characterWindow->ScheduleNextCheck();
     return true;
 }
 

@@ -33,6 +33,19 @@ MotionPoint EaseToward(MotionPoint target, MotionPoint current)
     return {EaseToward(target.x, current.x), EaseToward(target.y, current.y)};
 }
 
+MotionPoint GlideEnd(MotionPoint target, MotionPoint current)
+{
+    // Each step takes at least a pixel off any distance over 7, so 1000 steps cover any pair of
+    // 32-bit coordinates; the bound only keeps the loop visibly finite.
+    for (int step = 0; step < 1000; ++step) {
+        const MotionPoint next = EaseToward(target, current);
+        if (next.x == current.x && next.y == current.y)
+            break;
+        current = next;
+    }
+    return current;
+}
+
 void AdvanceAnimation(AnimationState& state, uint32_t& lastSwitchTick, const AnimationCatalog& catalog,
                       uint32_t now, const std::function<int()>& random)
 {

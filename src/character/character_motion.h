@@ -29,6 +29,8 @@ MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect
 // One step of the glide: an eighth of the remaining distance, truncated toward zero.
 int32_t EaseToward(int32_t target, int32_t current);
 MotionPoint EaseToward(MotionPoint target, MotionPoint current);
+// Where the glide from current comes to rest: the steps repeated until they move no more.
+MotionPoint GlideEnd(MotionPoint target, MotionPoint current);
 
 // What the character is playing.
 struct AnimationState {

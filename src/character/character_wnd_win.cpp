@@ -1,12 +1,16 @@
 #include "character/character_wnd_win.h"
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "character/animation_catalog.h"
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
+#include "platform/debug_channel.h"
 #include "platform/gdi_win.h"
 #include "platform/tick_count.h"
+#include "platform/tolerant_timer_win.h"
 #include "profile/profile.h"
 
 namespace {
@@ -78,6 +82,13 @@ LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
         OnDpiChanged(wParam, lParam);
         return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            OnResume();
+        return TRUE;
+    case WM_TIMECHANGE:
+        OnTimeChange();
+        return 0;
     case WM_COMMAND:
         return OnCommand(wParam, lParam) ? 0 : Default(message, wParam, lParam);
     case WM_TRAYNOTIFY:
@@ -119,7 +130,6 @@ LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
     LoadMainIcon();
     ScaleArtwork(art, ArtScaleForWindow(Handle()));
     ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
-    StartTimers();
     AddTrayIcon(Handle(), kTrayIconId, mainIcon, kTrayTooltip);
     ShowWindow(Handle(), SW_HIDE);
 
@@ -154,11 +164,47 @@ void CharacterWnd::LoadMainIcon()
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon));
 }
 
-void CharacterWnd::StartTimers()
+void CharacterWnd::StartCharacterTimers()
 {
-    SetTimer(Handle(), kFollowTimerId, 100, nullptr);
-    SetTimer(Handle(), kAnimationTimerId, 500, nullptr);
-    SetTimer(Handle(), kSchedulerTimerId, 1000, nullptr);
+    if (characterTimersOn)
+        return;
+    characterTimersOn = true;
+    DebugWrite("timer messages while hidden: " + std::to_string(timerMessages) + "\n");
+    // Nothing pulsed while hidden: the character appears as bright as the pulse is now.
+    layered.Pulse(Handle(), alphaPhase);
+    SetTolerantTimer(Handle(), kFollowTimerId, 100, kFollowTolerance);
+    SetTolerantTimer(Handle(), kAnimationTimerId, 500, kAnimationTolerance);
+}
+
+void CharacterWnd::StopCharacterTimers()
+{
+    if (!characterTimersOn)
+        return;
+    characterTimersOn = false;
+    KillTimer(Handle(), kFollowTimerId);
+    KillTimer(Handle(), kAnimationTimerId);
+    timerMessages = 0;
+}
+
+void CharacterWnd::ScheduleNextCheck()
+{
+    if (!Handle())
+        return;
+    const std::optional<uint32_t> wait = scheduler.NextCheckWait();
+    if (wait)
+        SetTolerantTimer(Handle(), kSchedulerTimerId, *wait, kSchedulerTolerance);
+    else
+        KillTimer(Handle(), kSchedulerTimerId);
+}
+
+void CharacterWnd::OnResume()
+{
+    ScheduleNextCheck();
+}
+
+void CharacterWnd::OnTimeChange()
+{
+    ScheduleNextCheck();
 }
 
 void CharacterWnd::PlaceInBottomRightCorner()
@@ -172,9 +218,11 @@ void CharacterWnd::PlaceInBottomRightCorner()
 
 void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
 {
+    ++timerMessages;
     switch (id) {
     case kSchedulerTimerId:
         scheduler.RunScheduler();
+        ScheduleNextCheck();
         break;
     case kAnimationTimerId:
         AdvanceAnimation();
@@ -187,10 +235,9 @@ void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
     default:
         break;
     }
-    // Whatever the timer: accounts whose check has ended since exit began are freed, and the
-    // tray icon follows the running check.
+    // Whatever the timer: accounts whose check has ended since exit began are freed. The tray
+    // icon follows the checks' own notifications.
     scheduler.ReapRetiredAccounts();
-    RefreshTrayIcon();
     Default(WM_TIMER, id, lParam);
 }
 
@@ -200,7 +247,7 @@ void CharacterWnd::AdvanceAnimation()
     ::AdvanceAnimation(animation, lastAnimationSwitchTick, animationCatalog, TickCount(), Random);
 }
 
-void CharacterWnd::FollowCursor()
+void CharacterWnd::FollowCursor(bool wholeGlide)
 {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -211,7 +258,8 @@ void CharacterWnd::FollowCursor()
                                             art.scale);
     RECT window{};
     GetWindowRect(Handle(), &window);
-    const MotionPoint corner = EaseToward(target, MotionPoint{window.left, window.top});
+    const MotionPoint here{window.left, window.top};
+    const MotionPoint corner = wholeGlide ? GlideEnd(target, here) : EaseToward(target, here);
 
     // Reshaping, repainting and moving each cost a round trip to the window system ten times a
     // second, so a tick does only what changed: a new frame, or a new place or size.
@@ -254,6 +302,10 @@ void CharacterWnd::OnShowWindow(WPARAM wParam, LPARAM lParam)
 {
     Default(WM_SHOWWINDOW, wParam, lParam);
     trail.Show(wParam != 0);
+    if (wParam)
+        StartCharacterTimers();
+    else
+        StopCharacterTimers();
 }
 
 void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
@@ -310,5 +362,9 @@ void CharacterWnd::UpdateCharacterVisibility()
     if (!Handle())
         return;
     const bool visible = !showOnlyMailExist || trail.Size() > 0;
+    // Nothing followed the cursor while hidden: the character is moved to where its glide would
+    // have brought it before it is shown, so it never shows at its old place.
+    if (visible && !IsWindowVisible(Handle()))
+        FollowCursor(true);
     ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }

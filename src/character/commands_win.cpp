@@ -154,11 +154,16 @@ private:
 
 BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 {
-    // The checks only say that the tray icon may have to change; the envelopes follow at the
-    // next animation tick.
+    // The checks say that the tray icon may have to change. At a check's end the envelopes
+    // follow at once (a hidden character has no animation tick to bring them) and the
+    // scheduler's timer is set to the next due check.
     if (IsCommand(wParam, ID_CHECK_STARTED) || IsCommand(wParam, ID_CHECK_FINISHED)) {
         RefreshTrayIcon();
         RefreshTrayTooltip();
+        if (IsCommand(wParam, ID_CHECK_FINISHED)) {
+            RefreshEnvelopes();
+            ScheduleNextCheck();
+        }
         return FALSE;
     }
 

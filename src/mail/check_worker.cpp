@@ -63,9 +63,13 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
 {
     const CheckTarget& target = environment.target;
     if (!environment.initSockets()) {
-        // The account stays due (its check time is untouched), so the next tick tries again.
+        // The account stays due (its check time is untouched), so the next run tries again; the
+        // window hears of the end, which sets that run.
         ReportSocketFailure(target);
+        const WindowHandle owner = account.ownerWnd;
+        const int32_t color = account.Color;
         EndCheck(account);
+        target.post(owner, ID_CHECK_FINISHED, color);
         return 0;
     }
     if (!target.ownerExists(account.ownerWnd)) {

@@ -1,5 +1,6 @@
 #include "mail/scheduler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -33,6 +34,15 @@ uint64_t DueWait(const MailAccount& account, uint32_t now)
         return kWaitingSinceStart;
     const uint32_t wait = now - account.lastCheckTick;
     return wait > CheckInterval(account) ? wait : 0;
+}
+
+// Milliseconds from now until the account is due; 0 when it is due already.
+uint32_t TimeUntilDue(const MailAccount& account, uint32_t now)
+{
+    if (DueWait(account, now) > 0)
+        return 0;
+    // Due strictly after the interval: one millisecond past it.
+    return CheckInterval(account) - (now - account.lastCheckTick) + 1;
 }
 
 }  // namespace
@@ -93,6 +103,23 @@ void Scheduler::RunScheduler()
     }
     if (chosen)
         StartCheck(*chosen);
+}
+
+std::optional<uint32_t> Scheduler::NextCheckWait() const
+{
+    if (AnyCheckRunning())
+        return std::nullopt;
+    const uint32_t now = hooks.check.tickCount();
+    std::optional<uint32_t> earliest;
+    for (const auto& account : accounts) {
+        if (WhyNeverChecked(*account))
+            continue;
+        const uint32_t wait = TimeUntilDue(*account, now);
+        earliest = earliest ? std::min(*earliest, wait) : wait;
+    }
+    if (!earliest)
+        return std::nullopt;
+    return std::max(*earliest, kShortestSchedulerWait);
 }
 
 bool Scheduler::Checkable(size_t index)

@@ -4,6 +4,7 @@
 // thread, on the accounts the scheduler owns.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "mail/check_worker.h"
@@ -21,9 +22,14 @@ struct SchedulerHooks {
     SchedulerHooks();
 };
 
+// The shortest wait between two runs of the scheduler. An account that stays due (no thread
+// could start, no sockets) is tried again about every second, and the first checks come about a
+// second after the start, each about a second after the one before.
+constexpr uint32_t kShortestSchedulerWait = 1000;
+
 // The longest Duration the 32-bit tick arithmetic can serve: the wait since a check is taken
 // modulo 2^32 ms, so a longer interval would wrap into a short one. 71582 minutes leave the
-// once-a-second scheduler about 47 s to see the account due before its wait wraps.
+// scheduler, woken when the account is due, about 47 s to see it due before its wait wraps.
 constexpr int32_t kLongestDuration = 71582;
 
 // The account's interval in milliseconds: Duration minutes, where a Duration that is negative
@@ -51,11 +57,16 @@ public:
     // Starts the check of the due account that has waited longest since its last check (the
     // first of equals in list order), unless a check is running. An account never checked is
     // due at once and counts as waiting since the start, so the first checks follow the start
-    // in list order. Called every second.
+    // in list order. Called when NextCheckWait says.
     void RunScheduler();
 
+    // How long RunScheduler may wait: the milliseconds until the earliest due time of the
+    // accounts it checks, at least kShortestSchedulerWait. None while a check runs (its end is
+    // the next moment to ask again) and when no account can be checked.
+    std::optional<uint32_t> NextCheckWait() const;
+
     // Starts the account's check on a new thread, unless it already runs. When no thread can
-    // be started the account stays idle, and the next tick tries again.
+    // be started the account stays idle, and the next run tries again.
     void StartCheck(MailAccount& account);
 
     // At exit: retires every account, asks its check to stop, and returns once every retired

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "character/character_motion.h"
 #include "character/command_ids.h"
 #include "envelope/envelope_layout.h"
 #include "fake_pop3_server.h"
@@ -163,7 +164,13 @@ protected:
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
         SetCursorPos(cursor.x, cursor.y);
-        return WaitUntil([&] { return WindowFromPoint(cursor) == character; }, kWaitMs);
+        // At rest: a click on a window still gliding may reach the desktop under Wine.
+        const auto resting = [&] {
+            const RECT rect = ReadWindowState(character).rect;
+            const MotionPoint end = GlideEnd({cursor.x - 10, cursor.y - 10}, {rect.left, rect.top});
+            return end.x == rect.left && end.y == rect.top;
+        };
+        return WaitUntil([&] { return resting() && WindowFromPoint(cursor) == character; }, kWaitMs);
     }
 
     DebugMonitor monitor;
@@ -421,6 +428,41 @@ TEST_F(ProgramTest, OnATwiceAsDenseScreenTheArtIsTwiceTheSizeAndTheClickStillLan
     ASSERT_TRUE(CharacterUnderCursor());
     Press(MOUSEEVENTF_LEFTDOWN);
     EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
+}
+
+// Hidden, the program wakes only for a due check: the character neither follows nor animates.
+TEST_F(ProgramTest, HiddenItWakesOnlyForDueChecksAndShownItAppearsAtOnceWhereItsGlideEnds)
+{
+    FakePop3Server empty;
+    AddAccount(empty, 4, "10");
+    SetCursorPos(700, 500);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return empty.Connections() == 1; }, kWaitMs) && Traced("tray icon: normal\n"));
+    const auto corner = [&] {
+        const RECT rect = ReadWindowState(character).rect;
+        return std::make_pair(rect.left, rect.top);
+    };
+    const auto glideEnd = [](int32_t x, int32_t y, std::pair<LONG, LONG> from) {
+        const MotionPoint end = GlideEnd({x, y}, {from.first, from.second});
+        return std::make_pair(LONG{end.x}, LONG{end.y});
+    };
+    for (int showing = 0; showing < 2; ++showing) {
+        const auto hiddenAt = corner();
+        SetCursorPos(300, 300);
+        Sleep(1000);
+        Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
+        ASSERT_TRUE(WaitUntil([&] { return Visible(); }, kWaitMs));
+        const auto shownAt = corner();
+        EXPECT_EQ(shownAt, glideEnd(356, 356, hiddenAt)) << "56 pixels off the cursor toward the middle, at first sight";
+        SetCursorPos(700, 500);  // shown, it glides after the cursor
+        EXPECT_TRUE(WaitUntil([&] { return corner() == glideEnd(644, 444, shownAt); }, kWaitMs));
+        Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
+        ASSERT_TRUE(WaitUntil([&] { return !Visible(); }, kWaitMs));
+    }
+    // The first check's timer, then none.
+    EXPECT_EQ(TracedAfter("timer messages while hidden: "), (std::vector<std::string>{"1", "0"}));
+    EXPECT_EQ(empty.Connections(), 1);
+    EXPECT_TRUE(Exit());
 }
 
 // Replies come a byte at a time so that a check lasts long enough to be seen.

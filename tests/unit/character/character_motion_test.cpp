@@ -48,6 +48,8 @@ TEST(Glide, TargetsThe56PixelOffsetOrTheCursorSideAndEasesAnEighthPerStepUntilTr
         for (int i = 0; i < 60; ++i)
             x = EaseToward(c[1], x);
         EXPECT_EQ(x, c[2]) << c[0] << " -> " << c[1];
+        const MotionPoint end = GlideEnd({c[1], c[1]}, {c[0], INT32_MIN});  // where a hidden character appears
+        EXPECT_TRUE(end.x == c[2] && end.y == c[1] + (c[1] > 0 ? -7 : 0)) << c[0] << " -> " << c[1];
     }
     EXPECT_EQ(EaseToward(INT32_MAX, INT32_MAX), INT32_MAX);  // no overflow far off screen
     EXPECT_EQ(EaseToward(INT32_MIN, INT32_MIN), INT32_MIN);

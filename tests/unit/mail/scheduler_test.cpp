@@ -112,6 +112,38 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
     }
 }
 
+// The window wakes only when NextCheckWait says, and every wake-up starts a check.
+TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach)
+{
+    EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);  // no account: no timer
+    AddAccount(5, nullptr, "");  // never checked: no reason to wake
+    EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);
+    for (const int32_t duration : {2, 1})
+        AddAccount(duration);
+    const uint32_t start = kMax - 90 * 1000;  // the tick count wraps on the way
+    clock = start;
+    std::vector<std::pair<int, uint32_t>> checks;  // account, seconds since the start
+    while (checks.size() < 6) {
+        const std::optional<uint32_t> wait = scheduler.NextCheckWait();
+        ASSERT_TRUE(wait.has_value());
+        const int started = TickAt(clock + *wait);
+        ASSERT_GE(started, 0) << "a wake-up that starts nothing";
+        EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt) << "no timer while a check runs";
+        checks.push_back({started, (clock - start) / 1000});
+        clock += 3000;  // each check takes three seconds
+        FinishCheck(started);
+    }
+    // The first checks in list order, a second after the start and after each other; then each
+    // account the moment its interval has passed.
+    EXPECT_EQ(checks, (std::vector<std::pair<int, uint32_t>>{{1, 1}, {2, 5}, {2, 68}, {1, 124}, {2, 131}, {2, 194}}));
+
+    // An account that stays due (its thread could not start) is tried again a second later.
+    threadsAvailable = false;
+    clock += 200 * 1000;
+    EXPECT_EQ(TickAt(clock), -1);
+    EXPECT_EQ(scheduler.NextCheckWait(), kShortestSchedulerWait);
+}
+
 TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
