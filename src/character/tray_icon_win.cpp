@@ -43,10 +43,13 @@ HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
     return normal;
 }
 
-// The tooltip the tray should show: the first account whose last check failed, and why.
+// The tooltip the tray should show: the first account that is never checked or whose last
+// check failed, and why.
 std::string WantedTooltip(const AccountList& accounts)
 {
     for (const auto& account : accounts) {
+        if (const char* never = WhyNeverChecked(*account))
+            return TrayTooltipText(accounts.size(), account->Address, never);
         std::lock_guard<std::mutex> guard(account->uidLock);
         if (!account->lastFailure.empty())
             return TrayTooltipText(accounts.size(), account->Address, account->lastFailure);
