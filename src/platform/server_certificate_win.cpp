@@ -26,8 +26,9 @@ using Store = std::unique_ptr<void, StoreCloser>;
 using Engine = std::unique_ptr<void, EngineCloser>;
 using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainCloser>;
 
-// Not in every header set; the value is the system's.
-constexpr DWORD kChainDisableAia = 0x00002000;  // CERT_CHAIN_DISABLE_AIA
+// Not in every header set; the values are the system's.
+constexpr DWORD kChainDisableAia = 0x00002000;        // CERT_CHAIN_DISABLE_AIA
+constexpr DWORD kIgnoreCertificateName = 0x00001000;  // SECURITY_FLAG_IGNORE_CERT_CN_INVALID
 
 // We ask for no revocation check; should the chain report one as unknown, that is no verdict.
 constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
@@ -110,7 +111,7 @@ TlsResult JudgeSslPolicy(PCCERT_CHAIN_CONTEXT chain)
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.fdwChecks = SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+    ssl.fdwChecks = kIgnoreCertificateName;
     CERT_CHAIN_POLICY_PARA para{};
     para.cbSize = sizeof para;
     para.pvExtraPolicyPara = &ssl;
