@@ -258,6 +258,24 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     }
 }
 
+// The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
+TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
+{
+    std::wstring commandLine = L"\"" + folder + L"Zantoli.exe\" /settings";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION opener{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &opener));
+    HWND main = FindDialog(L"Zantoli Mail Settings");
+    ASSERT_TRUE(main);
+    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
+    EXPECT_EQ(WaitForSingleObject(opener.hProcess, kWaitMs), WAIT_OBJECT_0) << "it was asked to exit";
+    CloseHandle(opener.hProcess);
+    CloseHandle(opener.hThread);
+    EXPECT_EQ(NotifierStarts(2), 2);
+}
+
 TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
 {
     for (const auto& value : std::vector<std::array<const char*, 3>>{
