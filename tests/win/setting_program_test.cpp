@@ -281,7 +281,8 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     for (const auto& value : std::vector<std::array<const char*, 3>>{
              {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
              {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
-             {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
+             {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
+             {"POP1", "Security", "7"}})
         RegistryProfileStore("QUVA", "Zantoli").Write(value[0], value[1], value[2]);
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
@@ -290,10 +291,13 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     HWND account = FindDialog(L"Edit Account");
     ASSERT_TRUE(account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
+    EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), CB_ERR) << "an unknown security is not guessed";
     Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
     Click(account, IDOK);
     EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); }));
     Type(account, IDC_LOGIN, L"bob");
+    Click(account, IDOK);
+    EXPECT_TRUE(Eventually([&] { return Text(account, IDC_PROBLEM).rfind(L"Choose the security", 0) == 0; }));
     Choose(account, IDC_SECURITY, 2);
     EXPECT_EQ(Text(account, IDC_PORT), L"995") << "the port follows the security";
     Type(account, IDC_PORT, L"2110");
