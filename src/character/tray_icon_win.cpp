@@ -43,19 +43,20 @@ HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
     return normal;
 }
 
-// The tooltip the tray should show: the new mail of every account, and the first account whose
-// last check failed, and why.
+// The tooltip the tray should show: the new mail of every account, and the first account that is
+// never checked or whose last check failed, and why.
 std::string WantedTooltip(const AccountList& accounts)
 {
     size_t newCount = 0;
     const MailAccount* failing = nullptr;
     std::string reason;
     for (const auto& account : accounts) {
+        const char* never = WhyNeverChecked(*account);
         std::lock_guard<std::mutex> guard(account->uidLock);
         newCount += account->newUids.size();
-        if (!failing && !account->lastFailure.empty()) {
+        if (!failing && (never || !account->lastFailure.empty())) {
             failing = account.get();
-            reason = account->lastFailure;
+            reason = never ? never : account->lastFailure;
         }
     }
     return TrayTooltipText(accounts.size(), newCount, failing ? failing->Address : std::string(), reason);

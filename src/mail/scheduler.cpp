@@ -57,13 +57,16 @@ uint32_t CheckInterval(const MailAccount& account)
     return static_cast<uint32_t>(fits ? account.Duration : kLongestDuration) * 60000u;
 }
 
-const char* WhyNeverChecked(const MailAccount& account)
+const char* WhyNeverChecked(const AccountSettings& account)
 {
     // An empty address would reach this very machine, and an empty name can never log in.
     if (account.Address.empty())
-        return "it has no server address";
+        return "no server address";
     if (account.Account.empty())
-        return "it has no login name";
+        return "no login name";
+    // Guessing the protection could send the password in clear.
+    if (account.Security < kSecurityNone || account.Security > kSecurityTls)
+        return "unknown Security value";
     return nullptr;
 }
 

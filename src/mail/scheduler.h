@@ -36,9 +36,10 @@ constexpr int32_t kLongestDuration = 71582;
 // or beyond kLongestDuration is held at kLongestDuration.
 uint32_t CheckInterval(const MailAccount& account);
 
-// Why the account can never be checked (no server address, no login name), or null when it
-// can. Such an account keeps its place in the list but is passed over.
-const char* WhyNeverChecked(const MailAccount& account);
+// Why the account can never be checked, in a few words for the debug channel and the tray's
+// tooltip ("no server address", "unknown Security value"), or null when it can. Such an
+// account keeps its place in the list but is passed over, and no session is opened for it.
+const char* WhyNeverChecked(const AccountSettings& account);
 
 class Scheduler {
 public:

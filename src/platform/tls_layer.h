@@ -33,6 +33,12 @@ enum class TlsResult {
     NameMismatch,
     Expired,
     FingerprintMismatch,
+    // The account's trust file cannot serve; found before the handshake begins.
+    TrustFileNotFound,
+    TrustFileTooLarge,
+    TrustFileNotAFile,
+    TrustFileUnreadable,
+    TrustFileNoCertificate,
 };
 
 // What the trace says about a failed handshake or check.
@@ -46,6 +52,11 @@ inline const char* TlsResultText(TlsResult result)
     case TlsResult::NameMismatch: return "Certificate name mismatch";
     case TlsResult::Expired: return "Certificate expired";
     case TlsResult::FingerprintMismatch: return "Fingerprint mismatch";
+    case TlsResult::TrustFileNotFound: return "Trust file unusable: not found";
+    case TlsResult::TrustFileTooLarge: return "Trust file unusable: too large";
+    case TlsResult::TrustFileNotAFile: return "Trust file unusable: not a file";
+    case TlsResult::TrustFileUnreadable: return "Trust file unusable: unreadable";
+    case TlsResult::TrustFileNoCertificate: return "Trust file unusable: holds no certificate";
     }
     return "TLS handshake failed";
 }

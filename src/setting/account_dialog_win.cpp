@@ -24,6 +24,8 @@ int FieldControl(FormField field)
         return IDC_INTERVAL;
     case FormField::Password:
         return IDC_PASSWORD;
+    case FormField::Security:
+        return IDC_SECURITY;
     case FormField::TrustFile:
         return IDC_TRUST_FILE;
     case FormField::Fingerprint:
@@ -144,7 +146,8 @@ void AccountDialog::FillColorList()
     SendMessageW(list, CB_SETCURSEL, WPARAM(selected), 0);
 }
 
-// A stored value outside the three shows no choice and is kept unless the user picks one.
+// A stored value outside the three shows no choice, and the form is refused until the user
+// picks one: guessing could send the password in clear.
 void AccountDialog::FillSecurityList()
 {
     HWND list = Item(IDC_SECURITY);

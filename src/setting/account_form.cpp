@@ -1,8 +1,15 @@
 #include "setting/account_form.h"
 
+#include <vector>
+
 #include "platform/certificate_text.h"
+#include "platform/tick_count.h"
+#include "platform/trust_file.h"
 
 namespace {
+
+// A trust file on a slow share must not hold the dialog for longer than this.
+constexpr int64_t kTrustFileReadMs = 3000;
 
 bool IsBlank(char c)
 {
@@ -105,14 +112,30 @@ FormProblem CheckForm(const AccountForm& form)
     if (form.password.size() > kMaxCredentialBytes)
         return Problem(FormField::Password,
                        "The password is too long: at most 504 bytes (fewer for accented letters).");
+    if (form.security < kSecurityNone || form.security > kSecurityTls)
+        return Problem(FormField::Security, "Choose the security: None, STLS or TLS.");
+    const std::string trustFile = Trimmed(form.trustFile);
+    const std::string fingerprint = Trimmed(form.fingerprint);
+    if (form.security == kSecurityNone && !trustFile.empty())
+        return Problem(FormField::TrustFile, "A trust file needs STLS or TLS: choose one, or clear the trust file.");
+    if (form.security == kSecurityNone && !fingerprint.empty())
+        return Problem(FormField::Fingerprint, "A fingerprint needs STLS or TLS: choose one, or clear the fingerprint.");
     if (HasControlCharacter(form.trustFile))
         return Problem(FormField::TrustFile, "The trust file's path cannot contain control characters.");
     std::string hex;
-    if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
+    if (!fingerprint.empty() && !NormaliseFingerprint(form.fingerprint, hex))
         return Problem(FormField::Fingerprint,
                        "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
     if (form.protocol == kProtocolImap && HasControlCharacter(form.folder))
         return Problem(FormField::Folder, "The folder's name cannot contain control characters.");
+    if (!trustFile.empty()) {
+        std::vector<std::string> certificates;
+        const TrustFileResult read =
+            LoadTrustFile(trustFile, SteadyNowMs() + kTrustFileReadMs, nullptr, certificates);
+        if (read != TrustFileResult::Loaded)
+            return FormProblem{FormField::TrustFile,
+                               std::string("Trust file unusable: ") + TrustFileProblem(read) + "."};
+    }
     return FormProblem{};
 }
 

@@ -29,7 +29,7 @@ struct AccountForm {
     std::string folder{};     // IMAP only; empty: INBOX
 };
 
-enum class FormField { None, Login, Server, Port, Interval, Password, TrustFile, Fingerprint, Folder };
+enum class FormField { None, Login, Server, Port, Interval, Password, Security, TrustFile, Fingerprint, Folder };
 
 // The first field that is not acceptable, with a sentence saying why.
 struct FormProblem {
@@ -46,6 +46,9 @@ std::string PortForChoice(const std::string& port, int32_t from, int32_t to);
 // The fields for editing settings; the password field starts empty, so that it is never shown.
 AccountForm FormFromSettings(const AccountSettings& settings);
 
+// Also reads the trust file, if one is named, as a check would: it must exist and hold a
+// certificate. A trust file or a fingerprint is refused without STLS or TLS, where it would
+// do nothing, and a protection that is none of the three (a damaged profile) must be chosen.
 FormProblem CheckForm(const AccountForm& form);
 
 // The settings the form describes, for a form that CheckForm accepted. An empty password

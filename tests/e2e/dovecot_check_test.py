@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The POP3 check against Debian's Dovecot on loopback, through mailcheck (natively, or the
 Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also checks
-STLS and TLS, and the certificate's verdicts, each failing before USER is sent.
+STLS and TLS with a Dovecot that asks for client certificates, the certificate's verdicts and the
+trust files no check can use, each failing before USER is sent.
 
   [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
 """
@@ -24,11 +25,11 @@ def expect(condition, what, output=""):
         print(f"FAILED: {what}\n{output}")
 
 
-def check(security, port, *extra, user="me"):
+def check(security, port, *extra, user="me", host="localhost"):
     """mailcheck's exit status, output and seconds for two checks that acknowledge."""
     start = time.monotonic()
     result = subprocess.run(sys.argv[2:] + ["--security", security, "--port", str(port), "--checks", "2", "--ack",
-                                            *extra, "localhost", user], capture_output=True, text=True,
+                                            *extra, host, user], capture_output=True, text=True,
                             timeout=120, env=dict(os.environ, ZANTOLI_PASSWORD=PASSWORD))
     return result.returncode, result.stdout, time.monotonic() - start
 
@@ -87,12 +88,23 @@ def check_protected(server, pem, pin):
     for kind, extra, reason in [("GOOD", [], "Certificate not trusted"),  # the system's roots
                                 ("OTHER_CA", ["--trust-file", pem], "Certificate not trusted"),
                                 ("GOOD", ["--trust-file", env("ZANTOLI_TLS_OTHER_TRUST")], "Certificate not trusted"),
-                                ("GOOD", ["--trust-file", pem + ".missing"], "Certificate not trusted"),
                                 ("WRONG_NAME", ["--trust-file", pem], "Certificate name mismatch"),
                                 ("EXPIRED", ["--trust-file", pem], "Certificate expired"),
                                 ("GOOD", ["--trust-file", pem, "--fingerprint", "00" + pin[2:]], "Fingerprint mismatch")]:
         expect_check(f"{kind} {extra}: {reason}", check("tls", env("ZANTOLI_TLS_" + kind), *extra), 1,
                      "MSG: " + reason, "Server certificate: CN=", absent=["USER"])
+    # An address is compared with the certificate's addresses, never with its names.
+    for kind, status, texts in [("IP_SAN", 0, ["check 2: new=0 seen=1"]),
+                                ("DNS_IP", 1, ["MSG: Certificate name mismatch"])]:
+        expect_check(f"127.0.0.1 against {kind}", check("tls", env("ZANTOLI_TLS_" + kind), "--trust-file", pem,
+                                                         host="127.0.0.1"), status, *texts)
+    # Read before the handshake, within the check's bounds: no certificate is even seen.
+    for entry in env("ZANTOLI_TLS_BAD_TRUST").split("|"):
+        reason, path = entry.split("=", 1)
+        outcome = check("tls", env("ZANTOLI_TLS_GOOD"), "--trust-file", path)
+        expect_check(f"trust file {path}: {reason} ({outcome[2]:.1f} s)", outcome, 1,
+                     "MSG: Trust file unusable: " + reason, absent=["USER", "Server certificate"],
+                     also=outcome[2] < 12)
     expect_check("no STLS offered", check("stls", env("ZANTOLI_TLS_PLAIN")), 1, "MSG: Server offers no STLS",
                  absent=["USER"])
     expect_check("pinned, whoever signed it", check("tls", env("ZANTOLI_TLS_OTHER_CA"), "--fingerprint", pin), 0,
@@ -102,7 +114,7 @@ def check_protected(server, pem, pin):
 def main():
     pem, pin = env("ZANTOLI_TLS_TRUST_PEM"), env("ZANTOLI_TLS_OTHER_FINGERPRINT")
     good = (env("ZANTOLI_TLS_GOOD_CERT"), env("ZANTOLI_TLS_GOOD_KEY")) if pem else None
-    with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good) as server:
+    with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good, client_ca=env("ZANTOLI_TLS_CA")) as server:
         check_plain(server)
         if pem:
             check_protected(server, pem, pin)

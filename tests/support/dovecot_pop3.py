@@ -44,8 +44,11 @@ service pop3-login {{
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600, certificate=None):
-        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate  # (pem, key)
+    def __init__(self, work, lifetime=600, certificate=None, client_ca=None):
+        # certificate: (pem, key); client_ca: a CA file, with which Dovecot asks every TLS client
+        # for a certificate but lets in those without one.
+        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
+        self.client_ca = client_ca
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
@@ -96,6 +99,8 @@ class DovecotPop3:
                 self.port, self.tls_port = probe.getsockname()[1], tls_probe.getsockname()[1]
             ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate)
                    if self.certificate else "ssl = no")
+            if self.certificate and self.client_ca:
+                ssl += f"\nssl_ca = <{self.client_ca}\nssl_verify_client_cert = yes"
             config = os.path.join(self.work, "dovecot.conf")
             with open(config, "w") as out:
                 out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,

@@ -525,10 +525,19 @@ TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
 // A week's interval, a missing section, an interval beyond 32 bits of milliseconds, a 10 KB mailer path.
 TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathStartsNothing)
 {
-    FakePop3Server weekly({"uid-1"}), wrapping({"uid-1"});
+    FakePop3Server weekly({"uid-1"}), wrapping({"uid-1"}), stls({"uid-1"}), unknown({"uid-1"});
     AddAccount(weekly, 4, "10080");
     ++accounts;  // POP1 is missing: it loads with no address, which would reach this very machine
     AddAccount(wrapping, 4, "71583");  // 2^32 ms and a little more
+    // Numbers written as REG_DWORD by a deployment tool: STLS stays STLS (the server offers
+    // none, so the password never goes out), and an unknown protection is never guessed at.
+    const auto securityDword = [this](const FakePop3Server& server, DWORD security) {
+        AddAccount(server);
+        const std::string key = "Software\\QUVA\\Zantoli\\POP" + std::to_string(accounts - 1);
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Security", REG_DWORD, &security, sizeof security);
+    };
+    securityDword(stls, 1);
+    securityDword(unknown, 7);
     const std::string mailer = "C:\\" + std::string(10240, 'm') + ".exe";
     WriteProgramProfile("GLOBAL", "MAILER", mailer);
     ASSERT_NE(Start(), nullptr);
@@ -538,7 +547,11 @@ TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathS
     EXPECT_TRUE(Traced("Mailer path too long"));
     // A wrapped interval would come back 12.7 s after the first check.
     EXPECT_FALSE(WaitUntil([&] { return wrapping.Connections() > 1 || weekly.Connections() > 1; }, 16000));
-    EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"it has no server address"});
+    EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"no server address"});
+    EXPECT_EQ(TracedAfter("POP4 is never checked: "), std::vector<std::string>{"unknown Security value"});
+    EXPECT_TRUE(Traced("tray tooltip: QUVA - no server address"));
+    EXPECT_EQ(unknown.Connections(), 0);
+    EXPECT_TRUE(stls.Connections() >= 1 && stls.ReceivedBytes().find("USER") == std::string::npos);
     EXPECT_TRUE(Exit());
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), mailer);
 }

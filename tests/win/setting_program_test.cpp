@@ -283,12 +283,31 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     }
 }
 
+// The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
+TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
+{
+    std::wstring commandLine = L"\"" + folder + L"Zantoli.exe\" /settings";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION opener{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &opener));
+    HWND main = FindDialog(L"Zantoli Mail Settings");
+    ASSERT_TRUE(main);
+    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
+    EXPECT_EQ(WaitForSingleObject(opener.hProcess, kWaitMs), WAIT_OBJECT_0) << "it was asked to exit";
+    CloseHandle(opener.hProcess);
+    CloseHandle(opener.hThread);
+    EXPECT_EQ(NotifierStarts(2), 2);
+}
+
 TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
 {
     for (const auto& value : std::vector<std::array<const char*, 3>>{
              {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
              {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
-             {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
+             {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
+             {"POP1", "Security", "7"}})
         RegistryProfileStore("QUVA", "Zantoli").Write(value[0], value[1], value[2]);
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
@@ -297,10 +316,13 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     HWND account = FindDialog(L"Edit Account");
     ASSERT_TRUE(account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
+    EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), CB_ERR) << "an unknown security is not guessed";
     Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
     Click(account, IDOK);
     EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); }));
     Type(account, IDC_LOGIN, L"bob");
+    Click(account, IDOK);
+    EXPECT_TRUE(Eventually([&] { return Text(account, IDC_PROBLEM).rfind(L"Choose the security", 0) == 0; }));
     Choose(account, IDC_SECURITY, 2);
     EXPECT_EQ(Text(account, IDC_PORT), L"995") << "the port follows the security";
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(account, IDC_FOLDER)));

@@ -144,19 +144,25 @@ TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach
     EXPECT_EQ(scheduler.NextCheckWait(), kShortestSchedulerWait);
 }
 
-TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
+TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
-    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}})
+    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}, {"h", "u"}})
         AddAccount(0, nullptr, address, login);
-    EXPECT_EQ(TickAt(1000), 3);
-    scheduler.Accounts()[3]->Duration = 5;
-    FinishCheck(3);
+    scheduler.Accounts()[3]->Security = kSecurityUnknown;
+    EXPECT_EQ(TickAt(1000), 4);
+    scheduler.Accounts()[4]->Duration = 5;
+    FinishCheck(4);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);
-    EXPECT_EQ(trace.Text(), "POP0 is never checked: it has no server address\n"
-                            "POP1 is never checked: it has no login name\n"
-                            "POP2 is never checked: it has no server address\n");
+    EXPECT_EQ(trace.Text(), "POP0 is never checked: no server address\n"
+                            "POP1 is never checked: no login name\n"
+                            "POP2 is never checked: no server address\n"
+                            "POP3 is never checked: unknown Security value\n");
+    // Whoever opens a session for it anyway gets no conversation, only the reason.
+    const CheckOutcome outcome = OpenMailSession(*scheduler.Accounts()[3], nullptr)->RunCheck();
+    EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
+    EXPECT_EQ(outcome.reason, "unknown Security value");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "debug_capture.h"
 #include "platform/profile_store.h"
 #include "profile/account_profile.h"
@@ -46,13 +48,17 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
         store.Write("POP0", "Port", port);
         EXPECT_EQ(Load(0).Port, 110) << '"' << port << '"';
     }
-    // The protection has its own default port; an unknown one is plain text on the plain port.
+    // The protection has its own default port. Only its exact stored forms count: anything
+    // else is unknown (never plain text, which would send the password in clear).
     store.Write("POP0", "Port", "");
-    for (const auto& security : {std::pair<const char*, int>{"2", 995}, {"3", 110}}) {
-        store.Write("POP0", "Security", security.first);
-        EXPECT_EQ(Load(0).Port, security.second) << security.first;
+    const std::tuple<const char*, int32_t, int> securities[] = {{"", kSecurityNone, 110},
+        {"2", kSecurityTls, 995}, {"1", kSecurityStls, 110}, {"3", kSecurityUnknown, 110},
+        {"1x", kSecurityUnknown, 110}, {" 1", kSecurityUnknown, 110}, {"-1", kSecurityUnknown, 110}};
+    for (const auto& [text, security, port] : securities) {
+        store.Write("POP0", "Security", text);
+        EXPECT_EQ(Load(0).Security, security) << '"' << text << '"';
+        EXPECT_EQ(Load(0).Port, port) << '"' << text << '"';
     }
-    EXPECT_EQ(Load(0).Security, kSecurityNone);
 }
 
 TEST_F(SettingsTest, CryptPasswardWinsOverPasswardUnlessEmpty)
