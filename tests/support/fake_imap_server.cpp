@@ -1,35 +1,13 @@
 #include "fake_imap_server.h"
 
+#include <cctype>
 #include <chrono>
 
-#include "platform/native_socket.h"
+#include "loopback_listener.h"
 #include "platform/tcp_client.h"
 #include "platform/tick_count.h"
 
 namespace {
-
-// True when s can be read within 20 ms.
-bool Readable(uintptr_t s)
-{
-    fd_set readSet;
-    FD_ZERO(&readSet);
-    FD_SET(Native(s), &readSet);
-    timeval timeout{0, 20000};
-    return select(int(Native(s)) + 1, &readSet, nullptr, nullptr, &timeout) > 0;
-}
-
-uintptr_t ListenOnLoopback(int& port)
-{
-    NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (s != Native(kNoSocket) && bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        listen(s, 8) == 0 && getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    return uintptr_t(s);
-}
 
 std::string WithTag(std::string text, const std::string& tag)
 {
@@ -38,11 +16,24 @@ std::string WithTag(std::string text, const std::string& tag)
     return text;
 }
 
-std::string Upper(std::string word)
+std::string UpperWord(const std::string& text, size_t at)
 {
+    std::string word = at < text.size() ? text.substr(at, text.find(' ', at) - at) : std::string();
     for (char& c : word)
-        c = char(toupper(static_cast<unsigned char>(c)));
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     return word;
+}
+
+// "2,4:5": runs of consecutive UIDs as ranges.
+std::string Ranges(const std::vector<uint32_t>& uids)
+{
+    std::string all;
+    for (size_t i = 0, j; i < uids.size(); i = j + 1) {
+        for (j = i; j + 1 < uids.size() && uids[j + 1] == uids[j] + 1; ++j) {
+        }
+        all += (all.empty() ? "" : ",") + std::to_string(uids[i]) + (j > i ? ":" + std::to_string(uids[j]) : "");
+    }
+    return all;
 }
 
 }  // namespace
@@ -80,12 +71,6 @@ void FakeImapServer::SetUnread(std::vector<uint32_t> unread)
     unread_ = std::move(unread);
 }
 
-void FakeImapServer::SetUidValidity(uint32_t validity)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    uidValidity_ = validity;
-}
-
 void FakeImapServer::SetCapabilities(std::string beforeLogin, std::string afterLogin)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -111,25 +96,38 @@ void FakeImapServer::SendSingleBytes(bool on)
     singleBytes_ = on;
 }
 
+std::string FakeImapServer::ReceivedBytes() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return received_;
+}
+
+int FakeImapServer::Idles() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return idles_;
+}
+
 bool FakeImapServer::Stopping() const
 {
-    return Locked(stop_) || SteadyNowMs() >= endTimeMs_;
+    std::lock_guard<std::mutex> guard(lock_);
+    return stop_ || SteadyNowMs() >= endTimeMs_;
 }
 
 void FakeImapServer::Run()
 {
     InitSockets();
     while (!Stopping()) {  // bounded by the lifetime: each pass waits at most 20 ms
-        NativeSocket connection = Readable(listener_) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
+        NativeSocket connection = Readable(listener_, 20) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
         if (connection == Native(kNoSocket))
             continue;
         int on = 1;
         setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
         {
             std::lock_guard<std::mutex> guard(lock_);
-            ++connections_;
             loggedIn_ = false;
         }
+        pending_.clear();
         Serve(uintptr_t(connection));
         CloseNative(connection);
     }
@@ -138,168 +136,131 @@ void FakeImapServer::Run()
 void FakeImapServer::Serve(uintptr_t connection)
 {
     Reply reply = Answer("*", "", "");
-    std::string pending, command, idleTag;
+    std::string command, idleTag;
     // Bounded by the lifetime: every pass waits for one command.
     while (Send(connection, reply.text) && !reply.closeAfter) {
-        if (reply.silentAfter) {
-            while (ReadCommand(connection, pending, command, false)) {
+        if (!ReadCommand(connection, command, !idleTag.empty() && !reply.silentAfter) || reply.silentAfter) {
+            while (reply.silentAfter && ReadCommand(connection, command, false)) {
             }
             return;
         }
-        if (!ReadCommand(connection, pending, command, !idleTag.empty()))
-            return;
-        if (!idleTag.empty()) {  // only DONE ends an IDLE
-            reply = Answer(idleTag, "DONE", command);
-            idleTag.clear();
-            continue;
-        }
         const std::string tag = command.substr(0, command.find(' '));
-        std::string rest = command.size() > tag.size() ? command.substr(tag.size() + 1) : std::string();
-        std::string word = Upper(rest.substr(0, rest.find(' ')));
+        std::string word = UpperWord(command, tag.size() + 1);
         if (word == "UID")
-            word = Upper(rest.substr(4, rest.find(' ', 4) - 4));
-        reply = Answer(tag, word, command);
-        if (word == "IDLE" && reply.text.find("+") == 0)
-            idleTag = tag;
+            word = UpperWord(command, tag.size() + 5);
+        reply = idleTag.empty() ? Answer(tag, word, command) : Answer(idleTag, "DONE", command);
+        idleTag = word == "IDLE" && reply.text[0] == '+' ? tag : std::string();
     }
 }
 
-bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& pending, std::string& command, bool idling)
+bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command, bool idling)
 {
     command.clear();
-    char chunk[4096];
-    // Bounded by the lifetime: every pass waits at most 20 ms.
-    for (;;) {
-        const size_t end = pending.find("\r\n");
-        if (end != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            pending.erase(0, end + 2);
-            command += line;
-            const size_t open = line.rfind('{');
-            if (line.empty() || line.back() != '}' || open == std::string::npos)
-                return true;
-            const bool plus = line[line.size() - 2] == '+';
-            const size_t count = size_t(std::stoul(line.substr(open + 1)));
-            if (!plus && !Send(connection, "+ go ahead\r\n"))
-                return false;
-            // The literal's bytes join the command as they stand.
-            while (pending.size() < count) {
-                if (Stopping())
+    // Bounded by the lifetime: every pass takes a line or waits at most 20 ms.
+    for (size_t end; !Stopping();) {
+        if ((end = pending_.find("\r\n")) == std::string::npos) {
+            std::unique_lock<std::mutex> guard(lock_);
+            if (idling && !pushes_.empty() && pushes_.front().first <= idles_) {
+                const Reply push = pushes_.front().second;
+                pushes_.pop_front();
+                guard.unlock();
+                if (!Send(connection, push.text) || push.closeAfter)
                     return false;
-                const auto received = Readable(connection) ? recv(Native(connection), chunk, int(sizeof chunk), 0) : -2;
-                if (received == 0 || received == -1)
-                    return false;
-                if (received > 0) {
-                    pending.append(chunk, size_t(received));
-                    std::lock_guard<std::mutex> guard(lock_);
-                    received_.append(chunk, size_t(received));
-                }
+                idling = !push.silentAfter;
             }
-            command += pending.substr(0, count);
-            pending.erase(0, count);
+            if (guard.owns_lock())
+                guard.unlock();
+            if (!Receive(connection))
+                return false;
             continue;
         }
-        if (Stopping())
+        const std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 2);
+        command += line;
+        const size_t open = line.rfind('{');
+        if (line.empty() || line.back() != '}' || open == std::string::npos)
+            return true;
+        // The literal's bytes join the command as they stand.
+        const size_t count = size_t(std::stoul(line.substr(open + 1)));
+        if (line[line.size() - 2] != '+' && !Send(connection, "+ go ahead\r\n"))
             return false;
-        if (idling) {
-            Reply push;
-            bool due = false;
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                if (!pushes_.empty() && pushes_.front().first <= idles_) {
-                    push = pushes_.front().second;
-                    pushes_.pop_front();
-                    due = true;
-                }
-            }
-            if (due && (!Send(connection, push.text) || push.closeAfter))
+        while (pending_.size() < count)
+            if (Stopping() || !Receive(connection))
                 return false;
-            if (due && push.silentAfter)
-                idling = false;
-        }
-        const auto received = Readable(connection) ? recv(Native(connection), chunk, int(sizeof chunk), 0) : -2;
-        if (received == 0 || received == -1)
-            return false;
-        if (received > 0) {
-            pending.append(chunk, size_t(received));
-            std::lock_guard<std::mutex> guard(lock_);
-            received_.append(chunk, size_t(received));
-        }
+        command += pending_.substr(0, count);
+        pending_.erase(0, count);
     }
+    return false;
+}
+
+bool FakeImapServer::Receive(uintptr_t connection)
+{
+    char chunk[4096];
+    if (!Readable(connection, 20))
+        return true;
+    const auto received = recv(Native(connection), chunk, int(sizeof chunk), 0);
+    if (received <= 0)
+        return false;
+    pending_.append(chunk, size_t(received));
+    std::lock_guard<std::mutex> guard(lock_);
+    received_.append(chunk, size_t(received));
+    return true;
 }
 
 FakeImapServer::Reply FakeImapServer::Answer(const std::string& tag, const std::string& word,
                                              const std::string& command)
 {
     std::lock_guard<std::mutex> guard(lock_);
-    if (word == "IDLE")
-        ++idles_;
+    idles_ += word == "IDLE";
+    const std::string& listed = loggedIn_ && !capabilitiesAfterLogin_.empty() ? capabilitiesAfterLogin_ : capabilities_;
+    Reply reply = Say(tag + " BAD unknown command\r\n");
     if (script_.count(word)) {
-        Reply reply = script_.at(word);
-        reply.text = WithTag(reply.text, tag);
-        if (word == "LOGIN" && reply.text.find(tag + " OK") != std::string::npos)
-            loggedIn_ = true;
-        return reply;
-    }
-    const std::string& listed =
-        loggedIn_ && !capabilitiesAfterLogin_.empty() ? capabilitiesAfterLogin_ : capabilities_;
-    if (word.empty())
-        return Say("* OK [CAPABILITY " + capabilities_ + "] fake IMAP ready\r\n");
-    if (word == "CAPABILITY")
-        return Say("* CAPABILITY " + listed + "\r\n" + tag + " OK done\r\n");
-    if (word == "LOGIN") {
-        loggedIn_ = true;
-        return Say(tag + " OK logged in\r\n");
-    }
-    if (word == "EXAMINE" || word == "SELECT") {
-        if (newValidityUntilSelect_ && !selected_)
-            ++uidValidity_;
+        reply = script_.at(word);
+    } else if (word.empty()) {
+        reply = Say("* OK [CAPABILITY " + capabilities_ + "] fake IMAP ready\r\n");
+    } else if (word == "CAPABILITY") {
+        reply = Say("* CAPABILITY " + listed + "\r\n$ OK done\r\n");
+    } else if (word == "LOGIN") {
+        reply = Say("$ OK logged in\r\n");
+    } else if (word == "EXAMINE" || word == "SELECT") {
+        uidValidity_ += newValidityUntilSelect_ && !selected_;
         selected_ = selected_ || word == "SELECT";
-        return Say("* FLAGS (\\Seen)\r\n* " + std::to_string(unread_.size()) + " EXISTS\r\n* OK [UIDVALIDITY " +
-                   std::to_string(uidValidity_) + "] ok\r\n" + tag + " OK done\r\n");
-    }
-    if (word == "SEARCH")
-        return Say(WithTag(Search(command.find("RETURN") != std::string::npos), tag) + tag + " OK done\r\n");
-    if (word == "IDLE")
-        return Say("+ idling\r\n");
-    if (word == "DONE")
-        return Say(tag + " OK idle done\r\n");
-    if (word == "LOGOUT")
-        return SayAndClose("* BYE bye\r\n" + tag + " OK done\r\n");
-    return Say(tag + " BAD unknown command\r\n");
-}
-
-std::string FakeImapServer::Search(bool extended) const
-{
-    if (!extended) {
+        reply = Say("* FLAGS (\\Seen)\r\n* 9 EXISTS\r\n* OK [UIDVALIDITY " + std::to_string(uidValidity_) +
+                    "] ok\r\n$ OK done\r\n");
+    } else if (word == "SEARCH" && command.find("RETURN") != std::string::npos) {
+        reply = Say("* ESEARCH (TAG \"$\") UID" + (unread_.empty() ? "" : " ALL " + Ranges(unread_)) + "\r\n$ OK done\r\n");
+    } else if (word == "SEARCH") {
         std::string text = "* SEARCH";
         for (const uint32_t uid : unread_)
             text += " " + std::to_string(uid);
-        return text + "\r\n";
+        reply = Say(text + "\r\n$ OK done\r\n");
+    } else if (word == "IDLE") {
+        reply = Say("+ idling\r\n");
+    } else if (word == "DONE") {
+        reply = Say("$ OK idle done\r\n");
+    } else if (word == "LOGOUT") {
+        reply = SayAndClose("* BYE bye\r\n$ OK done\r\n");
     }
-    // Runs of consecutive UIDs as ranges: "2,4:5".
-    std::string all;
-    for (size_t i = 0; i < unread_.size();) {
-        size_t j = i;
-        while (j + 1 < unread_.size() && unread_[j + 1] == unread_[j] + 1)
-            ++j;
-        all += (all.empty() ? "" : ",") + std::to_string(unread_[i]);
-        if (j > i)
-            all += ":" + std::to_string(unread_[j]);
-        i = j + 1;
-    }
-    return "* ESEARCH (TAG \"$\") UID" + (all.empty() ? "" : " ALL " + all) + "\r\n";
+    reply.text = WithTag(reply.text, tag);
+    loggedIn_ = loggedIn_ || (word == "LOGIN" && reply.text.find(tag + " OK") == 0);
+    return reply;
 }
 
 bool FakeImapServer::Send(uintptr_t connection, const std::string& text) const
 {
-    if (!Locked(singleBytes_))
-        return text.empty() || send(Native(connection), text.data(), int(text.size()), kSendFlags) == int(text.size());
-    for (char byte : text) {
-        if (Stopping() || send(Native(connection), &byte, 1, kSendFlags) != 1)
+    bool singleBytes;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        singleBytes = singleBytes_;
+    }
+    const size_t piece = singleBytes ? 1 : text.size() + 1;
+    for (size_t at = 0; at < text.size(); at += piece) {
+        const int length = int(std::min(piece, text.size() - at));
+        if (Stopping() || send(Native(connection), text.data() + at, length, kSendFlags) != length)
             return false;
         // Apart in time, so that the bytes cannot be gathered into one segment.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (singleBytes)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }

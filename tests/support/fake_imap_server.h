@@ -25,62 +25,49 @@ public:
 
     explicit FakeImapServer(std::vector<uint32_t> unread = {}, int lifetimeMs = 120000);
     ~FakeImapServer();
-
     int Port() const { return port_; }
 
-    // The key is a command word ("LOGIN", "EXAMINE", "IDLE"), "DONE" for the end of an IDLE,
-    // or "" for the greeting.
+    // The key is a command word ("LOGIN", "EXAMINE", "SEARCH", "IDLE"), "DONE" for the end of
+    // an IDLE, or "" for the greeting.
     void Script(const std::string& word, Reply reply);
     void SetUnread(std::vector<uint32_t> unread);
-    void SetUidValidity(uint32_t validity);
-    // What CAPABILITY lists before the login (and the greeting's code, unless scripted), and
-    // after it; an empty second list repeats the first.
+    // What CAPABILITY lists before the login (the greeting's code too), and after it; an empty
+    // second list repeats the first.
     void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string());
-    // A folder whose UIDs are not kept until a client opens it read-write: every EXAMINE
-    // before the first SELECT gives a new UIDVALIDITY.
+    // Every EXAMINE before the first SELECT gives the folder a new UIDVALIDITY.
     void NewUidValidityUntilSelect();
     // Sent during the atIdle-th IDLE (counted from the start), after its "+".
     void Push(Reply reply, int atIdle = 1);
-    // Sends every byte of every answer in a segment of its own, a few milliseconds apart.
+    // Every byte of every answer in a segment of its own.
     void SendSingleBytes(bool on);
 
-    std::string ReceivedBytes() const { return Locked(received_); }
-    int Connections() const { return Locked(connections_); }
-    int Idles() const { return Locked(idles_); }
+    std::string ReceivedBytes() const;
+    int Idles() const;
 
 private:
-    template <typename T>
-    T Locked(const T& field) const
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        return field;
-    }
     void Run();
     void Serve(uintptr_t connection);
-    // One command, its literals' bytes in place; false when the connection ends.
-    bool ReadCommand(uintptr_t connection, std::string& pending, std::string& command, bool idling);
+    // One command with its literals' bytes in place; false when the connection ends.
+    bool ReadCommand(uintptr_t connection, std::string& command, bool idling);
+    // Adds what arrived within 20 ms to pending_; false when the connection ended.
+    bool Receive(uintptr_t connection);
     Reply Answer(const std::string& tag, const std::string& word, const std::string& command);
-    std::string Search(bool extended) const;
     bool Send(uintptr_t connection, const std::string& text) const;
     bool Stopping() const;
 
     uintptr_t listener_;
     int port_ = 0;
     int64_t endTimeMs_;
+    mutable std::mutex lock_;  // guards everything below but pending_
     bool stop_ = false;
-    mutable std::mutex lock_;
     std::vector<uint32_t> unread_;
     uint32_t uidValidity_ = 7;
-    bool newValidityUntilSelect_ = false;
-    bool selected_ = false;
-    bool loggedIn_ = false;
-    std::string capabilities_ = "IMAP4rev1 IDLE";
-    std::string capabilitiesAfterLogin_;
+    bool newValidityUntilSelect_ = false, selected_ = false, loggedIn_ = false, singleBytes_ = false;
+    std::string capabilities_ = "IMAP4rev1 IDLE", capabilitiesAfterLogin_;
     std::map<std::string, Reply> script_;
     std::deque<std::pair<int, Reply>> pushes_;
-    bool singleBytes_ = false;
     std::string received_;
-    int connections_ = 0;
     int idles_ = 0;
-    std::thread thread_;  // last: starts once everything above is ready
+    std::string pending_;  // received, not yet read as a command
+    std::thread thread_;   // last: starts once everything above is ready
 };
