@@ -435,12 +435,14 @@ bool ImapSession::IdleUntilChange(uint32_t refreshMs)
         if (!read)
             return false;
         if (response.kind == ImapResponse::Kind::Tagged) {
-            // The server may end an IDLE on its own; the next pass starts another.
             if (response.tag != idleTag)
                 return OutOfStep(response.tag + " " + response.text, kBadReply);
-            TraceSuccess(response.tag + " " + response.text);
+            // A server that ends the IDLE before DONE would have us send IDLE after IDLE: it
+            // is polled instead.
+            TraceFailure(response.tag + " " + response.text);
             idling = false;
-            return true;
+            idleRefused = true;
+            return Fail(kIdleRefused);
         }
         if (response.kind == ImapResponse::Kind::Untagged && !TakeUntagged(response))
             return false;
