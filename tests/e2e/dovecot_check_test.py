@@ -159,9 +159,10 @@ def main():
     good = (env("ZANTOLI_TLS_GOOD_CERT"), env("ZANTOLI_TLS_GOOD_KEY")) if pem else None
     with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good) as server:
         check_plain(server)
-        check_imap(server)
         if pem:
             check_protected(server, pem, pin)
+        check_imap(server)  # after POP3's checks: it adds mail
+        if pem:
             check_imap_protected(server, pem)
     check_imap_refusals(sys.argv[1])
     print(f"{len(failures)} expectation(s) failed; server log in {sys.argv[1]}/dovecot" if failures else "all met")
