@@ -42,9 +42,17 @@ private:
     bool AskCapabilities();
     bool UpgradeToTls();
     bool StartTls();
-    bool Login();
+    bool LoginNeedsNoGoAhead() const;
+    // LOGIN under tag, with the commands ahead in the same write.
+    bool Login(const std::string& tag, const std::string& ahead);
+    // EXAMINE (SELECT once the folder's UIDVALIDITY moved) and its answer; reopen tells that
+    // it moved just now, so the folder must be opened again read-write.
+    std::string OpenCommand(std::string& tag);
     bool OpenFolder();
+    bool AwaitOpen(const std::string& tag, bool readWrite, bool& reopen);
+    std::string SearchCommand(std::string& tag);
     bool SearchUnseen(CheckOutcome& outcome);
+    bool AwaitSearch(const std::string& tag, CheckOutcome& outcome);
     void LogOut();
 
     // One IDLE: until the folder changes or the refresh is due, then DONE and its answer.
@@ -88,6 +96,7 @@ private:
     std::set<std::string> capabilities;
     bool preauthenticated = false;
     bool loggedIn = false;
+    bool capabilitiesStale = false;  // the login's answer named none
     bool loggingOut = false;
     bool idling = false;        // IDLE sent and not yet ended
     bool idleRefused = false;
