@@ -1,7 +1,6 @@
 #include "mail/mail_session.h"
 
-#include <string>
-
+#include "mail/imap/imap_session.h"
 #include "mail/pop3/pop3_session.h"
 #include "mail/scheduler.h"
 #include "platform/debug_channel.h"
@@ -34,5 +33,7 @@ std::unique_ptr<MailSession> OpenMailSession(const AccountSettings& account, con
 {
     if (const char* reason = WhyNeverChecked(account))
         return std::make_unique<RefusedSession>(reason);
+    if (account.Protocol == kProtocolImap)
+        return std::make_unique<ImapSession>(account, stopFlag, memory, connectTimeoutMs, ioTimeoutMs);
     return std::make_unique<Pop3Session>(account, stopFlag, memory, connectTimeoutMs, ioTimeoutMs);
 }

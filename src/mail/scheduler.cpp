@@ -67,6 +67,8 @@ const char* WhyNeverChecked(const AccountSettings& account)
     // Guessing the protection could send the password in clear.
     if (account.Security < kSecurityNone || account.Security > kSecurityTls)
         return "unknown Security value";
+    if (account.Protocol != kProtocolPop3 && account.Protocol != kProtocolImap)
+        return "unknown Protocol value";
     return nullptr;
 }
 

@@ -144,21 +144,24 @@ TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach
     EXPECT_EQ(scheduler.NextCheckWait(), kShortestSchedulerWait);
 }
 
-TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityIsPassedOverAndSaidSoOnce)
+TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
     for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}, {"h", "u"}})
         AddAccount(0, nullptr, address, login);
+    AddAccount(0, nullptr, "h", "u");
     scheduler.Accounts()[3]->Security = kSecurityUnknown;
-    EXPECT_EQ(TickAt(1000), 4);
-    scheduler.Accounts()[4]->Duration = 5;
-    FinishCheck(4);
+    scheduler.Accounts()[4]->Protocol = kProtocolUnknown;
+    EXPECT_EQ(TickAt(1000), 5);
+    scheduler.Accounts()[5]->Duration = 5;
+    FinishCheck(5);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);
     EXPECT_EQ(trace.Text(), "POP0 is never checked: no server address\n"
                             "POP1 is never checked: no login name\n"
                             "POP2 is never checked: no server address\n"
-                            "POP3 is never checked: unknown Security value\n");
+                            "POP3 is never checked: unknown Security value\n"
+                            "POP4 is never checked: unknown Protocol value\n");
     // Whoever opens a session for it anyway gets no conversation, only the reason.
     const CheckOutcome outcome = OpenMailSession(*scheduler.Accounts()[3], nullptr)->RunCheck();
     EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
