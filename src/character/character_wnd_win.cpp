@@ -77,6 +77,9 @@ LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_COMMAND:
         return OnCommand(wParam, lParam) ? 0 : Default(message, wParam, lParam);
+    case WM_POWERBROADCAST:
+        OnPowerBroadcast(wParam);
+        return TRUE;
     case WM_TRAYNOTIFY:
         return OnTrayNotify(wParam, lParam);
     case WM_INITMENUPOPUP:
@@ -260,6 +263,14 @@ void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
     trail.Clear(Anchor());
     Default(WM_DESTROY, wParam, lParam);
     RemoveTrayIcon(Handle(), kTrayIconId);
+}
+
+void CharacterWnd::OnPowerBroadcast(WPARAM event)
+{
+    // Connections held across a sleep are most likely dead, and mail came in meanwhile. The
+    // automatic resume comes on every wake, with or without a user at the keyboard.
+    if (event == PBT_APMRESUMEAUTOMATIC)
+        scheduler.ResumeChecks();
 }
 
 TrailAnchor CharacterWnd::Anchor() const

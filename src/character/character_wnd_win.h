@@ -91,6 +91,8 @@ private:
     void OnMove(WPARAM wParam, LPARAM lParam);
     void OnShowWindow(WPARAM wParam, LPARAM lParam);
     void OnDestroy(WPARAM wParam, LPARAM lParam);
+    // WM_POWERBROADCAST: after a resume from sleep every account is checked again.
+    void OnPowerBroadcast(WPARAM event);
 
     void AppendAboutItem();
     void LoadMainIcon();

@@ -1,11 +1,15 @@
 #include "mail/check_worker.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
+#include "mail/change_watch.h"
 #include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
@@ -41,6 +45,40 @@ void RecordFailure(MailAccount& account, std::string reason)
     account.lastFailure = std::move(reason);
 }
 
+std::unique_ptr<MailSession> OpenAccountSession(MailAccount& account)
+{
+    return OpenMailSession(account, &account.stopRequested, &account.memory);
+}
+
+// Sleeps in short steps so that the exit, or a resume, is never kept waiting.
+bool PauseUnlessStopped(uint32_t ms, const std::atomic<int32_t>& stopFlag)
+{
+    const int64_t end = SteadyNowMs() + ms;
+    for (;;) {
+        if (stopFlag.load() != 0)
+            return false;
+        const int64_t left = end - SteadyNowMs();
+        if (left <= 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, 50)));
+    }
+}
+
+// What every check that ran does with its outcome, under the account's lock where it touches
+// the sets.
+void ApplyAndStamp(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment)
+{
+    const bool seenChanged = ApplyCheckOutcome(account, std::move(outcome));
+    // Every check that ran is stamped, whatever its outcome: the next one comes an interval
+    // after the end of this one.
+    account.lastCheckTick = environment.tickCount();
+    account.checkedOnce = true;
+    // Written here rather than by the window: the exit waits for this thread, so the last
+    // change before an exit is never lost.
+    if (seenChanged)
+        KeepSeenUids(account);
+}
+
 }  // namespace
 
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
@@ -55,8 +93,39 @@ bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
     return ClearUids(account);
 }
 
-CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls())
+CheckEnvironment::CheckEnvironment()
+    : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls()), openSession(OpenAccountSession),
+      pause(PauseUnlessStopped)
 {
+}
+
+std::unique_ptr<MailSession> RunOneCheck(MailAccount& account, const CheckEnvironment& environment)
+{
+    std::unique_ptr<MailSession> session = environment.openSession(account);
+    session->UseTls(environment.tls);
+    environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
+    CheckOutcome outcome = session->RunCheck();
+    const bool good = outcome.result != CheckOutcome::Result::Failed;
+    // A check cut short for the exit or a resume found nothing: "stopped" is not the server's
+    // fault, and the account keeps what it showed.
+    if (good || account.stopRequested.load() == 0)
+        ApplyAndStamp(account, std::move(outcome), environment);
+    if (!good)
+        session.reset();  // closes the connection
+    return session;
+}
+
+void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment)
+{
+    environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
+    ApplyAndStamp(account, std::move(outcome), environment);
+    environment.target.post(account.ownerWnd, ID_CHECK_FINISHED, account.Color);
+}
+
+bool TakeReconnectRequest(MailAccount& account)
+{
+    int32_t expected = kStopToReconnect;
+    return account.stopRequested.compare_exchange_strong(expected, 0);
 }
 
 int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
@@ -77,19 +146,21 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const WindowHandle owner = account.ownerWnd;
     const int32_t color = account.Color;
 
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
-    session->UseTls(environment.tls);
-    target.post(owner, ID_CHECK_STARTED, color);
-    const bool seenChanged = ApplyCheckOutcome(account, session->RunCheck());
-    // Every check that ran is stamped, whatever its outcome: the next one comes an interval
-    // after the end of this one.
-    account.lastCheckTick = environment.tickCount();
-    account.checkedOnce = true;
-    session.reset();  // closes the connection
-    // Written here rather than by the window: the exit waits for this thread, so the last
-    // change before an exit is never lost.
-    if (seenChanged)
-        KeepSeenUids(account);
+    std::unique_ptr<MailSession> session = RunOneCheck(account, environment);
+    if (session && session->CanWaitForChanges() && account.stopRequested.load() == 0) {
+        // The check is over, but the thread and its connection stay to hear of changes; from
+        // here the account no longer counts as a running check.
+        account.idling.store(true, std::memory_order_release);
+        target.post(owner, ID_CHECK_FINISHED, color);
+        WatchForChanges(account, std::move(session), environment);
+        account.idling.store(false, std::memory_order_release);
+    }
+    if (session)
+        session->Close();
+    session.reset();
+    // The computer resumed while the check ran: its answer may be stale, so it is due again.
+    if (TakeReconnectRequest(account))
+        account.checkedOnce = false;
     if (account.stopRequested.load())
         DebugWrite("Check ended at exit\n");
 
