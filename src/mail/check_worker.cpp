@@ -79,6 +79,18 @@ void ApplyAndStamp(MailAccount& account, CheckOutcome outcome, const CheckEnviro
         KeepSeenUids(account);
 }
 
+// The moment a pushed change reaches the account, for the trace and the push benchmark.
+void TraceCounts(MailAccount& account)
+{
+    std::string line;
+    {
+        std::lock_guard<std::mutex> guard(account.uidLock);
+        line = "Mailbox changed: new=" + std::to_string(account.newUids.size()) +
+               " seen=" + std::to_string(account.seenUids.size()) + "\n";
+    }
+    DebugWrite(line);
+}
+
 }  // namespace
 
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
@@ -119,6 +131,7 @@ void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironm
 {
     environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
     ApplyAndStamp(account, std::move(outcome), environment);
+    TraceCounts(account);
     environment.target.post(account.ownerWnd, ID_CHECK_FINISHED, account.Color);
 }
 
