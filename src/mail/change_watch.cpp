@@ -50,6 +50,7 @@ std::unique_ptr<MailSession> Reconnect(MailAccount& account, ReconnectDelays& de
             continue;
         }
         if (session) {
+            TraceCounts(account);
             if (session->CanWaitForChanges())
                 return session;
             DebugWrite("The server no longer tells of changes: polled from now on\n");
@@ -98,6 +99,12 @@ uint32_t IdleRefreshMs(const std::string& text)
 void WatchForChanges(MailAccount& account, std::unique_ptr<MailSession> session, const CheckEnvironment& environment)
 {
     while (session) {
+        // A server that refused to wait (or stopped offering to) is polled from here.
+        if (!session->CanWaitForChanges()) {
+            DebugWrite("The server no longer tells of changes: polled from now on\n");
+            session->Close();
+            return;
+        }
         CheckOutcome outcome = session->WaitForChange(account.idleRefreshMs);
         if (outcome.result != CheckOutcome::Result::Failed) {
             ApplyChange(account, std::move(outcome), environment);

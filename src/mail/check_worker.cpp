@@ -79,18 +79,6 @@ void ApplyAndStamp(MailAccount& account, CheckOutcome outcome, const CheckEnviro
         KeepSeenUids(account);
 }
 
-// The moment a pushed change reaches the account, for the trace and the push benchmark.
-void TraceCounts(MailAccount& account)
-{
-    std::string line;
-    {
-        std::lock_guard<std::mutex> guard(account.uidLock);
-        line = "Mailbox changed: new=" + std::to_string(account.newUids.size()) +
-               " seen=" + std::to_string(account.seenUids.size()) + "\n";
-    }
-    DebugWrite(line);
-}
-
 }  // namespace
 
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
@@ -135,6 +123,17 @@ void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironm
     environment.target.post(account.ownerWnd, ID_CHECK_FINISHED, account.Color);
 }
 
+void TraceCounts(MailAccount& account)
+{
+    std::string line;
+    {
+        std::lock_guard<std::mutex> guard(account.uidLock);
+        line = "Mailbox changed: new=" + std::to_string(account.newUids.size()) +
+               " seen=" + std::to_string(account.seenUids.size()) + "\n";
+    }
+    DebugWrite(line);
+}
+
 bool TakeReconnectRequest(MailAccount& account)
 {
     int32_t expected = kStopToReconnect;
@@ -164,6 +163,7 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
         // The check is over, but the thread and its connection stay to hear of changes; from
         // here the account no longer counts as a running check.
         account.idling.store(true, std::memory_order_release);
+        TraceCounts(account);
         target.post(owner, ID_CHECK_FINISHED, color);
         WatchForChanges(account, std::move(session), environment);
         account.idling.store(false, std::memory_order_release);

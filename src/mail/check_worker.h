@@ -62,6 +62,10 @@ std::unique_ptr<MailSession> RunOneCheck(MailAccount& account, const CheckEnviro
 // notifications.
 void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment);
 
+// Writes the account's counts to the debug channel ("Mailbox changed: new=N seen=M"): each
+// change applied from an open connection, and each connection replaced, says what it showed.
+void TraceCounts(MailAccount& account);
+
 // Takes back a request to reconnect (kStopToReconnect); true when there was one. A request to
 // stop for the exit stays.
 bool TakeReconnectRequest(MailAccount& account);

@@ -1,5 +1,5 @@
 """Dovecot on 127.0.0.1 with one passwd-file user whose maildir the caller fills; it stops when
-closed, or under timeout(1) after its lifetime."""
+closed, or under timeout(1) after its lifetime. POP3 unless protocol="imap"."""
 import grp
 import os
 import pwd
@@ -14,7 +14,7 @@ CONFIG = """\
 base_dir = {work}/run
 state_dir = {work}/state
 log_path = {work}/dovecot.log
-protocols = pop3
+protocols = {protocol}
 listen = 127.0.0.1
 {ssl}
 disable_plaintext_auth = no
@@ -31,12 +31,12 @@ userdb {{
   driver = static
   args = uid={uid} gid={gid} home={work}/mail/%u
 }}
-service pop3-login {{
-  inet_listener pop3 {{
+service {protocol}-login {{
+  inet_listener {protocol} {{
     address = 127.0.0.1
     port = {port}
   }}
-  inet_listener pop3s {{
+  inet_listener {protocol}s {{
     port = {tls_port}
   }}
 }}
@@ -44,8 +44,9 @@ service pop3-login {{
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600, certificate=None):
+    def __init__(self, work, lifetime=600, certificate=None, protocol="pop3"):
         self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate  # (pem, key)
+        self.protocol = protocol
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
@@ -98,7 +99,8 @@ class DovecotPop3:
                    if self.certificate else "ssl = no")
             config = os.path.join(self.work, "dovecot.conf")
             with open(config, "w") as out:
-                out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,
+                out.write(CONFIG.format(protocol=self.protocol, work=self.work, port=self.port, uid=self.uid,
+                                        gid=self.gid, users=self.users,
                                         ssl=ssl, tls_port=self.tls_port if self.certificate else 0))
             self.process = subprocess.Popen(["timeout", str(self.lifetime), "/usr/sbin/dovecot", "-F", "-c", config],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -111,6 +113,11 @@ class DovecotPop3:
                     time.sleep(0.1)
             self.close()
         raise RuntimeError("dovecot did not start; see " + os.path.join(self.work, "dovecot.log"))
+
+    def mark_all_seen(self):
+        """Flags every message \\Seen, as a mail client elsewhere would on reading it."""
+        subprocess.run(["doveadm", "-c", os.path.join(self.work, "dovecot.conf"), "flags", "add", "-u", USER,
+                        "\\Seen", "mailbox", "INBOX", "all"], check=True, capture_output=True, timeout=30)
 
     def close(self):
         if self.process and self.process.poll() is None:
