@@ -75,7 +75,9 @@ class Notifier:
 
     def envelopes(self):
         windows = wine(os.path.join(BIN, "zdriver.exe"), "windows").stdout.splitlines()
-        return sum(1 for w in windows if "visible=1" in w and 'caption="Tindrel"' not in w)
+        # The envelopes are owned, one by the other, from the character, which has no owner.
+        owned = re.compile(r"visible=1 .*owner=(?!0+ |\(nil\) )")
+        return sum(1 for w in windows if owned.search(w))
 
     def stop(self):
         if self.process.poll() is None:
