@@ -1,5 +1,6 @@
 #include "app/mail_check_app_win.h"
 
+#include "mail/change_watch.h"
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
 #include "mail/seen_keeping.h"
@@ -86,11 +87,13 @@ void MailCheckApp::CreateAccounts(HWND owner)
     // accounts whose section is missing.
     const int32_t count = ReadAccountCount();
     const std::string seenFolder = SeenFolder();
+    const uint32_t idleRefreshMs = IdleRefreshMs(ReadProfileText("GLOBAL", "IdleRefresh"));
     for (int32_t i = 0; i < count; ++i) {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner));
         MailAccount& account = *scheduler.Accounts().back();
         LoadAccount(i, account);
         account.seenFolder = seenFolder;
+        account.idleRefreshMs = idleRefreshMs;
         RestoreSeenUids(account);
     }
 }

@@ -199,6 +199,9 @@ void CharacterWnd::ScheduleNextCheck()
 
 void CharacterWnd::OnResume()
 {
+    // Connections held across a sleep are most likely dead, and mail came in meanwhile. The
+    // automatic resume comes on every wake, with or without a user at the keyboard.
+    scheduler.ResumeChecks();
     ScheduleNextCheck();
 }
 

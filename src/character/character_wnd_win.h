@@ -108,7 +108,8 @@ private:
     void OnShowWindow(WPARAM wParam, LPARAM lParam);
     void OnDestroy(WPARAM wParam, LPARAM lParam);
     void OnDpiChanged(WPARAM wParam, LPARAM lParam);
-    // Back from sleep, or the clock set: the next check's time is worked out again.
+    // Back from sleep: every account is checked again, and the next check's time is worked out
+    // again; so it is when the clock is set.
     void OnResume();
     void OnTimeChange();
 

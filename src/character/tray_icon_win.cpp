@@ -31,12 +31,13 @@ void CopyTooltip(NOTIFYICONDATAA& record, const char* tooltip)
     lstrcpynA(record.szTip, tooltip ? tooltip : "", 64);
 }
 
-// The icon the tray should show: the envelope while a check of an account with a colour runs.
-// At most one check runs at a time, so the first running account decides.
+// The icon the tray should show: the envelope while a check of an account with a colour runs
+// (an account that idles on its open connection is not being checked). At most one check
+// runs at a time, so the first running account decides.
 HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
 {
     for (const auto& account : accounts) {
-        if (!account || !account->worker.load(std::memory_order_acquire))
+        if (!account || !CheckRunning(*account))
             continue;
         return account->Color != -1 && envelope ? envelope : normal;
     }

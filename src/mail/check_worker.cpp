@@ -1,12 +1,16 @@
 #include "mail/check_worker.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
+#include "mail/change_watch.h"
 #include "mail/seen_keeping.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
@@ -46,6 +50,72 @@ void RecordFailure(MailAccount& account, std::string reason)
     account.lastFailure = std::move(reason);
 }
 
+std::unique_ptr<MailSession> OpenAccountSession(MailAccount& account)
+{
+    return OpenMailSession(account, &account.stopRequested, &account.memory);
+}
+
+// Sleeps in short steps so that the exit, or a resume, is never kept waiting.
+bool PauseUnlessStopped(uint32_t ms, const std::atomic<int32_t>& stopFlag)
+{
+    const int64_t end = SteadyNowMs() + ms;
+    for (;;) {
+        if (stopFlag.load() != 0)
+            return false;
+        const int64_t left = end - SteadyNowMs();
+        if (left <= 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, 50)));
+    }
+}
+
+// What every check that ran does with its outcome, under the account's lock where it touches
+// the sets.
+void ApplyAndStamp(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment)
+{
+    const bool seenChanged = ApplyCheckOutcome(account, std::move(outcome));
+    // Every check that ran is stamped, whatever its outcome: the next one comes an interval
+    // after the end of this one.
+    account.lastCheckTick = environment.tickCount();
+    account.checkedOnce = true;
+    // Written here rather than by the window: the exit waits for this thread, so the last
+    // change before an exit is never lost.
+    if (seenChanged) {
+        try {
+            KeepSeenUids(account);
+        } catch (const std::bad_alloc&) {
+            DebugWrite("Seen UIDs not saved: out of memory\n");
+        }
+    }
+}
+
+// The check and, where its session can wait, the changes after it. An allocation that fails
+// anywhere in them ends the check as failed, with the sets as they were; the program and the
+// other accounts go on.
+void RunAndWatch(MailAccount& account, const CheckEnvironment& environment, WindowHandle owner, int32_t color)
+{
+    try {
+        std::unique_ptr<MailSession> session = RunOneCheck(account, environment);
+        if (session && session->CanWaitForChanges() && account.stopRequested.load() == 0) {
+            // The check is over, but the thread and its connection stay to hear of changes;
+            // from here the account no longer counts as a running check.
+            account.idling.store(true, std::memory_order_release);
+            TraceCounts(account);
+            environment.target.post(owner, ID_CHECK_FINISHED, color);
+            WatchForChanges(account, std::move(session), environment);
+            account.idling.store(false, std::memory_order_release);
+        }
+        if (session)
+            session->Close();
+    } catch (const std::bad_alloc&) {
+        account.idling.store(false, std::memory_order_release);
+        DebugWrite("Check ended: out of memory\n");
+        CheckOutcome failed;
+        failed.reason = kOutOfMemory;
+        ApplyAndStamp(account, std::move(failed), environment);
+    }
+}
+
 }  // namespace
 
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
@@ -60,38 +130,52 @@ bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
     return ClearUids(account);
 }
 
-CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls())
+CheckEnvironment::CheckEnvironment()
+    : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls()), openSession(OpenAccountSession),
+      pause(PauseUnlessStopped)
 {
 }
 
-namespace {
-
-// The conversation and what it found. An allocation that fails anywhere in it ends this
-// check as failed, with the sets as they were; the program and the other accounts go on.
-bool RunSession(MailAccount& account, const CheckEnvironment& environment, const CheckTarget& target,
-                WindowHandle owner, int32_t color)
+std::unique_ptr<MailSession> RunOneCheck(MailAccount& account, const CheckEnvironment& environment)
 {
-    bool started = false;
-    try {
-        std::unique_ptr<MailSession> session =
-            OpenMailSession(account, &account.stopRequested, &account.memory);
-        session->UseTls(environment.tls);
-        target.post(owner, ID_CHECK_STARTED, color);
-        started = true;
-        CheckOutcome outcome = session->RunCheck();
+    std::unique_ptr<MailSession> session = environment.openSession(account);
+    session->UseTls(environment.tls);
+    environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
+    CheckOutcome outcome = session->RunCheck();
+    const bool good = outcome.result != CheckOutcome::Result::Failed;
+    // A check cut short for the exit or a resume found nothing: "stopped" is not the server's
+    // fault, and the account keeps what it showed.
+    if (good || account.stopRequested.load() == 0)
+        ApplyAndStamp(account, std::move(outcome), environment);
+    if (!good)
         session.reset();  // closes the connection
-        return ApplyCheckOutcome(account, std::move(outcome));
-    } catch (const std::bad_alloc&) {
-        if (!started)
-            target.post(owner, ID_CHECK_STARTED, color);
-        DebugWrite("Check ended: out of memory\n");
-        CheckOutcome failed;
-        failed.reason = kOutOfMemory;
-        return ApplyCheckOutcome(account, std::move(failed));
-    }
+    return session;
 }
 
-}  // namespace
+void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment)
+{
+    environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
+    ApplyAndStamp(account, std::move(outcome), environment);
+    TraceCounts(account);
+    environment.target.post(account.ownerWnd, ID_CHECK_FINISHED, account.Color);
+}
+
+void TraceCounts(MailAccount& account)
+{
+    std::string line;
+    {
+        std::lock_guard<std::mutex> guard(account.uidLock);
+        line = "Mailbox changed: new=" + std::to_string(account.newUids.size()) +
+               " seen=" + std::to_string(account.seenUids.size()) + "\n";
+    }
+    DebugWrite(line);
+}
+
+bool TakeReconnectRequest(MailAccount& account)
+{
+    int32_t expected = kStopToReconnect;
+    return account.stopRequested.compare_exchange_strong(expected, 0);
+}
 
 int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
 {
@@ -118,20 +202,10 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     const WindowHandle owner = account.ownerWnd;
     const int32_t color = account.Color;
 
-    const bool seenChanged = RunSession(account, environment, target, owner, color);
-    // Every check that ran is stamped, whatever its outcome: the next one comes an interval
-    // after the end of this one.
-    account.lastCheckTick = environment.tickCount();
-    account.checkedOnce = true;
-    // Written here rather than by the window: the exit waits for this thread, so the last
-    // change before an exit is never lost.
-    if (seenChanged) {
-        try {
-            KeepSeenUids(account);
-        } catch (const std::bad_alloc&) {
-            DebugWrite("Seen UIDs not saved: out of memory\n");
-        }
-    }
+    RunAndWatch(account, environment, owner, color);
+    // The computer resumed while the check ran: its answer may be stale, so it is due again.
+    if (TakeReconnectRequest(account))
+        account.checkedOnce = false;
     if (account.stopRequested.load())
         DebugWrite("Check ended at exit\n");
 

@@ -1,7 +1,8 @@
 #pragma once
 // When each account is checked: at most one check runs at a time, over all accounts, each on
-// a thread of its own that nobody waits for. Everything here runs on the user-interface
-// thread, on the accounts the scheduler owns.
+// a thread of its own that nobody waits for. An account whose worker stays connected to hear
+// of changes (`idling`) is not polled and does not count as a running check. Everything here
+// runs on the user-interface thread, on the accounts the scheduler owns.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,6 +32,11 @@ constexpr uint32_t kShortestSchedulerWait = 1000;
 // modulo 2^32 ms, so a longer interval would wrap into a short one. 71582 minutes leave the
 // scheduler, woken when the account is due, about 47 s to see it due before its wait wraps.
 constexpr int32_t kLongestDuration = 71582;
+
+// After a resume from sleep the network may take a while to answer: for two minutes a failed
+// check is tried again 2 s after it ended.
+constexpr uint32_t kResumeRetryMs = 2000;
+constexpr uint32_t kResumeRetryWindowMs = 120000;
 
 // The account's interval in milliseconds: Duration minutes, where a Duration that is negative
 // or beyond kLongestDuration is held at kLongestDuration.
@@ -70,6 +76,10 @@ public:
     // be started the account stays idle, and the next run tries again.
     void StartCheck(MailAccount& account);
 
+    // The computer has resumed from sleep: every worker drops its connection and checks again
+    // at once, and every other account is due at once.
+    void ResumeChecks();
+
     // At exit: retires every account, asks its check to stop, and returns once every retired
     // account has been destroyed. Waits as long as the longest running check takes to notice.
     void StopAllChecks();
@@ -81,9 +91,13 @@ private:
     bool AnyCheckRunning() const;
     // Whether the account can be checked; says once per account on the debug channel why not.
     bool Checkable(size_t index);
+    // The account's interval, shortened while checks fail just after a resume.
+    uint32_t DueInterval(MailAccount& account, uint32_t now) const;
 
     const SchedulerHooks hooks;
     AccountList accounts;
     AccountList retiredAccounts;
     std::set<const MailAccount*> passedOverReported;
+    bool resumed = false;
+    uint32_t resumeTick = 0;
 };

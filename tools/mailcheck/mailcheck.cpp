@@ -2,7 +2,8 @@
 // whether the settings work, and so that tests and benchmarks can drive a real server.
 //
 //   mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]
-//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] HOST USER
+//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]
+//             [--idle SECONDS] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
 // debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
@@ -14,6 +15,9 @@
 // --security protects the connection with TLS after STLS (STARTTLS for IMAP) or from the first
 // byte (port 995, or 993 for IMAP, unless --port says otherwise); after a handshake the trace shows the server's certificate
 // in a line "Server certificate: ...", also when it was refused, so that it can be pinned.
+// --idle stays connected that long after the last check, as the notifier does: waiting for
+// changes where the server tells of them, checking every 5 s where not, and prints
+// "change N: new=A seen=B" for each change; the exit status is then 0.
 // Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
 // arguments.
 #include <cstdio>
@@ -22,6 +26,7 @@
 #include <string>
 #include <utility>
 
+#include "idle_mode.h"
 #include "mail/check_worker.h"
 #include "mail/mail_account.h"
 #include "mail/uid_reconcile.h"
@@ -38,7 +43,7 @@ namespace {
 
 const char kUsage[] =
     "usage: mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
-    " [--trust-file PATH] [--fingerprint HEX] HOST USER (password in ZANTOLI_PASSWORD)\n";
+    " [--trust-file PATH] [--fingerprint HEX] [--idle SECONDS] HOST USER (password in ZANTOLI_PASSWORD)\n";
 
 struct Options {
     int port = 0;  // none given: the protection's default
@@ -50,6 +55,7 @@ struct Options {
     long checks = 1;
     bool ack = false;
     bool step = false;
+    long idleSeconds = 0;
     std::string host;
     std::string user;
 };
@@ -86,6 +92,9 @@ bool ParseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--checks" && i + 1 < argc &&
                    ParseNumber(argv[i + 1], 1, 1000000, value)) {
             options.checks = value;
+            ++i;
+        } else if (arg == "--idle" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 86400, value)) {
+            options.idleSeconds = value;
             ++i;
         } else if (arg == "--security" && i + 1 < argc && ParseSecurity(argv[i + 1], options.security)) {
             ++i;
@@ -130,18 +139,6 @@ std::string Escaped(const std::string& uid)
     return out;
 }
 
-// One check, applied to the account as the notifier's worker applies it; true when the
-// conversation completed.
-bool RunCheck(MailAccount& account)
-{
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
-    session->UseTls(SystemTls());
-    CheckOutcome outcome = session->RunCheck();
-    session->Close();
-    const bool completed = outcome.result != CheckOutcome::Result::Failed;
-    ApplyCheckOutcome(account, std::move(outcome));
-    return completed;
-}
 
 void PrintResult(long number, MailAccount& account, bool completed)
 {
@@ -177,6 +174,13 @@ void PrintTrace(const std::string& text)
         lastTraced = text.back();
 }
 
+void EndTraceLine()
+{
+    if (lastTraced != '\n')
+        std::fputs("\n", stdout);
+    lastTraced = '\n';
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -208,17 +212,28 @@ int main(int argc, char** argv)
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
 
+    // Each check is applied to the account as the notifier's worker applies it; its session
+    // stays open when it completed, for --idle.
+    const CheckEnvironment environment;
+    std::unique_ptr<MailSession> session;
     bool completed = false;
     for (long number = 1; number <= options.checks; ++number) {
         if (options.step && number > 1)
             WaitForNextStep();
-        completed = RunCheck(account);
-        if (lastTraced != '\n')
-            std::fputs("\n", stdout);
-        lastTraced = '\n';
+        if (session)
+            session->Close();
+        session = RunOneCheck(account, environment);
+        completed = session != nullptr;
+        EndTraceLine();
         PrintResult(number, account, completed);
         if (options.ack)
             MarkSeen(account);
+    }
+    if (options.idleSeconds) {
+        StayConnected(account, std::move(session), options.idleSeconds, options.ack, EndTraceLine);
+        completed = true;
+    } else if (session) {
+        session->Close();
     }
     SetDebugSink(nullptr);
     return completed ? 0 : 1;

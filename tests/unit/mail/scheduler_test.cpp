@@ -50,7 +50,7 @@ protected:
         const int before = starts;
         scheduler.RunScheduler();
         for (size_t i = 0; i < scheduler.Accounts().size() && starts > before; ++i)
-            if (scheduler.Accounts()[i]->worker)
+            if (CheckRunning(*scheduler.Accounts()[i]))
                 return int(i);
         return -1;
     }
@@ -166,6 +166,53 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
     const CheckOutcome outcome = OpenMailSession(*scheduler.Accounts()[3], nullptr)->RunCheck();
     EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
     EXPECT_EQ(outcome.reason, "unknown Security value");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SchedulerTest, AnIdlingAccountIsNotPolledAndPolledOnesStillTakeTurns)
+{
+    for (int i = 0; i < 3; ++i)
+        AddAccount(0);
+    MailAccount& idling = *scheduler.Accounts()[0];
+    idling.worker = true;
+    idling.idling = true;
+    EXPECT_EQ(TickAt(1000), 1);
+    EXPECT_EQ(TickAt(2000), -1);  // one polled check at a time
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(3000), 2);
+    FinishCheck(2);
+    EXPECT_EQ(TickAt(4000), 1);
+    EXPECT_EQ(starts, 3);
+}
+
+TEST_F(SchedulerTest, AfterAResumeEveryAccountIsDueAndFailuresAreRetriedEveryTwoSecondsForAWhile)
+{
+    const uint32_t justChecked = 1000;
+    for (int i = 0; i < 3; ++i)
+        AddAccount(60, &justChecked);
+    MailAccount& running = *scheduler.Accounts()[0];
+    running.worker = true;  // its worker replaces its connection
+    scheduler.Accounts()[2]->stopRequested = kStopForExit;
+    clock = 5000;
+    scheduler.ResumeChecks();
+    EXPECT_EQ(running.stopRequested.load(), kStopToReconnect);
+    EXPECT_EQ(scheduler.Accounts()[2]->stopRequested.load(), kStopForExit) << "an exit is never taken back";
+    running.worker = false;
+    running.stopRequested = 0;
+    running.checkedOnce = true;
+
+    EXPECT_EQ(TickAt(6000), 1);
+    scheduler.Accounts()[1]->lastFailure = "server unreachable";
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(7000), 2);
+    FinishCheck(2);
+    EXPECT_EQ(TickAt(8000), -1);
+    EXPECT_EQ(TickAt(8001), 1);  // 2 s after its failed check ended
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(5000 + 120000), -1) << "two minutes after the resume a failure waits its interval";
 }
 
 }  // namespace
