@@ -168,10 +168,6 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
     EXPECT_EQ(outcome.reason, "unknown Security value");
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(SchedulerTest, AnIdlingAccountIsNotPolledAndPolledOnesStillTakeTurns)
 {
     for (int i = 0; i < 3; ++i)
