@@ -56,7 +56,6 @@ class Notifier:
         env = dict(os.environ, WINEDEBUG="-all,+debugstr")
         self.process = subprocess.Popen([WINE_RUN, os.path.join(BIN, "Zantoli.exe")], stderr=self.log,
                                         stdout=subprocess.DEVNULL, env=env)
-        self.read = 0
 
     def trace(self):
         with open(self.path, errors="replace") as text:

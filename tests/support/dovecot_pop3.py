@@ -58,8 +58,7 @@ class DovecotPop3:
         # certificate: (pem, key); client_ca: a CA file, with which Dovecot asks every TLS client
         # for a certificate but lets in those without one; extra: more configuration lines.
         self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
-        self.client_ca = client_ca
-        self.extra = extra
+        self.client_ca, self.extra = client_ca, extra
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
         self.imap_port, self.imaps_port = 0, 0
@@ -116,9 +115,9 @@ class DovecotPop3:
     def __enter__(self):
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(os.path.join(self.work, "run"))
-        for path in ("mail", f"mail/{USER}", f"mail/{USER}/new", f"mail/{USER}/cur", f"mail/{USER}/tmp"):
-            os.makedirs(os.path.join(self.work, path))
-            self._own(os.path.join(self.work, path))
+        os.makedirs(os.path.join(self.work, "mail"))
+        self._own(os.path.join(self.work, "mail"))
+        self.folder_path()
         with open(os.path.join(self.work, "users"), "w") as users:
             users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
         for _ in range(3):  # a free port may be taken again before Dovecot binds it

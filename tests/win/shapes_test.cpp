@@ -34,7 +34,10 @@ bool HasShape(HWND window, const Region& expected)
     return GetWindowRgn(window, shape.Get()) != ERROR && EqualRgn(shape.Get(), expected.Get());
 }
 
-TEST(ShippedImages, WindowsAreTheSquareMinusExactlyTheGreenPixelsAndTheCacheStaysIntact)
+// Each window is the square minus exactly the green pixels of its image; switching frames
+// replaces the shape, and the cache stays intact. On a 192-dpi screen every pixel of the art is
+// a square of four, with the same colour, and the shapes are cut from the enlarged images.
+TEST(ShippedImages, WindowsAreTheSquareMinusTheGreenPixelsAtEitherScale)
 {
     Artwork art;
     animationCatalog = AnimationCatalog{};
@@ -45,7 +48,6 @@ TEST(ShippedImages, WindowsAreTheSquareMinusExactlyTheGreenPixelsAndTheCacheStay
     const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     const Region before(CreateRectRgn(0, 0, 0, 0));
     CombineRgn(before.Get(), CurrentFrameKeyRegion(art, 0), nullptr, RGN_COPY);
-    // Switching frames replaces the shape rather than accumulating cuts.
     for (int frame : {0, 1, 0}) {
         ApplyWindowShape(window, CurrentFrameKeyRegion(art, frame));
         EXPECT_TRUE(HasShape(window, ExpectedShape(CurrentFrameBitmap(art, frame)))) << "frame " << frame;
@@ -57,38 +59,24 @@ TEST(ShippedImages, WindowsAreTheSquareMinusExactlyTheGreenPixelsAndTheCacheStay
     EXPECT_EQ(CurrentFrameKeyRegion(art, 2), nullptr);
     ApplyWindowShape(window, nullptr);
     EXPECT_TRUE(HasShape(window, Region(CreateRectRgn(0, 0, kShapeSquareSize, kShapeSquareSize))));
-    DestroyWindow(window);
-}
 
-// On a 192-dpi screen every pixel of the art is a square of four, with the same colour, and the
-// window shapes are cut from the enlarged images.
-TEST(ShippedImages, AtTwiceTheSizeEachPixelIsRepeatedAndTheShapesFollow)
-{
-    Artwork art;
-    animationCatalog = AnimationCatalog{};
-    LoadAnimationCatalog();
-    LoadFrameImages(art);
-    ComputeKeyRegions(art);
     const HBITMAP shipped[] = {CurrentFrameBitmap(art, 0), CurrentFrameBitmap(art, 1), art.envelope.bitmap.Get()};
     std::vector<Bitmap> originals;
     for (HBITMAP bitmap : shipped)
         originals.emplace_back(static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, 0, 0, 0)));
-    ASSERT_EQ(ArtScaleForDpi(192), 2);
     ASSERT_TRUE(ScaleArtwork(art, 2));
     EXPECT_FALSE(ScaleArtwork(art, 2)) << "nothing to do at the same scale";
-
     const HBITMAP scaled[] = {CurrentFrameBitmap(art, 0), CurrentFrameBitmap(art, 1), art.envelope.bitmap.Get()};
-    const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     for (int i = 0; i < 3; ++i) {
-        const SIZE before = BitmapSize(originals[i].Get()), after = BitmapSize(scaled[i]);
-        ASSERT_TRUE(after.cx == 2 * before.cx && after.cy == 2 * before.cy) << "image " << i;
+        const SIZE small = BitmapSize(originals[i].Get()), large = BitmapSize(scaled[i]);
+        ASSERT_TRUE(large.cx == 2 * small.cx && large.cy == 2 * small.cy) << "image " << i;
         {
-            MemoryDC small(nullptr), large(nullptr);
-            SelectGuard selectSmall(small.Get(), originals[i].Get()), selectLarge(large.Get(), scaled[i]);
+            MemoryDC smallDc(nullptr), largeDc(nullptr);
+            SelectGuard selectSmall(smallDc.Get(), originals[i].Get()), selectLarge(largeDc.Get(), scaled[i]);
             int different = 0;
-            for (int y = 0; y < after.cy; ++y)
-                for (int x = 0; x < after.cx; ++x)
-                    different += GetPixel(large.Get(), x, y) != GetPixel(small.Get(), x / 2, y / 2);
+            for (int y = 0; y < large.cy; ++y)
+                for (int x = 0; x < large.cx; ++x)
+                    different += GetPixel(largeDc.Get(), x, y) != GetPixel(smallDc.Get(), x / 2, y / 2);
             EXPECT_EQ(different, 0) << "image " << i;
         }  // a bitmap is selected into one context at a time
         ApplyWindowShape(window, i < 2 ? CurrentFrameKeyRegion(art, i) : art.envelope.keyRegion.Get());

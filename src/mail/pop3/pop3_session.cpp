@@ -70,8 +70,9 @@ LineFault FaultOf(TcpClient::LineResult result)
 }  // namespace
 
 Pop3Session::Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                         SessionMemory* memory, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
-    : account(account), stopFlag(stopFlag), memory(memory ? memory : &ownMemory),
+                         SessionMemory* memory, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs,
+                         size_t maxListingBytes)
+    : account(account), stopFlag(stopFlag), memory(memory ? memory : &ownMemory), maxListingBytes(maxListingBytes),
       listingRefused(this->memory->pop3ListingRefused), socket(connectTimeoutMs, ioTimeoutMs)
 {
 }
@@ -263,7 +264,7 @@ void Pop3Session::ListPipelined(CheckOutcome& outcome)
         socket.Close();
         return;
     }
-    UidListing listing(messageCount);
+    UidListing listing(messageCount, maxListingBytes);
     const ReplyProgress progress = ReadMultiLine(listing, kListingFailed);
     if (progress == ReplyProgress::Failed) {
         socket.Close();
@@ -317,7 +318,7 @@ bool Pop3Session::ListUids(UidSet& listed)
 
 bool Pop3Session::ListByNumber(UidSet& listed, size_t maxInFlight)
 {
-    UidlPipeline pipeline(messageCount, maxInFlight);
+    UidlPipeline pipeline(messageCount, maxInFlight, maxListingBytes);
     std::string line;
     while (!pipeline.Complete()) {  // bounded: every pass takes one reply or fails
         if (StopRequested())
@@ -347,7 +348,7 @@ bool Pop3Session::ListAtOnce(UidSet& listed, bool& refused)
 {
     if (!SendCommand("UIDL\r\n", "UIDL\r\n"))
         return false;
-    UidListing listing(messageCount);
+    UidListing listing(messageCount, maxListingBytes);
     const ReplyProgress progress = ReadMultiLine(listing, kListingFailed);
     refused = progress == ReplyProgress::Refused;
     if (progress != ReplyProgress::Done)

@@ -29,10 +29,11 @@ class Pop3Session : public MailSession {
 public:
     // account gives the server, port, login name and password; stopFlag (the account's stop
     // request, non-zero means stop; may be null) and memory (what the account's last good check
-    // learnt; null remembers nothing) must outlive the session. Tests pass short time limits.
+    // learnt; null remembers nothing) must outlive the session. Tests pass short time limits
+    // and a lower bound on a listing's total UID bytes.
     Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
                 SessionMemory* memory = nullptr, uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
-                uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
+                uint32_t ioTimeoutMs = kDefaultIoTimeoutMs, size_t maxListingBytes = kMaxListingBytes);
     ~Pop3Session() override;
     Pop3Session(const Pop3Session&) = delete;
     Pop3Session& operator=(const Pop3Session&) = delete;
@@ -99,6 +100,7 @@ private:
     const std::atomic<int32_t>* const stopFlag;
     SessionMemory ownMemory;  // for a check that remembers nothing
     SessionMemory* const memory;
+    const size_t maxListingBytes;
     // What this check learnt, remembered when it ends well.
     bool pipelinedLogin = false;
     bool listingRefused = false;

@@ -37,19 +37,15 @@ struct FakeMailbox {
     uint32_t refreshMs = 0;
     std::chrono::milliseconds closeTakes{0};
 
-    void Change(UidSet now)
+    template <typename Edit>
+    void Update(Edit edit)
     {
         std::lock_guard<std::mutex> guard(lock);
-        uids = std::move(now);
-        ++changes;
+        edit();
         changed.notify_all();
     }
-    void Drop()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        ++drops;
-        changed.notify_all();
-    }
+    void Change(UidSet now) { Update([&] { uids = std::move(now); ++changes; }); }
+    void Drop() { Update([&] { ++drops; }); }
     template <typename T>
     T Read(const T& field)
     {
@@ -182,6 +178,13 @@ protected:
         std::lock_guard<std::mutex> guard(lock);
         return pauses;
     }
+    std::vector<uint32_t> Waits()
+    {
+        std::vector<uint32_t> waits;
+        for (const Pause& pause : Pauses())
+            waits.push_back(pause.ms);
+        return waits;
+    }
 
     std::atomic<uint32_t> clock{1000};
     FakeMailbox boxes[5];
@@ -223,26 +226,17 @@ TEST_F(ChangeWatchTest, ALostConnectionIsRetriedAfterGrowingWaitsWhileTheAccount
 {
     MailAccount& account = AddAccount(1);
     ASSERT_TRUE(StartIdling(account));
-    {
-        std::lock_guard<std::mutex> guard(Box(account).lock);
-        Box(account).refusals = 5;
-    }
+    Box(account).Update([&] { Box(account).refusals = 5; });
     Box(account).Drop();
     ASSERT_TRUE(WaitUntil([&] { return Box(account).Read(Box(account).opens) == 7; }));
     ASSERT_TRUE(WaitUntil([&] { return LastFailure(account).empty(); }));
-    std::vector<uint32_t> waits;
-    for (const Pause& pause : Pauses()) {
-        waits.push_back(pause.ms);
+    for (const Pause& pause : Pauses())
         EXPECT_TRUE(pause.failing) << pause.ms;
-    }
-    EXPECT_EQ(waits, (std::vector<uint32_t>{5000, 10000, 20000, 40000, 60000, 60000}));
+    EXPECT_EQ(Waits(), (std::vector<uint32_t>{5000, 10000, 20000, 40000, 60000, 60000}));
     EXPECT_TRUE(account.idling.load());
 
     // A server that no longer offers to tell of changes is polled from then on.
-    {
-        std::lock_guard<std::mutex> guard(Box(account).lock);
-        Box(account).canPush = false;
-    }
+    Box(account).Update([&] { Box(account).canPush = false; });
     clock = 99000;
     Box(account).Drop();
     ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
@@ -255,17 +249,11 @@ TEST_F(ChangeWatchTest, AResumeReplacesTheConnectionAtOnceAndRetriesEveryTwoSeco
 {
     MailAccount& account = AddAccount(60);
     ASSERT_TRUE(StartIdling(account));
-    {
-        std::lock_guard<std::mutex> guard(Box(account).lock);
-        Box(account).refusals = 2;  // the network is not back yet
-    }
+    Box(account).Update([&] { Box(account).refusals = 2; });  // the network is not back yet
     scheduler->ResumeChecks();
     ASSERT_TRUE(WaitUntil([&] { return Box(account).Read(Box(account).opens) == 4; }));
     ASSERT_TRUE(WaitUntil([&] { return LastFailure(account).empty(); }));
-    std::vector<uint32_t> waits;
-    for (const Pause& pause : Pauses())
-        waits.push_back(pause.ms);
-    EXPECT_EQ(waits, (std::vector<uint32_t>{0, 2000, 2000}));
+    EXPECT_EQ(Waits(), (std::vector<uint32_t>{0, 2000, 2000}));
     EXPECT_EQ(account.stopRequested.load(), 0);
     EXPECT_TRUE(account.idling.load());
 }
@@ -302,11 +290,9 @@ TEST(ReconnectDelaysTest, GrowToTheIntervalAndAfterAResumeStartAtOnceThenEveryTw
 
 TEST(IdleRefreshTest, AbsentOrNonsenseMeansTenMinutesAndTheRestIsHeldToTheSafeRange)
 {
-    EXPECT_EQ(IdleRefreshMs(""), 600000u);
-    EXPECT_EQ(IdleRefreshMs("-5"), 600000u);
-    EXPECT_EQ(IdleRefreshMs("10"), 30000u);
-    EXPECT_EQ(IdleRefreshMs("300"), 300000u);
-    EXPECT_EQ(IdleRefreshMs("3600"), 1740000u);
+    for (const auto& [text, ms] : {std::pair<const char*, uint32_t>{"", 600000}, {"-5", 600000}, {"10", 30000},
+                                   {"300", 300000}, {"3600", 1740000}})
+        EXPECT_EQ(IdleRefreshMs(text), ms) << text;
 }
 
 }  // namespace

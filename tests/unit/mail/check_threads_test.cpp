@@ -59,6 +59,7 @@ protected:
             std::lock_guard<std::mutex> guard(recorder->lock);
             recorder->notices.push_back({owner, command, color, workerSet});
         };
+        environment = hooks.check;
         scheduler = std::make_unique<Scheduler>(hooks);
     }
     void TearDown() override
@@ -90,6 +91,7 @@ protected:
 
     FakePop3Server server{{"uid-1", "uid-2"}};
     std::shared_ptr<Recorder> recorder;
+    CheckEnvironment environment;  // the hooks' own, for a worker run directly
     std::unique_ptr<Scheduler> scheduler;
 };
 
@@ -158,12 +160,7 @@ TEST_F(CheckThreadsTest, AnAllocationFailureEndsOnlyItsCheck)
     MailAccount& account = AddAccount(0x600, 2);
     account.Security = kSecurityTls;
     account.seenUids = {"uid-1"};
-    CheckEnvironment environment;
     environment.tickCount = [] { return 4242u; };
-    environment.target.post = [this](WindowHandle, int command, int32_t) {
-        std::lock_guard<std::mutex> guard(recorder->lock);
-        recorder->notices.push_back({nullptr, command, 0, false});
-    };
     environment.tls = [](TcpClient&) -> std::unique_ptr<TlsLayer> { throw std::bad_alloc(); };
     account.worker = true;
     CheckWorker(account, environment);

@@ -168,26 +168,6 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
     EXPECT_EQ(outcome.reason, "unknown Security value");
 }
 
-}  // namespace
-
-namespace {
-
-TEST_F(SchedulerTest, AnIdlingAccountIsNotPolledAndPolledOnesStillTakeTurns)
-{
-    for (int i = 0; i < 3; ++i)
-        AddAccount(0);
-    MailAccount& idling = *scheduler.Accounts()[0];
-    idling.worker = true;
-    idling.idling = true;
-    EXPECT_EQ(TickAt(1000), 1);
-    EXPECT_EQ(TickAt(2000), -1);  // one polled check at a time
-    FinishCheck(1);
-    EXPECT_EQ(TickAt(3000), 2);
-    FinishCheck(2);
-    EXPECT_EQ(TickAt(4000), 1);
-    EXPECT_EQ(starts, 3);
-}
-
 TEST_F(SchedulerTest, AfterAResumeEveryAccountIsDueAndFailuresAreRetriedEveryTwoSecondsForAWhile)
 {
     const uint32_t justChecked = 1000;
