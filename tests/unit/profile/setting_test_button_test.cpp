@@ -2,7 +2,6 @@
 // the bytes through and gives the verdict and certificate it is told.
 #include <gtest/gtest.h>
 
-#include "fake_imap_server.h"
 #include "fake_pop3_server.h"
 #include "setting/account_test.h"
 
@@ -59,23 +58,6 @@ TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefus
     CheckOutcome one{CheckOutcome::Result::Listed, {"x"}, ""};
     EXPECT_EQ(OutcomeText(one, 0), "Connected: 1 message");
     EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::EmptyMailbox, {}, ""}, 1), "Connected: 0 unread messages");
-}
-
-// A good test of an IMAP account brings the folders to choose from, and ends with a goodbye.
-TEST(SettingTestButton, OffersTheFoldersOfAnImapServer)
-{
-    FakeImapServer server({4});
-    server.Script("LIST", FakeImapServer::Say("* LIST () \"/\" INBOX\r\n* LIST () \"/\" \"Entw&APw-rfe\"\r\n$ OK done\r\n"));
-    AccountSettings account;
-    account.Protocol = kProtocolImap;
-    account.Account = "me";
-    account.Address = "127.0.0.1";
-    account.Port = server.Port();
-    const AccountTestReport report = TestAccount(account, nullptr, nullptr, 5000, 5000);
-    EXPECT_EQ(report.text, "Connected: 1 unread message");
-    EXPECT_EQ(report.folders, (std::vector<std::string>{"INBOX", "Entwürfe"}));
-    const std::string sent = server.ReceivedBytes();
-    EXPECT_NE(sent.find(" LOGOUT\r\n"), std::string::npos);
 }
 
 }  // namespace
