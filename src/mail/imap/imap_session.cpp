@@ -143,7 +143,8 @@ CheckOutcome ImapSession::RunCheck()
 {
     CheckOutcome outcome;
     checked = false;
-    if (Connect() && Greet() && (!capabilities.empty() || AskCapabilities()) && UpgradeToTls() && LogInAndRelearnCapabilities()) {
+    if (Connect() && Greet() && (!capabilities.empty() || AskCapabilities()) && UpgradeToTls() &&
+        LogInAndRelearnCapabilities()) {
         checked = ListUnread(outcome);
         if (!CanWaitForChanges() && !stayConnected)
             LogOut();

@@ -150,7 +150,8 @@ protected:
         SchedulerHooks hooks;
         hooks.check.tickCount = [this] { return clock.load(); };
         hooks.check.openSession = [this](MailAccount& account) {
-            return std::unique_ptr<MailSession>(new FakeSession(boxes[size_t(account.Port)], account.stopRequested, account.memory));
+            return std::unique_ptr<MailSession>(
+                new FakeSession(boxes[size_t(account.Port)], account.stopRequested, account.memory));
         };
         hooks.check.pause = [this](uint32_t ms, const std::atomic<int32_t>& stop) {
             std::lock_guard<std::mutex> guard(lock);
