@@ -1,13 +1,14 @@
 // libFuzzer target over the reading of what an IMAP server sends: the response reader fed in
 // pieces of a size the first byte chooses, then every reading of a response's text (status
-// and code, capabilities, SEARCH and ESEARCH with their ranges, folder changes) and the folder
-// names' modified UTF-7 both ways.
+// and code, capabilities, SEARCH and ESEARCH with their ranges, folder changes, LIST) and the
+// folder names' modified UTF-7 both ways.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "mail/imap/folder_list.h"
 #include "mail/imap/folder_name.h"
 #include "mail/imap/imap_data.h"
 #include "mail/imap/imap_response.h"
@@ -38,6 +39,9 @@ void ReadText(const ImapResponse& response)
     Require(uids.size() <= kMaxUids);
     for (const uint32_t uid : uids)
         Require(uid != 0);
+    ListedFolder folder;
+    if (ReadListedFolder(response.text, response.literals, folder))
+        Require(!folder.wireName.empty());
     // Two runs side by side decode, but encode as one: what survives the trip is the name.
     std::string decoded, again;
     if (DecodeFolderName(response.text, decoded))

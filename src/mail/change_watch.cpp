@@ -114,6 +114,12 @@ void WatchForChanges(MailAccount& account, std::unique_ptr<MailSession> session,
             session->Close();
             return;
         }
+        // Not a lost connection: nothing to retry, and nothing failing for the user.
+        if (account.memory.waitRefused) {
+            DebugWrite("The server refuses to tell of changes: polled from now on\n");
+            session->Close();
+            return;
+        }
         session.reset();
         ReconnectDelays delays(CheckInterval(account));
         if (TakeReconnectRequest(account)) {

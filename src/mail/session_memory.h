@@ -16,4 +16,9 @@ struct SessionMemory {
     // Set once that UIDVALIDITY changed within the run: some servers keep a folder's UIDs only
     // for clients that open it read-write, so from then on the check opens it with SELECT.
     bool imapOpenReadWrite = false;
+
+    // The server refused to tell of changes as they happen (IMAP: IDLE answered with NO or BAD,
+    // or ended before DONE). Asked again it would refuse again, and the refusal would look like
+    // a lost connection: the account is polled at its interval for the rest of the run.
+    bool waitRefused = false;
 };

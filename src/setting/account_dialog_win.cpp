@@ -360,6 +360,21 @@ void AccountDialog::OnTestDone()
     else
         SetItemText(IDC_TEST_RESULT, report.text);
     ShowCertificate(report.certificateRefused ? &report : nullptr);
+    OfferFolders(report.folders);
+}
+
+// The server's folders in the folder field's list; what the user typed stays, and may still
+// be any name.
+void AccountDialog::OfferFolders(const std::vector<std::string>& folders)
+{
+    if (folders.empty())
+        return;
+    const HWND field = Item(IDC_FOLDER);
+    const std::string typed = ItemText(IDC_FOLDER);
+    SendMessageW(field, CB_RESETCONTENT, 0, 0);  // empties the edit part too
+    for (const std::string& folder : folders)
+        SendMessageW(field, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(folder).c_str()));
+    SetItemText(IDC_FOLDER, typed);
 }
 
 // The certificate the test refused, with the offer to trust it; nothing when report is null.

@@ -34,6 +34,7 @@ private:
     void OnBrowseTrustFile();
     void OnTest();
     void OnTestDone();
+    void OfferFolders(const std::vector<std::string>& folders);
     void ShowCertificate(const AccountTestReport* report);
     void OnTrustCertificate();
     void EndWith(int result);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "mail/imap/imap_session.h"
 #include "mail/mail_session.h"
 #include "platform/tcp_client.h"
 
@@ -66,13 +67,25 @@ AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<
     HandshakeRecord record;
     CheckOutcome outcome;
     {
-        std::unique_ptr<MailSession> session =
-            OpenMailSession(account, stopFlag, nullptr, connectTimeoutMs, ioTimeoutMs);
+        // An IMAP account's test stays connected after its check to ask for the folders.
+        std::unique_ptr<ImapSession> imap;
+        std::unique_ptr<MailSession> session;
+        if (account.Protocol == kProtocolImap) {
+            imap = std::make_unique<ImapSession>(account, stopFlag, nullptr, connectTimeoutMs, ioTimeoutMs);
+            imap->StayConnectedAfterCheck();
+        } else {
+            session = OpenMailSession(account, stopFlag, nullptr, connectTimeoutMs, ioTimeoutMs);
+        }
+        MailSession& check = imap ? *imap : *session;
         if (tls)
-            session->UseTls([tls, &record](TcpClient& connection) -> std::unique_ptr<TlsLayer> {
+            check.UseTls([tls, &record](TcpClient& connection) -> std::unique_ptr<TlsLayer> {
                 return std::make_unique<RecordingTls>(tls(connection), record);
             });
-        outcome = session->RunCheck();
+        outcome = check.RunCheck();
+        // The list is a courtesy: a server that refuses it leaves the test a success.
+        if (imap && outcome.result != CheckOutcome::Result::Failed)
+            imap->ListFolders(report.folders);
+        check.Close();
     }
     report.connected = outcome.result != CheckOutcome::Result::Failed;
     report.text = OutcomeText(outcome, account.Protocol);

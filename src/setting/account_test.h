@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mail/check_outcome.h"
 #include "platform/tls_layer.h"
@@ -21,6 +22,9 @@ struct AccountTestReport {
     // expired, another fingerprint): the user may choose to trust exactly this one.
     bool certificateRefused = false;
     CertificateSummary certificate;
+    // After a good test of an IMAP account: the folders the server lists that can be opened,
+    // as the folder field offers them ("INBOX", "INBOX.Entwürfe"); empty otherwise.
+    std::vector<std::string> folders;
 };
 
 // One whole check of account; stopFlag (non-zero: stop) may end it early.

@@ -102,6 +102,18 @@ std::string FakeImapServer::ReceivedBytes() const
     return received_;
 }
 
+void FakeImapServer::DropAfterLogin(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    dropAfterLogin_ = on;
+}
+
+int FakeImapServer::Waits() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return waits_;
+}
+
 int FakeImapServer::Idles() const
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -126,6 +138,7 @@ void FakeImapServer::Run()
         {
             std::lock_guard<std::mutex> guard(lock_);
             loggedIn_ = false;
+            ++waits_;
         }
         pending_.clear();
         Serve(uintptr_t(connection));
@@ -138,7 +151,7 @@ void FakeImapServer::Serve(uintptr_t connection)
     Reply reply = Answer("*", "", "");
     std::string command, idleTag;
     // Bounded by the lifetime: every pass waits for one command.
-    while (Send(connection, reply.text) && !reply.closeAfter) {
+    while (CountWait(reply) && Send(connection, reply.text) && !reply.closeAfter) {
         if (!ReadCommand(connection, command, !idleTag.empty() && !reply.silentAfter) || reply.silentAfter) {
             while (reply.silentAfter && ReadCommand(connection, command, false)) {
             }
@@ -149,6 +162,11 @@ void FakeImapServer::Serve(uintptr_t connection)
         if (word == "UID")
             word = UpperWord(command, tag.size() + 5);
         reply = idleTag.empty() ? Answer(tag, word, command) : Answer(idleTag, "DONE", command);
+        if (word == "LOGIN" && idleTag.empty()) {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (dropAfterLogin_)
+                pending_.clear();
+        }
         idleTag = word == "IDLE" && reply.text[0] == '+' ? tag : std::string();
     }
 }
@@ -182,7 +200,7 @@ bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command, boo
             return true;
         // The literal's bytes join the command as they stand.
         const size_t count = size_t(std::stoul(line.substr(open + 1)));
-        if (line[line.size() - 2] != '+' && !Send(connection, "+ go ahead\r\n"))
+        if (line[line.size() - 2] != '+' && !(CountWait(Say("+")) && Send(connection, "+ go ahead\r\n")))
             return false;
         while (pending_.size() < count)
             if (Stopping() || !Receive(connection))
@@ -191,6 +209,16 @@ bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command, boo
         pending_.erase(0, count);
     }
     return false;
+}
+
+bool FakeImapServer::CountWait(const Reply& reply)
+{
+    // Counted before the answer goes out, so the client never sees it first.
+    if (!reply.text.empty() && pending_.find("\r\n") == std::string::npos) {
+        std::lock_guard<std::mutex> guard(lock_);
+        ++waits_;
+    }
+    return true;
 }
 
 bool FakeImapServer::Receive(uintptr_t connection)

@@ -41,8 +41,15 @@ public:
     // Every byte of every answer in a segment of its own.
     void SendSingleBytes(bool on);
 
+    // Drops whatever arrived after LOGIN in its segment, as a server that hands the connection
+    // from a login process to a mailbox process at the login may.
+    void DropAfterLogin(bool on);
+
     std::string ReceivedBytes() const;
     int Idles() const;
+    // The times the client had to wait on the network: the connection, and each answer (or
+    // go-ahead) after which the server had no whole command left to read.
+    int Waits() const;
 
 private:
     void Run();
@@ -51,6 +58,8 @@ private:
     bool ReadCommand(uintptr_t connection, std::string& command, bool idling);
     // Adds what arrived within 20 ms to pending_; false when the connection ended.
     bool Receive(uintptr_t connection);
+    // Counts a wait when the reply goes out with no whole command left to read; always true.
+    bool CountWait(const Reply& reply);
     Reply Answer(const std::string& tag, const std::string& word, const std::string& command);
     bool Send(uintptr_t connection, const std::string& text) const;
     bool Stopping() const;
@@ -68,6 +77,8 @@ private:
     std::deque<std::pair<int, Reply>> pushes_;
     std::string received_;
     int idles_ = 0;
+    int waits_ = 0;
+    bool dropAfterLogin_ = false;
     std::string pending_;  // received, not yet read as a command
     std::thread thread_;   // last: starts once everything above is ready
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """with_dovecot.py --work DIR -- COMMAND...: runs COMMAND beside a loopback Dovecot POP3 server
 holding three messages, whose TLS certificate is the one tls_servers.py made for "localhost"
-(run inside it). COMMAND finds ZANTOLI_DOVECOT_PORT, _TLS_PORT, _USER and _PASSWORD, and
-ZANTOLI_DOWN_PORT, a loopback port where nothing listens."""
+(run inside it), with a second folder "Entwürfe" for IMAP. COMMAND finds ZANTOLI_DOVECOT_PORT,
+_TLS_PORT, _IMAP_PORT, _USER and _PASSWORD, and ZANTOLI_DOWN_PORT, a loopback port where nothing
+listens."""
 import os
 import socket
 import subprocess
@@ -17,8 +18,10 @@ def main():
     certificate = (os.environ["ZANTOLI_TLS_GOOD_CERT"], os.environ["ZANTOLI_TLS_GOOD_KEY"])
     with DovecotPop3(work, lifetime=300, certificate=certificate) as server, socket.socket() as closed:
         server.add_messages(3)
+        server.folder_path("Entw&APw-rfe")
         closed.bind(("127.0.0.1", 0))  # bound, never listening: connections to it are refused
         env = dict(os.environ, ZANTOLI_DOVECOT_PORT=str(server.port), ZANTOLI_DOVECOT_TLS_PORT=str(server.tls_port),
+                   ZANTOLI_DOVECOT_IMAP_PORT=str(server.imap_port),
                    ZANTOLI_DOVECOT_USER=USER, ZANTOLI_DOVECOT_PASSWORD=PASSWORD,
                    ZANTOLI_DOWN_PORT=str(closed.getsockname()[1]))
         return subprocess.run(command, env=env, timeout=240).returncode

@@ -392,6 +392,25 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     EXPECT_EQ(Text(account, IDC_TEST_RESULT), L"Connecting to localhost...");
     EXPECT_EQ(Tried(account), L"stopped");
 
+    // IMAP: a good test offers the server's folders, and leaves the typed name alone.
+    Choose(account, IDC_PROTOCOL, 1);
+    Choose(account, IDC_SECURITY, 0);
+    for (const int id : {IDC_TRUST_FILE, IDC_FINGERPRINT})
+        Type(account, id, L"");
+    Type(account, IDC_PORT, given("ZANTOLI_DOVECOT_IMAP_PORT"));
+    Type(account, IDC_FOLDER, L"INBOX");
+    EXPECT_EQ(Tried(account), L"Connected: 3 unread messages");
+    std::vector<std::wstring> offered;
+    for (LRESULT item = 0; item < Send(account, IDC_FOLDER, CB_GETCOUNT); ++item) {
+        wchar_t name[256] = {};
+        if (Send(account, IDC_FOLDER, CB_GETLBTEXTLEN, WPARAM(item)) < 256)
+            Send(account, IDC_FOLDER, CB_GETLBTEXT, WPARAM(item), LPARAM(name));
+        offered.push_back(name);
+    }
+    std::sort(offered.begin(), offered.end());
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"Entw\x00fcrfe", L"INBOX"}));
+    EXPECT_EQ(Text(account, IDC_FOLDER), L"INBOX");
+
     Click(account, IDCANCEL);
     ASSERT_TRUE(Closes(account));
     Click(main, IDOK);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "mail/imap/folder_list.h"
 #include "mail/imap/folder_name.h"
 #include "platform/debug_channel.h"
 #include "platform/tick_count.h"
@@ -14,6 +15,8 @@ constexpr uint32_t kCloseAnswerMs = 500;
 // Untagged responses before one completion: a FETCH for every message of a large folder
 // fits, a server that never completes does not.
 constexpr size_t kMaxUntagged = 2 * kMaxImapUids + 1000;
+// More folders than this are not offered: a list that long is not read by anyone.
+constexpr size_t kMaxListedFolders = 5000;
 // Untagged data longer than this is traced cut short.
 constexpr size_t kTracedDataLength = 200;
 
@@ -27,6 +30,7 @@ constexpr char kNoUidValidity[] = "no UIDVALIDITY";
 constexpr char kSearchRefused[] = "search refused";
 constexpr char kTooMany[] = "too many unread messages";
 constexpr char kIdleRefused[] = "IDLE refused";
+constexpr char kListRefused[] = "folder list refused";
 constexpr char kStopped[] = "stopped";
 constexpr char kSessionClosed[] = "server closed the session";
 constexpr char kNoStarttls[] = "Server offers no STARTTLS";
@@ -139,25 +143,11 @@ CheckOutcome ImapSession::RunCheck()
 {
     CheckOutcome outcome;
     checked = false;
-    if (Connect() && Greet() && (!capabilities.empty() || AskCapabilities()) && UpgradeToTls()) {
-        const std::string loginTag = NextTag();
-        // A login that needs no go-ahead from the server takes the folder's commands along in
-        // its write: two round trips less. They are judged by the capabilities known so far.
-        std::string openTag, searchTag, ahead;
-        const bool readWrite = memory->imapOpenReadWrite;
-        if (!preauthenticated && LoginNeedsNoGoAhead())
-            ahead = OpenCommand(openTag) + SearchCommand(searchTag);
-        bool reopen = false;
-        if (Login(loginTag, ahead)) {
-            checked = ahead.empty() ? OpenFolder() && SearchUnseen(outcome)
-                                    : AwaitOpen(openTag, readWrite, reopen) && AwaitSearch(searchTag, outcome) &&
-                                          (!reopen || (OpenFolder() && SearchUnseen(outcome)));
-            // What the server offers may change with the login; the greeting's list no longer
-            // holds.
-            checked = checked && (!capabilitiesStale || AskCapabilities());
-            if (!CanWaitForChanges())
-                LogOut();
-        }
+    if (Connect() && Greet() && (!capabilities.empty() || AskCapabilities()) && UpgradeToTls() &&
+        LogInAndRelearnCapabilities()) {
+        checked = ListUnread(outcome);
+        if (!CanWaitForChanges() && !stayConnected)
+            LogOut();
     }
     if (!checked) {
         outcome = CheckOutcome();
@@ -263,12 +253,16 @@ bool ImapSession::StartTls()
     return Fail(ReasonFromTrace(TlsResultText(result)));
 }
 
-bool ImapSession::LoginNeedsNoGoAhead() const
+// Some servers hand the connection from a login process to a mailbox process once the login
+// succeeds, and lose whatever came after it in the same segment: nothing goes out after LOGIN
+// until its answer is in. What the server offers may change with the login, so the list from
+// before it no longer holds.
+bool ImapSession::LogInAndRelearnCapabilities()
 {
-    return capabilities.count("LITERAL+") || (!NeedsLiteral(account.Account) && !NeedsLiteral(account.Password));
+    return Login(NextTag()) && (!capabilitiesStale || AskCapabilities());
 }
 
-bool ImapSession::Login(const std::string& tag, const std::string& ahead)
+bool ImapSession::Login(const std::string& tag)
 {
     if (preauthenticated) {
         loggedIn = true;
@@ -288,9 +282,9 @@ bool ImapSession::Login(const std::string& tag, const std::string& ahead)
     traced += " ****\r\n";
     pieces.back() += " ";
     AppendArgument(pieces, account.Password, literalPlus);
-    pieces.back() += "\r\n" + ahead;
+    pieces.back() += "\r\n";
 
-    DebugWrite(traced + "\n" + (ahead.empty() ? "" : ahead + "\n"));
+    DebugWrite(traced + "\n");
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (!stream->Send(pieces[i]))
             return OutOfStep("Send failed", "connection failed");
@@ -315,12 +309,16 @@ std::string ImapSession::OpenCommand(std::string& tag)
     return tag + (memory->imapOpenReadWrite ? " SELECT " : " EXAMINE ") + QuotedFolder(account.Folder) + "\r\n";
 }
 
-bool ImapSession::OpenFolder()
+// The folder's opening and its search in one write: one round trip. The search is judged by
+// the capabilities after the login. Bounded: a reopen happens once, read-write.
+bool ImapSession::ListUnread(CheckOutcome& outcome)
 {
-    std::string tag;
+    std::string openTag, searchTag;
     const bool readWrite = memory->imapOpenReadWrite;
     bool reopen = false;
-    return SendCommand(OpenCommand(tag)) && AwaitOpen(tag, readWrite, reopen) && (!reopen || OpenFolder());
+    const std::string commands = OpenCommand(openTag) + SearchCommand(searchTag);
+    return SendCommand(commands) && AwaitOpen(openTag, readWrite, reopen) && AwaitSearch(searchTag, outcome) &&
+           (!reopen || ListUnread(outcome));
 }
 
 bool ImapSession::AwaitOpen(const std::string& tag, bool readWrite, bool& reopen)
@@ -418,9 +416,34 @@ void ImapSession::LogOut()
     socket.Close();
 }
 
+bool ImapSession::ListFolders(std::vector<std::string>& folders)
+{
+    if (!checked || !socket.IsConnected())
+        return false;
+    std::vector<std::string> names;
+    const auto takeFolder = [&names](const ImapResponse& response) {
+        ListedFolder folder;
+        std::string name;
+        // A name that is not modified UTF-7 could not be asked for again: it is left out.
+        if (names.size() < kMaxListedFolders && ReadListedFolder(response.text, response.literals, folder) &&
+            folder.selectable && DecodeFolderName(folder.wireName, name) &&
+            std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+        return true;
+    };
+    const std::string tag = NextTag();
+    ImapCondition done;
+    if (!SendCommand(tag + " LIST \"\" \"*\"\r\n") || !AwaitCompletion(tag, done, takeFolder))
+        return false;
+    if (done.status != ImapStatus::Ok)
+        return Fail(kListRefused);
+    folders.insert(folders.end(), names.begin(), names.end());
+    return true;
+}
+
 bool ImapSession::CanWaitForChanges() const
 {
-    return checked && !idleRefused && capabilities.count("IDLE") && socket.IsConnected();
+    return checked && !memory->waitRefused && capabilities.count("IDLE") && socket.IsConnected();
 }
 
 CheckOutcome ImapSession::WaitForChange(uint32_t refreshMs)
@@ -451,7 +474,8 @@ bool ImapSession::IdleUntilChange(uint32_t refreshMs)
     idleTag = NextTag();
     bool refused = false;
     if (!SendCommand(idleTag + " IDLE\r\n") || !AwaitContinuation(idleTag, kIdleRefused, &refused)) {
-        idleRefused = refused;
+        // Asked again, it would be refused again: the account is polled for the rest of the run.
+        memory->waitRefused = memory->waitRefused || refused;
         return false;
     }
     idling = true;
@@ -477,7 +501,7 @@ bool ImapSession::IdleUntilChange(uint32_t refreshMs)
             // is polled instead.
             TraceFailure(response.tag + " " + response.text);
             idling = false;
-            idleRefused = true;
+            memory->waitRefused = true;
             return Fail(kIdleRefused);
         }
         if (response.kind == ImapResponse::Kind::Untagged && !TakeUntagged(response))

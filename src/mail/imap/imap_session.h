@@ -35,6 +35,14 @@ public:
     CheckOutcome WaitForChange(uint32_t refreshMs) override;
     void Close() override;
 
+    // For the account dialog's Test only: the check leaves the connection open, so that
+    // ListFolders can follow it (Close ends it).
+    void StayConnectedAfterCheck() { stayConnected = true; }
+    // After a good check: the names of the folders that can be opened (LIST "" "*"), decoded
+    // to UTF-8, as the server gives them (with its prefix, "INBOX.Drafts"). False, with nothing
+    // added, when the server refused or broke the conversation.
+    bool ListFolders(std::vector<std::string>& folders);
+
 private:
     // The steps of a check, in order; each is true on success and records why it failed.
     bool Connect();
@@ -42,13 +50,15 @@ private:
     bool AskCapabilities();
     bool UpgradeToTls();
     bool StartTls();
-    bool LoginNeedsNoGoAhead() const;
-    // LOGIN under tag, with the commands ahead in the same write.
-    bool Login(const std::string& tag, const std::string& ahead);
+    // LOGIN and its answer, then the capabilities that hold after it.
+    bool LogInAndRelearnCapabilities();
+    // LOGIN under tag.
+    bool Login(const std::string& tag);
     // EXAMINE (SELECT once the folder's UIDVALIDITY moved) and its answer; reopen tells that
     // it moved just now, so the folder must be opened again read-write.
     std::string OpenCommand(std::string& tag);
-    bool OpenFolder();
+    // The folder opened and searched, both in one write.
+    bool ListUnread(CheckOutcome& outcome);
     bool AwaitOpen(const std::string& tag, bool readWrite, bool& reopen);
     std::string SearchCommand(std::string& tag);
     bool SearchUnseen(CheckOutcome& outcome);
@@ -98,8 +108,8 @@ private:
     bool loggedIn = false;
     bool capabilitiesStale = false;  // the login's answer named none
     bool loggingOut = false;
+    bool stayConnected = false;
     bool idling = false;        // IDLE sent and not yet ended
-    bool idleRefused = false;
     bool checked = false;       // the last check or wait listed the folder
     bool folderChanged = false; // EXISTS, EXPUNGE, FETCH or VANISHED since the last search
     std::string idleTag;

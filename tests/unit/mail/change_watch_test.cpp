@@ -30,6 +30,7 @@ struct FakeMailbox {
     std::condition_variable changed;
     UidSet uids{"a"};
     bool canPush = true;
+    bool refusesWaiting = false;  // the next wait is refused, as a server refuses IDLE
     int refusals = 0;     // the next checks that fail, as if the server were unreachable
     int changes = 0;      // bumped by every change the server tells of
     int drops = 0;        // bumped whenever the server drops every open connection
@@ -56,7 +57,10 @@ struct FakeMailbox {
 
 class FakeSession : public MailSession {
 public:
-    FakeSession(FakeMailbox& box, const std::atomic<int32_t>& stop) : box(box), stop(stop) {}
+    FakeSession(FakeMailbox& box, const std::atomic<int32_t>& stop, SessionMemory& memory)
+        : box(box), stop(stop), memory(memory)
+    {
+    }
     void UseTls(TlsFactory) override {}
     CheckOutcome RunCheck() override
     {
@@ -73,7 +77,7 @@ public:
     bool CanWaitForChanges() const override
     {
         std::lock_guard<std::mutex> guard(box.lock);
-        return box.canPush;
+        return box.canPush && !memory.waitRefused;
     }
     CheckOutcome WaitForChange(uint32_t refreshMs) override
     {
@@ -82,6 +86,10 @@ public:
         for (;;) {
             if (stop.load() != 0)
                 return Failed("stopped");
+            if (box.refusesWaiting) {
+                memory.waitRefused = true;
+                return Failed("IDLE refused");
+            }
             if (box.drops != dropsSeen)
                 return Failed("connection closed");
             if (box.changes != changesSeen) {
@@ -114,6 +122,7 @@ private:
     }
     FakeMailbox& box;
     const std::atomic<int32_t>& stop;
+    SessionMemory& memory;
     int changesSeen = 0;
     int dropsSeen = 0;
 };
@@ -137,7 +146,8 @@ protected:
         SchedulerHooks hooks;
         hooks.check.tickCount = [this] { return clock.load(); };
         hooks.check.openSession = [this](MailAccount& account) {
-            return std::unique_ptr<MailSession>(new FakeSession(boxes[size_t(account.Port)], account.stopRequested));
+            return std::unique_ptr<MailSession>(
+                new FakeSession(boxes[size_t(account.Port)], account.stopRequested, account.memory));
         };
         hooks.check.pause = [this](uint32_t ms, const std::atomic<int32_t>& stop) {
             std::lock_guard<std::mutex> guard(lock);
@@ -243,6 +253,29 @@ TEST_F(ChangeWatchTest, ALostConnectionIsRetriedAfterGrowingWaitsWhileTheAccount
     EXPECT_FALSE(account.idling.load());
     EXPECT_EQ(account.lastCheckTick, 99000u);
     EXPECT_EQ(Box(account).Read(Box(account).opens), 8);
+}
+
+// A refusal to wait is no lost connection: no retries, nothing failing, and the account is
+// polled at its interval for the rest of the run.
+TEST_F(ChangeWatchTest, AServerThatRefusesToWaitIsPolledQuietly)
+{
+    MailAccount& account = AddAccount(1);
+    ASSERT_TRUE(StartIdling(account));
+    {
+        std::lock_guard<std::mutex> guard(Box(account).lock);
+        Box(account).refusesWaiting = true;
+    }
+    Box(account).Drop();
+    ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
+    EXPECT_TRUE(Pauses().empty());
+    EXPECT_TRUE(LastFailure(account).empty());
+    EXPECT_EQ(Box(account).Read(Box(account).closes), 1);
+
+    clock += 60001;  // one interval after the check
+    scheduler->RunScheduler();
+    ASSERT_TRUE(WaitUntil([&] { return Box(account).Read(Box(account).opens) == 2 && !account.worker.load(); }));
+    EXPECT_FALSE(account.idling.load());
+    EXPECT_EQ(Box(account).Read(Box(account).closes), 2);
 }
 
 TEST_F(ChangeWatchTest, AResumeReplacesTheConnectionAtOnceAndRetriesEveryTwoSeconds)

@@ -135,18 +135,39 @@ TEST_F(ImapSessionTest, ListsUnreadMessagesReadOnlyAndNeverTracesThePassword)
         ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
         EXPECT_EQ(outcome.uids, (UidSet{"7.3", "7.4", "7.5", "7.9"}));
     }
-    // The folder's commands go with the login; its answer names no capabilities, so they are
-    // asked after the search.
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "EXAMINE \"INBOX\"", "UID SEARCH UNSEEN",
-                                                     "CAPABILITY", "LOGOUT", "LOGIN \"me\" \"secret\"",
-                                                     "EXAMINE \"INBOX\"", "UID SEARCH RETURN (ALL) UNSEEN",
-                                                     "CAPABILITY", "LOGOUT"}));
+    // The login's answer names no capabilities, so they are asked after it.
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "CAPABILITY", "EXAMINE \"INBOX\"",
+                                                     "UID SEARCH UNSEEN", "LOGOUT", "LOGIN \"me\" \"secret\"",
+                                                     "CAPABILITY", "EXAMINE \"INBOX\"",
+                                                     "UID SEARCH RETURN (ALL) UNSEEN", "LOGOUT"}));
     EXPECT_EQ(trace.Text().find("secret"), std::string::npos);
 
     server.SetUnread({});
     settings.Folder = "Entwürfe";
     EXPECT_EQ(Check().result, Result::EmptyMailbox);
-    EXPECT_EQ(Commands()[11], "EXAMINE \"Entw&APw-rfe\"");
+    EXPECT_EQ(Commands()[12], "EXAMINE \"Entw&APw-rfe\"");
+}
+
+// Nothing follows LOGIN before its answer: a server that drops what came with it (a login
+// process handing the connection over) is listed. The waits on the network: the connection,
+// the greeting, the login, the folder's opening and search together, the farewell; one more
+// where the login's answer names no capabilities. The search follows those after the login.
+TEST_F(ImapSessionTest, NothingAfterLoginAndTheFolderInOneRoundTrip)
+{
+    server.DropAfterLogin(true);
+    server.SetCapabilities("IMAP4rev1");
+    server.Script("LOGIN", Server::Say("$ OK [CAPABILITY IMAP4rev1 ESEARCH] logged in\r\n"));
+    CheckOutcome outcome = Check();
+    ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+    EXPECT_EQ(outcome.uids.size(), 4u);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "EXAMINE \"INBOX\"",
+                                                     "UID SEARCH RETURN (ALL) UNSEEN", "LOGOUT"}));
+    EXPECT_EQ(server.Waits(), 5);
+
+    server.Script("LOGIN", Server::Say("$ OK logged in\r\n"));
+    outcome = Check();
+    ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+    EXPECT_EQ(server.Waits(), 5 + 6);
 }
 
 TEST_F(ImapSessionTest, SendsAwkwardLoginsAsLiteralsAndTracesNoPassword)
@@ -270,7 +291,7 @@ TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
     struct Case {
         Server::Reply push;    // during the IDLE
         const char* done;      // the answer to DONE, or null for silence
-        bool refused;          // IDLE answered with NO
+        bool refused;          // IDLE answered with NO, or ended before DONE
         const char* reason;
     };
     const Case cases[] = {
@@ -278,13 +299,14 @@ TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
         {Server::Say(""), nullptr, false, "no reply"},
         {Server::Say(""), "A9 OK done\r\n", false, "bad reply"},
         {Server::Say(""), "$ OK\r\n", true, "IDLE refused: not here"},
+        {Server::Say("A5 OK idle over\r\n"), "$ OK\r\n", true, "IDLE refused"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         Server failing({1});
         failing.Push(c.push);
         failing.Script("DONE", c.done ? Server::Say(c.done) : Server::Silence());
-        if (c.refused)
+        if (c.refused && c.push.text.empty())
             failing.Script("IDLE", Server::Say("$ NO not here\r\n"));
         settings.Port = failing.Port();
         auto session = Open(300);
@@ -293,7 +315,43 @@ TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
         EXPECT_EQ(outcome.result, Result::Failed);
         EXPECT_EQ(outcome.reason, c.reason);
         EXPECT_FALSE(session->CanWaitForChanges());
+        // A refusal holds for the rest of the run: the next check does not offer to wait.
+        EXPECT_EQ(memory.waitRefused, c.refused);
+        session->Close();
+        auto next = Open(300);
+        ASSERT_EQ(next->RunCheck().result, Result::Listed);
+        EXPECT_EQ(next->CanWaitForChanges(), !c.refused);
+        memory = SessionMemory();
     }
+}
+
+// The account dialog's folders: every form a name may take, the prefix as the server gives it,
+// nothing that cannot be opened or asked for again.
+TEST_F(ImapSessionTest, ListsTheFoldersThatCanBeOpenedAfterACheck)
+{
+    server.Script("LIST", Server::Say("* LIST (\\HasChildren) \".\" INBOX\r\n"
+                                      "* LIST (\\HasNoChildren) \".\" \"INBOX.Entw&APw-rfe\"\r\n"
+                                      "* LIST (\\Noselect \\HasChildren) \".\" \"Archiv\"\r\n"
+                                      "* LIST () \".\" {17}\r\nINBOX.\"quoted\" \\x\r\n"
+                                      "* LIST (\\HasNoChildren) NIL \"INBOX.&U9dP4Xux-\"\r\n"
+                                      "* LIST () \".\" \"bad&AGE-\"\r\n* LIST garbage\r\n$ OK done\r\n"));
+    server.SetCapabilities("IMAP4rev1");  // no IDLE: the check alone would log out
+    auto session = Open();
+    session->StayConnectedAfterCheck();
+    ASSERT_EQ(session->RunCheck().result, Result::Listed);
+    std::vector<std::string> folders;
+    ASSERT_TRUE(session->ListFolders(folders));
+    EXPECT_EQ(folders, (std::vector<std::string>{"INBOX", "INBOX.Entwürfe", "INBOX.\"quoted\" \\x", "INBOX.受信箱"}));
+    session->Close();
+    EXPECT_EQ(Commands()[Commands().size() - 2], "LIST \"\" \"*\"");
+
+    server.Script("LIST", Server::Say("$ NO not allowed\r\n"));
+    session = Open();
+    session->StayConnectedAfterCheck();
+    ASSERT_EQ(session->RunCheck().result, Result::Listed);
+    folders.clear();
+    EXPECT_FALSE(session->ListFolders(folders));
+    EXPECT_TRUE(folders.empty());
 }
 
 TEST_F(ImapSessionTest, StopEndsTheWaitAndCloseIsBounded)
