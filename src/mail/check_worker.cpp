@@ -11,6 +11,7 @@
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
 #include "platform/tick_count.h"
+#include "profile/account_secrets.h"
 
 namespace {
 
@@ -80,7 +81,15 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
     session->UseTls(environment.tls);
     target.post(owner, ID_CHECK_STARTED, color);
-    const bool seenChanged = ApplyCheckOutcome(account, session->RunCheck());
+    CheckOutcome outcome;
+    // A secret copied from another user or machine: the server is not even asked.
+    if (NeedsUnreadableSecret(account)) {
+        DebugWrite(std::string(kSecretUnreadable) + "\n");
+        outcome.reason = kSecretUnreadable;
+    } else {
+        outcome = session->RunCheck();
+    }
+    const bool seenChanged = ApplyCheckOutcome(account, std::move(outcome));
     // Every check that ran is stamped, whatever its outcome: the next one comes an interval
     // after the end of this one.
     account.lastCheckTick = environment.tickCount();
