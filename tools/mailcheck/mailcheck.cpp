@@ -2,9 +2,10 @@
 // whether the settings work, and so that tests and benchmarks can drive a real server.
 //
 //   mailcheck [--port N] [--checks K] [--ack] [--step]
-//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] HOST USER
+//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] [--xoauth2] HOST USER
 //
-// The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
+// The password comes from the environment variable ZANTOLI_PASSWORD; with --xoauth2 the login
+// is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. Each check prints the
 // debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
 // or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
@@ -36,7 +37,8 @@ namespace {
 
 const char kUsage[] =
     "usage: mailcheck [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
-    " [--trust-file PATH] [--fingerprint HEX] HOST USER (password in ZANTOLI_PASSWORD)\n";
+    " [--trust-file PATH] [--fingerprint HEX] [--xoauth2] HOST USER\n"
+    "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN)\n";
 
 struct Options {
     int port = 0;  // none given: the protection's default
@@ -46,6 +48,7 @@ struct Options {
     long checks = 1;
     bool ack = false;
     bool step = false;
+    bool xoauth2 = false;
     std::string host;
     std::string user;
 };
@@ -76,6 +79,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.ack = true;
         } else if (arg == "--step") {
             options.step = true;
+        } else if (arg == "--xoauth2") {
+            options.xoauth2 = true;
         } else if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 65535, value)) {
             options.port = int(value);
             ++i;
@@ -123,10 +128,11 @@ std::string Escaped(const std::string& uid)
 
 // One check, applied to the account as the notifier's worker applies it; true when the
 // conversation completed.
-bool RunCheck(MailAccount& account)
+bool RunCheck(MailAccount& account, const std::string& accessToken)
 {
     std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
     session->UseTls(SystemTls());
+    session->UseAccessToken(accessToken);
     CheckOutcome outcome = session->RunCheck();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
@@ -195,12 +201,18 @@ int main(int argc, char** argv)
     account.Fingerprint = options.fingerprint;
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
+    std::string accessToken;
+    if (options.xoauth2) {
+        account.Auth = kAuthOAuth;
+        if (const char* token = std::getenv("ZANTOLI_ACCESS_TOKEN"))
+            accessToken = token;
+    }
 
     bool completed = false;
     for (long number = 1; number <= options.checks; ++number) {
         if (options.step && number > 1)
             WaitForNextStep();
-        completed = RunCheck(account);
+        completed = RunCheck(account, accessToken);
         if (lastTraced != '\n')
             std::fputs("\n", stdout);
         lastTraced = '\n';

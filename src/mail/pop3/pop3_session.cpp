@@ -100,8 +100,10 @@ CheckOutcome Pop3Session::RunCheck()
         }
         Quit();
     }
-    if (outcome.result == CheckOutcome::Result::Failed)
+    if (outcome.result == CheckOutcome::Result::Failed) {
         outcome.reason = StopRequested() ? kStopped : failure;
+        outcome.tokenRefused = tokenRefused;
+    }
     return outcome;
 }
 
@@ -171,6 +173,8 @@ bool Pop3Session::AskCapabilities()
 
 bool Pop3Session::Login()
 {
+    if (account.Auth == kAuthOAuth)
+        return LoginWithToken();
     const std::string user = "USER " + account.Account + "\r\n";
     const std::string pass = "PASS " + account.Password + "\r\n";
     // The debug channel is readable by any process on the desktop: the password stays out.
