@@ -120,4 +120,5 @@ int MailCheckApp::SaveSettings()
 void MailCheckApp::LoadAccount(int index, MailAccount& account)
 {
     ::LoadAccount(index, account);
+    account.profileIndex = index;
 }

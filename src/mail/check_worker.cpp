@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "mail/seen_keeping.h"
+#include "mail/token_check.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
@@ -56,7 +57,9 @@ bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
     return ClearUids(account);
 }
 
-CheckEnvironment::CheckEnvironment() : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls())
+CheckEnvironment::CheckEnvironment()
+    : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls()), https(SystemHttps()),
+      storeRefreshToken(StoreRotatedRefreshToken)
 {
 }
 
@@ -86,6 +89,8 @@ int CheckWorker(MailAccount& account, const CheckEnvironment& environment)
     if (NeedsUnreadableSecret(account)) {
         DebugWrite(std::string(kSecretUnreadable) + "\n");
         outcome.reason = kSecretUnreadable;
+    } else if (account.Auth == kAuthOAuth) {
+        outcome = RunTokenCheck(account, environment, session);
     } else {
         outcome = session->RunCheck();
     }
