@@ -25,6 +25,7 @@ private:
     void OnSecurityChanged();
     int32_t ChosenSecurity() const;
     void OnOk();
+    void OnSignInOptions();
     AccountForm ReadForm() const;
     void ShowProblem(const FormProblem& problem);
     void OnFieldChanged();
@@ -33,6 +34,7 @@ private:
 
     AccountSettings original;
     AccountSettings result;
+    AccountSettings signIn;  // the sign-in values as the sign-in dialog left them
     bool isNew;
     bool showingProblem = false;
     int32_t shownSecurity = kSecurityNone;  // the choice the port field was last set for

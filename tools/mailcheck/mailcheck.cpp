@@ -5,7 +5,9 @@
 //             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] [--xoauth2] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD; with --xoauth2 the login
-// is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. Each check prints the
+// is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. --token-url URL with
+// --client-id ID gets the access token as the notifier does, from the refresh token in
+// ZANTOLI_REFRESH_TOKEN (a rotated one is announced, never printed); --trust-file applies to it. Each check prints the
 // debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
 // or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
@@ -23,6 +25,7 @@
 
 #include "mail/check_worker.h"
 #include "mail/mail_account.h"
+#include "mail/token_check.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
@@ -37,8 +40,9 @@ namespace {
 
 const char kUsage[] =
     "usage: mailcheck [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
-    " [--trust-file PATH] [--fingerprint HEX] [--xoauth2] HOST USER\n"
-    "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN)\n";
+    " [--trust-file PATH] [--fingerprint HEX] [--xoauth2] [--token-url URL --client-id ID] HOST USER\n"
+    "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN;\n"
+    " with --token-url a refresh token in ZANTOLI_REFRESH_TOKEN)\n";
 
 struct Options {
     int port = 0;  // none given: the protection's default
@@ -49,6 +53,8 @@ struct Options {
     bool ack = false;
     bool step = false;
     bool xoauth2 = false;
+    std::string tokenUrl;
+    std::string clientId;
     std::string host;
     std::string user;
 };
@@ -81,6 +87,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.step = true;
         } else if (arg == "--xoauth2") {
             options.xoauth2 = true;
+        } else if (arg == "--token-url" && i + 1 < argc) {
+            options.tokenUrl = argv[++i];
+        } else if (arg == "--client-id" && i + 1 < argc) {
+            options.clientId = argv[++i];
         } else if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 65535, value)) {
             options.port = int(value);
             ++i;
@@ -133,7 +143,16 @@ bool RunCheck(MailAccount& account, const std::string& accessToken)
     std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
     session->UseTls(SystemTls());
     session->UseAccessToken(accessToken);
-    CheckOutcome outcome = session->RunCheck();
+    CheckOutcome outcome;
+    if (!account.TokenUrl.empty()) {
+        CheckEnvironment environment;
+        environment.storeRefreshToken = [](const MailAccount&) {
+            std::fputs("The provider issued a new refresh token (not shown)\n", stdout);
+        };
+        outcome = RunTokenCheck(account, environment, session);
+    } else {
+        outcome = session->RunCheck();
+    }
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
     return completed;
@@ -202,7 +221,14 @@ int main(int argc, char** argv)
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
     std::string accessToken;
-    if (options.xoauth2) {
+    if (!options.tokenUrl.empty()) {
+        account.Auth = kAuthOAuth;
+        account.OAuthProvider = "custom";
+        account.TokenUrl = options.tokenUrl;
+        account.ClientId = options.clientId;
+        if (const char* token = std::getenv("ZANTOLI_REFRESH_TOKEN"))
+            account.RefreshToken = token;
+    } else if (options.xoauth2) {
         account.Auth = kAuthOAuth;
         if (const char* token = std::getenv("ZANTOLI_ACCESS_TOKEN"))
             accessToken = token;
