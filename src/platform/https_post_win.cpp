@@ -47,7 +47,7 @@ const char* SendFailure(DWORD error)
     case ERROR_WINHTTP_TIMEOUT: return "No reply in time";
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT: return "Token endpoint cannot be connected";
-    default: return "TLS handshake failed";
+    default: return "TLS handshake failed";  // Wine says no more for an unknown CA
     }
 }
 
