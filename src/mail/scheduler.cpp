@@ -54,6 +54,8 @@ const char* WhyNeverChecked(const MailAccount& account)
         return "it has no server address";
     if (account.Account.empty())
         return "it has no login name";
+    if (account.Protocol != kProtocolPop3 && account.Protocol != kProtocolImap)
+        return "its protocol is unknown";
     return nullptr;
 }
 

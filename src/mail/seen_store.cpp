@@ -13,6 +13,7 @@
 //   server 16 pop.example.com
 //   port 110
 //   login 2 me
+//   imap folder 5 INBOX       (IMAP accounts only)
 //   uids 2
 //   7 1a2b3c
 //   ...
@@ -29,6 +30,7 @@ struct AccountKey {
     std::string server;
     int32_t port;
     std::string login;
+    std::string imapFolder;  // empty for POP3
 };
 
 void AppendString(std::string& out, const std::string& bytes)
@@ -46,6 +48,10 @@ std::string EncodeKey(const AccountKey& key)
     out += "port " + std::to_string(uint32_t(key.port)) + "\n";
     out += "login ";
     AppendString(out, key.login);
+    if (!key.imapFolder.empty()) {
+        out += "imap folder ";
+        AppendString(out, key.imapFolder);
+    }
     return out;
 }
 
@@ -111,7 +117,10 @@ std::string Decode(const std::string& bytes, const AccountKey& expected, UidSet&
     if (!reader.Literal("server ") || !reader.String(bytes.size(), key.server) || !reader.Literal("port ") ||
         !reader.Number('\n', port) || !reader.Literal("login ") || !reader.String(bytes.size(), key.login))
         return "corrupt account values";
-    if (key.server != expected.server || port != uint32_t(expected.port) || key.login != expected.login)
+    if (reader.Literal("imap folder ") && !reader.String(bytes.size(), key.imapFolder))
+        return "corrupt account values";
+    if (key.server != expected.server || port != uint32_t(expected.port) || key.login != expected.login ||
+        key.imapFolder != expected.imapFolder)
         return "the file belongs to another account";
     uint64_t count = 0;
     if (!reader.Literal("uids ") || !reader.Number('\n', count))
@@ -177,18 +186,20 @@ std::string ReadProblem(StateFileRead result)
 
 SeenStore::SeenStore(std::string folder) : folder(std::move(folder)) {}
 
-std::string SeenStore::PathFor(const std::string& server, int32_t port, const std::string& login) const
+std::string SeenStore::PathFor(const std::string& server, int32_t port, const std::string& login,
+                               const std::string& imapFolder) const
 {
-    return StatePath(folder, FileName({server, port, login}));
+    return StatePath(folder, FileName({server, port, login, imapFolder}));
 }
 
-LoadedSeen SeenStore::Load(const std::string& server, int32_t port, const std::string& login) const
+LoadedSeen SeenStore::Load(const std::string& server, int32_t port, const std::string& login,
+                           const std::string& imapFolder) const
 {
-    const AccountKey key{server, port, login};
+    const AccountKey key{server, port, login, imapFolder};
     const size_t bound = Encode(key, {}).size() + kMaxKeptUids * (kMaxKeptUidLength + 5);
     LoadedSeen loaded;
     std::string bytes;
-    const StateFileRead result = ReadStateFile(PathFor(server, port, login), bound, bytes);
+    const StateFileRead result = ReadStateFile(PathFor(server, port, login, imapFolder), bound, bytes);
     if (result != StateFileRead::Loaded) {
         loaded.problem = ReadProblem(result);
         return loaded;
@@ -199,7 +210,8 @@ LoadedSeen SeenStore::Load(const std::string& server, int32_t port, const std::s
     return loaded;
 }
 
-bool SeenStore::Save(const std::string& server, int32_t port, const std::string& login, const UidSet& uids) const
+bool SeenStore::Save(const std::string& server, int32_t port, const std::string& login, const UidSet& uids,
+                     const std::string& imapFolder) const
 {
     if (uids.size() > kMaxKeptUids)
         return false;
@@ -207,5 +219,5 @@ bool SeenStore::Save(const std::string& server, int32_t port, const std::string&
         if (uid.size() > kMaxKeptUidLength)
             return false;
     }
-    return ReplaceStateFile(PathFor(server, port, login), Encode({server, port, login}, uids));
+    return ReplaceStateFile(PathFor(server, port, login, imapFolder), Encode({server, port, login, imapFolder}, uids));
 }

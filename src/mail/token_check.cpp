@@ -31,7 +31,7 @@ bool HoldsGoodToken(const MailAccount& account, uint32_t now)
 bool Refresh(MailAccount& account, const CheckEnvironment& environment, std::string& reason)
 {
     account.accessToken.clear();
-    const OAuthEndpoints endpoints = EndpointsFor(account, false);
+    const OAuthEndpoints endpoints = EndpointsFor(account, account.Protocol == kProtocolImap);
     const TokenGrant grant = RefreshAccessToken(environment.https, endpoints, account.RefreshToken, account.TrustFile);
     if (grant.result != TokenGrant::Result::Granted) {
         account.signInExpired = grant.result == TokenGrant::Result::SignInExpired;

@@ -7,6 +7,9 @@
 
 #include "platform/address_lookup.h"
 #include "platform/native_socket.h"
+#ifdef _WIN32
+#include <mstcpip.h>  // the keep-alive timing
+#endif
 
 namespace {
 
@@ -123,6 +126,23 @@ bool TcpClient::StopRequested() const
 bool TcpClient::IsConnected() const
 {
     return socket_ != kNoSocket;
+}
+
+void TcpClient::SetKeepAlive(bool on)
+{
+    if (!IsConnected())
+        return;
+    int value = on ? 1 : 0;
+    setsockopt(Native(socket_), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&value), sizeof value);
+#ifdef _WIN32
+    // The system's first probe would come after two hours of silence; a minute is enough.
+    tcp_keepalive times{u_long(on), 60000, 10000};
+    DWORD returned = 0;
+    WSAIoctl(Native(socket_), SIO_KEEPALIVE_VALS, &times, sizeof times, nullptr, 0, &returned, nullptr, nullptr);
+#elif defined(TCP_KEEPIDLE)
+    int idleSeconds = 60;
+    setsockopt(Native(socket_), IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+#endif
 }
 
 bool TcpClient::Connect(const std::string& host, int port)

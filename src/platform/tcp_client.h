@@ -39,6 +39,9 @@ public:
     // tried first, then IPv6. False when no address could be reached in time.
     bool Connect(const std::string& host, int port);
     bool IsConnected() const;
+    // Keep-alive probes on the open connection, for one that stays quiet a long time: a peer
+    // that vanished is then found by the system too.
+    void SetKeepAlive(bool on);
 
     // Sends every byte. A stop request ends the wait for buffer space, but what can go out at
     // once still goes: the farewell after a stop must not block, yet should reach the server.

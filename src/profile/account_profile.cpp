@@ -24,6 +24,15 @@ int32_t SecurityFromText(const std::string& text)
     return security >= kSecurityNone && security <= kSecurityTls ? security : kSecurityNone;
 }
 
+// Nothing stored is POP3, as every account was before IMAP; a value other than the two known
+// ones is kept as unknown, so that the account is never checked rather than guessed at.
+int32_t ProtocolFromText(const std::string& text)
+{
+    if (text.empty() || text == "0")
+        return kProtocolPop3;
+    return text == "1" ? kProtocolImap : kProtocolUnknown;
+}
+
 // A value that is written only when it differs from its default or was stored before: a
 // profile without the key stays as it was, and going back to the default is not lost.
 void WriteUnlessDefault(const std::string& section, const char* key, const std::string& text,
@@ -64,7 +73,11 @@ void LoadAccount(int index, AccountSettings& account, const SecretSeal& seal)
     LoadPassword(section, account, seal);
     account.Color = TextToInt(ReadProfileText(section, "COLOR"));
     account.Security = SecurityFromText(ReadProfileText(section, "Security"));
-    account.Port = PortFromText(ReadProfileText(section, "Port"), DefaultPort(account.Security));
+    account.Protocol = ProtocolFromText(ReadProfileText(section, "Protocol"));
+    account.Port = PortFromText(ReadProfileText(section, "Port"), DefaultPort(account.Security, account.Protocol));
+    account.Folder = ReadProfileText(section, "Folder");
+    if (account.Folder.empty())
+        account.Folder = kDefaultFolder;
     account.TrustFile = ReadProfileText(section, "TrustFile");
     account.Fingerprint = ReadProfileText(section, "Fingerprint");
     LoadSignIn(section, account, seal);
@@ -85,9 +98,14 @@ void SaveAccount(int index, const AccountSettings& account, const SecretSeal& se
     WriteProfileNumber(section, "COLOR", account.Color);
     WriteUnlessDefault(section, "Security", std::to_string(account.Security),
                        account.Security == kSecurityNone);
-    // The default port follows the protection: 995 for TLS from the first byte.
+    // An unknown protocol is left as the user stored it.
+    if (account.Protocol != kProtocolUnknown)
+        WriteUnlessDefault(section, "Protocol", std::to_string(account.Protocol),
+                           account.Protocol == kProtocolPop3);
+    // The default port follows the protocol and the protection: 995 for POP3 over TLS.
     WriteUnlessDefault(section, "Port", std::to_string(account.Port),
-                       account.Port == DefaultPort(account.Security));
+                       account.Port == DefaultPort(account.Security, account.Protocol));
+    WriteUnlessDefault(section, "Folder", account.Folder, account.Folder == kDefaultFolder);
     WriteUnlessDefault(section, "TrustFile", account.TrustFile, account.TrustFile.empty());
     WriteUnlessDefault(section, "Fingerprint", account.Fingerprint, account.Fingerprint.empty());
     SaveSignIn(section, account);

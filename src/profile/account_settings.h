@@ -6,6 +6,15 @@
 
 constexpr int32_t kDefaultPop3Port = 110;
 constexpr int32_t kDefaultPop3sPort = 995;
+constexpr int32_t kDefaultImapPort = 143;
+constexpr int32_t kDefaultImapsPort = 993;
+
+// Which conversation an account's server speaks ("Protocol"). Any other stored value reads as
+// kProtocolUnknown, and such an account is never checked.
+constexpr int32_t kProtocolPop3 = 0;
+constexpr int32_t kProtocolImap = 1;
+constexpr int32_t kProtocolUnknown = -1;
+constexpr char kDefaultFolder[] = "INBOX";
 
 // How a connection is protected ("Security"): plain text, STLS on the plain port, or TLS from
 // the first byte.
@@ -13,9 +22,11 @@ constexpr int32_t kSecurityNone = 0;
 constexpr int32_t kSecurityStls = 1;
 constexpr int32_t kSecurityTls = 2;
 
-// The port a server listens on for this protection when the account names none.
-inline int32_t DefaultPort(int32_t security)
+// The port a server listens on for this protocol and protection when the account names none.
+inline int32_t DefaultPort(int32_t security, int32_t protocol = kProtocolPop3)
 {
+    if (protocol == kProtocolImap)
+        return security == kSecurityTls ? kDefaultImapsPort : kDefaultImapPort;
     return security == kSecurityTls ? kDefaultPop3sPort : kDefaultPop3Port;
 }
 
@@ -39,6 +50,8 @@ struct AccountSettings {
     int32_t Security = kSecurityNone;
     std::string TrustFile;    // CA certificates replacing the system's roots; or empty
     std::string Fingerprint;  // the server certificate's SHA-256 in hex; or empty
+    int32_t Protocol = kProtocolPop3;
+    std::string Folder = kDefaultFolder;  // the IMAP folder watched, in UTF-8 as typed
     int32_t Auth = kAuthPassword;
     std::string OAuthProvider;  // "microsoft", "google" or "custom"
     std::string ClientId;
@@ -56,6 +69,7 @@ struct AccountSettings {
         return Account == other.Account && Address == other.Address && Password == other.Password &&
                Duration == other.Duration && Color == other.Color && Port == other.Port &&
                Security == other.Security && TrustFile == other.TrustFile && Fingerprint == other.Fingerprint &&
+               Protocol == other.Protocol && Folder == other.Folder &&
                Auth == other.Auth && OAuthProvider == other.OAuthProvider && ClientId == other.ClientId &&
                ClientSecret == other.ClientSecret && AuthorizeUrl == other.AuthorizeUrl &&
                TokenUrl == other.TokenUrl && Scope == other.Scope && RefreshToken == other.RefreshToken &&

@@ -41,7 +41,7 @@ std::string CheckOAuthForm(const OAuthForm& form)
             return "The sign-in values cannot contain control characters.";
     AccountSettings settings;
     ApplyOAuthForm(form, settings);
-    const OAuthEndpoints endpoints = EndpointsFor(settings, false);
+    const OAuthEndpoints endpoints = EndpointsFor(settings, settings.Protocol == kProtocolImap);
     if (endpoints.clientId.empty())
         return "Enter the client ID you registered with the provider (the README says how).";
     // The token endpoint receives the secrets: never in plain text.

@@ -176,7 +176,7 @@ SignInResult Refusal(std::string message)
 
 SignInResult SignIn(HWND owner, const AccountSettings& account)
 {
-    const OAuthEndpoints endpoints = EndpointsFor(account, false);
+    const OAuthEndpoints endpoints = EndpointsFor(account, account.Protocol == kProtocolImap);
     SignInSecrets secrets;
     if (!NewSignInSecrets(secrets))
         return Refusal("The system gave no random numbers for the sign-in.");

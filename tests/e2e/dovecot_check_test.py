@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""The POP3 check against Debian's Dovecot on loopback, through mailcheck (natively, or the
-Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also checks
-STLS and TLS, and the certificate's verdicts, each failing before USER is sent.
+"""The POP3 and IMAP checks against Debian's Dovecot on loopback, through mailcheck (natively, or
+the Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also
+checks STLS, STARTTLS and TLS, and the certificate's verdicts, each failing before the login.
 
   [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
 """
 import os
+import re
 import subprocess
 import sys
 import time
@@ -22,6 +23,10 @@ def expect(condition, what, output=""):
     if not condition:
         failures.append(what)
         print(f"FAILED: {what}\n{output}")
+
+
+# Commands that could change a mailbox: none of them may ever leave an IMAP check.
+CHANGING = re.compile(r"^A\d+ (UID )?(STORE|EXPUNGE|APPEND|COPY|MOVE|FETCH|DELETE|RENAME|CREATE|CLOSE)\b", re.I)
 
 
 def check(security, port, *extra, user="me"):
@@ -95,6 +100,60 @@ def check_protected(server, pem, pin):
                  "check 2: new=0 seen=1", "; issued by CN=Zantoli Other CA; valid until 20", f" UTC; SHA-256 {pin}\n")
 
 
+def check_imap(server):
+    """Unread mail listed and acknowledged, a new UIDVALIDITY, a folder with a non-ASCII name."""
+    imap = sys.argv[2:] + ["--protocol", "imap"]
+    driver = Pop3CheckDriver(imap, server.imap_port, USER, PASSWORD, checks=4)
+    try:
+        waiting = sum(len(os.listdir(os.path.join(server.maildir, sub))) for sub in ("new", "cur"))
+        result = driver.next_check()
+        expect((result.new, result.seen) == (waiting, 0), f"IMAP: every unread message new, got {result.new}/{result.seen}")
+        expect(all(re.fullmatch(r"\d+\.\d+", uid) for uid in result.uids), f"UIDVALIDITY.UID, got {result.uids[:2]}")
+        expect(any(line.endswith('LOGIN "tester" ****') for line in result.trace) and
+               not any(PASSWORD in line for line in result.trace), "IMAP: the trace hides the password", result.trace)
+        server.add_messages(2)
+        result = driver.next_check()
+        expect((result.new, result.seen) == (2, waiting), f"IMAP: two new after acknowledging, got {result.new}/{result.seen}")
+        server.forget_uids()
+        result = driver.next_check()
+        expect((result.new, result.seen) == (waiting + 2, 0), f"IMAP: new UIDVALIDITY, all new, got {result.new}/{result.seen}")
+        expect(any("opened with SELECT" in line for line in result.trace), "IMAP: a moved UIDVALIDITY is said")
+        result = driver.next_check()
+        expect((result.new, result.seen) == (0, waiting + 2), f"IMAP: acknowledged again, got {result.new}/{result.seen}")
+        expect(driver.finish() == 0, "IMAP: exit status 0")
+    finally:
+        driver.kill()
+    folder = "Entw&APw-rfe"
+    server.add_messages(3, folder)
+    read = os.listdir(os.path.join(server.folder_path(folder), "new"))[0]
+    os.rename(os.path.join(server.folder_path(folder), "new", read),
+              os.path.join(server.folder_path(folder), "cur", read + ":2,S"))
+    code, output, _ = check("none", server.imap_port, "--protocol", "imap", "--folder", "Entwürfe", user=USER)
+    expect(code == 0 and "check 1: new=2 seen=0" in output and "check 2: new=0 seen=2" in output and
+           'EXAMINE "Entw&APw-rfe"' in output, "IMAP: a folder with a non-ASCII name, read mail left out", output)
+    sent = [line for line in output.splitlines() if CHANGING.match(line)]
+    expect(not sent, f"IMAP: nothing that changes the mailbox on the wire, got {sent}")
+    flagged = [name for name in os.listdir(os.path.join(server.maildir, "cur")) if re.search(r":2,.*S", name)]
+    expect(not flagged, f"IMAP: no message marked read by a check, got {flagged}")
+
+
+def check_imap_refusals(work):
+    """A server that disables plain-text login, or refuses STARTTLS, never gets the password."""
+    with DovecotPop3(os.path.join(work, "dovecot-refusing"), extra="imap_capability = +LOGINDISABLED STARTTLS") as server:
+        for security, reason in [("none", "server refuses plain-text login"), ("stls", "STARTTLS refused")]:
+            expect_check(f"IMAP: {reason}", check(security, server.imap_port, "--protocol", "imap", user=USER), 1,
+                         f"check 1: failed: {reason}", absent=["LOGIN "])
+
+
+def check_imap_protected(server, pem):
+    listed = ("check 1: new=", "Server certificate: CN=localhost; issued by ")
+    stls = check("stls", server.imap_port, "--protocol", "imap", "--trust-file", pem, user=USER)
+    expect_check("IMAP: listed after STARTTLS, LOGIN only after it", stls, 0, *listed,
+                 also=-1 < stls[1].find("STARTTLS\n") < stls[1].find("LOGIN "))
+    expect_check("IMAP: listed over TLS", check("tls", server.imaps_port, "--protocol", "imap", "--trust-file",
+                                                env("ZANTOLI_TLS_TRUST_DER"), user=USER), 0, *listed)
+
+
 def main():
     pem, pin = env("ZANTOLI_TLS_TRUST_PEM"), env("ZANTOLI_TLS_OTHER_FINGERPRINT")
     good = (env("ZANTOLI_TLS_GOOD_CERT"), env("ZANTOLI_TLS_GOOD_KEY")) if pem else None
@@ -102,6 +161,10 @@ def main():
         check_plain(server)
         if pem:
             check_protected(server, pem, pin)
+        check_imap(server)  # after POP3's checks: it adds mail
+        if pem:
+            check_imap_protected(server, pem)
+    check_imap_refusals(sys.argv[1])
     print(f"{len(failures)} expectation(s) failed; server log in {sys.argv[1]}/dovecot" if failures else "all met")
     return 1 if failures else 0
 

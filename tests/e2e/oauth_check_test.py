@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The OAuth 2.0 check with real parts: the tests' authorization server (python3-authlib) over
 HTTPS with the tests' CA, and Dovecot's oauth2 passdb asking it about every token. Through
-mailcheck (natively, or the Windows build under Wine with a runner): XOAUTH2 with an access token
+mailcheck (natively, or the Windows build under Wine with a runner): XOAUTH2 over POP3 and IMAP with an access token
 from a sign-in made here, a refused token, and the notifier's token check (--token-url): refresh,
 rotation, and a revoked grant.
 
@@ -87,6 +87,12 @@ def main():
         expect(access not in output, "the access token is traced", output)
         code, output = check(dovecot.port, "--xoauth2", ZANTOLI_ACCESS_TOKEN="not-a-token")
         expect(code == 1 and "token refused" in output, "a token the server does not know", output)
+        code, output = check(dovecot.imap_port, "--protocol", "imap", "--xoauth2", ZANTOLI_ACCESS_TOKEN=access)
+        expect(code == 0 and "check 1: new=3" in output and "AUTHENTICATE XOAUTH2 ****" in output,
+               "IMAP XOAUTH2 login", output)
+        expect(access not in output, "the access token is traced over IMAP", output)
+        code, output = check(dovecot.imap_port, "--protocol", "imap", "--xoauth2", ZANTOLI_ACCESS_TOKEN="not-a-token")
+        expect(code == 1 and "token refused" in output, "IMAP: a token the server does not know", output)
 
         # The notifier's own path: a refresh at the token endpoint (WinHTTP under Wine, which
         # must take the tests' CA from the trust file), the rotated token, then a revoked grant.

@@ -1,5 +1,5 @@
-"""Dovecot on 127.0.0.1 with one passwd-file user whose maildir the caller fills; it stops when
-closed, or under timeout(1) after its lifetime."""
+"""Dovecot on 127.0.0.1, POP3 and IMAP, with one passwd-file user whose maildir the caller fills;
+it stops when closed, or under timeout(1) after its lifetime."""
 import grp
 import os
 import pwd
@@ -14,7 +14,7 @@ CONFIG = """\
 base_dir = {work}/run
 state_dir = {work}/state
 log_path = {work}/dovecot.log
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.1
 {ssl}
 disable_plaintext_auth = no
@@ -40,14 +40,26 @@ service pop3-login {{
     port = {tls_port}
   }}
 }}
+service imap-login {{
+  inet_listener imap {{
+    address = 127.0.0.1
+    port = {imap_port}
+  }}
+  inet_listener imaps {{
+    port = {imaps_port}
+  }}
+}}
+{extra}
 """
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600, certificate=None):
+    def __init__(self, work, lifetime=600, certificate=None, extra=""):
         self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate  # (pem, key)
+        self.extra = extra  # more configuration lines
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
+        self.imap_port, self.imaps_port = 0, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
             nobody = pwd.getpwnam("nobody")
             self.uid, self.gid, self.users = nobody.pw_uid, nobody.pw_gid, ""
@@ -61,12 +73,29 @@ class DovecotPop3:
         if os.getuid() == 0:
             os.chown(path, self.uid, self.gid)
 
-    def add_messages(self, count):
+    def folder_path(self, folder=None):
+        """The maildir of folder (its name as IMAP writes it), made when missing; None: INBOX."""
+        path = os.path.join(self.maildir, "." + folder) if folder else self.maildir
+        for sub in ("", "new", "cur", "tmp"):
+            if not os.path.isdir(os.path.join(path, sub)):
+                os.makedirs(os.path.join(path, sub))
+                self._own(os.path.join(path, sub))
+        return path
+
+    def forget_uids(self, folder=None):
+        """Drops the folder's UID list and indexes: its next opening gives it a new UIDVALIDITY."""
+        time.sleep(1.1)  # the UIDVALIDITY is the time in seconds
+        path = self.folder_path(folder)
+        for entry in os.listdir(path):
+            if entry.startswith("dovecot"):
+                os.remove(os.path.join(path, entry))
+
+    def add_messages(self, count, folder=None):
         names = []
         for _ in range(count):
             self.delivered += 1
             name = f"{int(time.time())}.M{self.delivered:06d}.zantoli"
-            path = os.path.join(self.maildir, "new", name)
+            path = os.path.join(self.folder_path(folder), "new", name)
             with open(path, "w", newline="") as message:
                 message.write(f"From: sender@example.invalid\r\nSubject: Test {self.delivered}\r\n"
                               f"Message-ID: <{self.delivered}.{time.time_ns()}@example.invalid>\r\n\r\nBody.\r\n")
@@ -90,16 +119,20 @@ class DovecotPop3:
         with open(os.path.join(self.work, "users"), "w") as users:
             users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
         for _ in range(3):  # a free port may be taken again before Dovecot binds it
-            with socket.socket() as probe, socket.socket() as tls_probe:
+            probes = [socket.socket() for _ in range(4)]
+            for probe in probes:
                 probe.bind(("127.0.0.1", 0))
-                tls_probe.bind(("127.0.0.1", 0))
-                self.port, self.tls_port = probe.getsockname()[1], tls_probe.getsockname()[1]
+            self.port, self.tls_port, self.imap_port, self.imaps_port = [probe.getsockname()[1] for probe in probes]
+            for probe in probes:
+                probe.close()
             ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate)
                    if self.certificate else "ssl = no")
             config = os.path.join(self.work, "dovecot.conf")
             with open(config, "w") as out:
                 out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,
-                                        ssl=ssl, tls_port=self.tls_port if self.certificate else 0))
+                                        ssl=ssl, tls_port=self.tls_port if self.certificate else 0,
+                                        imap_port=self.imap_port,
+                                        imaps_port=self.imaps_port if self.certificate else 0, extra=self.extra))
             self.process = subprocess.Popen(["timeout", str(self.lifetime), "/usr/sbin/dovecot", "-F", "-c", config],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 15

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "platform/native_socket.h"
+#include "loopback_listener.h"
 #include "platform/tcp_client.h"
 
 namespace {
@@ -12,30 +12,6 @@ int64_t NowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// True when s can be read within 50 ms.
-bool Readable(uintptr_t s)
-{
-    fd_set readSet;
-    FD_ZERO(&readSet);
-    FD_SET(Native(s), &readSet);
-    timeval timeout{0, 50000};
-    return select(int(Native(s)) + 1, &readSet, nullptr, nullptr, &timeout) > 0;
-}
-
-// Port 0 if the socket could not listen.
-uintptr_t ListenOnLoopback(int& port)
-{
-    NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (s != Native(kNoSocket) && bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        listen(s, 8) == 0 && getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    return uintptr_t(s);
 }
 
 }  // namespace
@@ -82,7 +58,7 @@ void FakePop3Server::Run()
 {
     InitSockets();
     while (!Stopping()) {  // bounded by the lifetime: each pass waits at most 50 ms
-        NativeSocket connection = Readable(listener_) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
+        NativeSocket connection = Readable(listener_, 50) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
         if (connection == Native(kNoSocket))
             continue;
         int on = 1;
@@ -105,7 +81,7 @@ void FakePop3Server::Serve(uintptr_t connection)
         for (; end == std::string::npos; end = pending.find("\r\n")) {
             if (Stopping())
                 return;
-            const auto received = Readable(connection) ? recv(Native(connection), chunk, int(sizeof chunk), 0) : -2;
+            const auto received = Readable(connection, 50) ? recv(Native(connection), chunk, int(sizeof chunk), 0) : -2;
             if (received == -2)
                 continue;
             if (received <= 0)

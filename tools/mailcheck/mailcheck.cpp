@@ -1,8 +1,9 @@
-// mailcheck: runs the notifier's own POP3 check against one account, so that a user can see
+// mailcheck: runs the notifier's own POP3 or IMAP check against one account, so that a user can see
 // whether the settings work, and so that tests and benchmarks can drive a real server.
 //
-//   mailcheck [--port N] [--checks K] [--ack] [--step]
-//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] [--xoauth2] HOST USER
+//   mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]
+//             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]
+//             [--xoauth2] [--token-url URL --client-id ID] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD; with --xoauth2 the login
 // is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. --token-url URL with
@@ -12,8 +13,10 @@
 // or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
 // before every check after the first, so a script can change the mailbox in between.
-// --security protects the connection with TLS after STLS or from the first byte (port 995
-// unless --port says otherwise); after a handshake the trace shows the server's certificate
+// --protocol imap checks the unread messages of an IMAP folder (--folder, INBOX when absent)
+// instead of a POP3 mailbox; the checks of one run share what they learn, as the notifier's do.
+// --security protects the connection with TLS after STLS (STARTTLS for IMAP) or from the first
+// byte (port 995, or 993 for IMAP, unless --port says otherwise); after a handshake the trace shows the server's certificate
 // in a line "Server certificate: ...", also when it was refused, so that it can be pinned.
 // Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
 // arguments.
@@ -39,14 +42,17 @@
 namespace {
 
 const char kUsage[] =
-    "usage: mailcheck [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
-    " [--trust-file PATH] [--fingerprint HEX] [--xoauth2] [--token-url URL --client-id ID] HOST USER\n"
+    "usage: mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]"
+    " [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]"
+    " [--xoauth2] [--token-url URL --client-id ID] HOST USER\n"
     "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN;\n"
     " with --token-url a refresh token in ZANTOLI_REFRESH_TOKEN)\n";
 
 struct Options {
     int port = 0;  // none given: the protection's default
     int security = kSecurityNone;
+    int protocol = kProtocolPop3;
+    std::string folder = kDefaultFolder;
     std::string trustFile;
     std::string fingerprint;
     long checks = 1;
@@ -100,6 +106,11 @@ bool ParseOptions(int argc, char** argv, Options& options)
             ++i;
         } else if (arg == "--security" && i + 1 < argc && ParseSecurity(argv[i + 1], options.security)) {
             ++i;
+        } else if (arg == "--protocol" && i + 1 < argc &&
+                   (std::strcmp(argv[i + 1], "pop3") == 0 || std::strcmp(argv[i + 1], "imap") == 0)) {
+            options.protocol = std::strcmp(argv[++i], "imap") == 0 ? kProtocolImap : kProtocolPop3;
+        } else if (arg == "--folder" && i + 1 < argc) {
+            options.folder = argv[++i];
         } else if (arg == "--trust-file" && i + 1 < argc) {
             options.trustFile = argv[++i];
         } else if (arg == "--fingerprint" && i + 1 < argc) {
@@ -140,7 +151,7 @@ std::string Escaped(const std::string& uid)
 // conversation completed.
 bool RunCheck(MailAccount& account, const std::string& accessToken)
 {
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested);
+    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
     session->UseTls(SystemTls());
     session->UseAccessToken(accessToken);
     CheckOutcome outcome;
@@ -153,6 +164,7 @@ bool RunCheck(MailAccount& account, const std::string& accessToken)
     } else {
         outcome = session->RunCheck();
     }
+    session->Close();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
     return completed;
@@ -215,7 +227,9 @@ int main(int argc, char** argv)
     account.Address = options.host;
     account.Account = options.user;
     account.Security = options.security;
-    account.Port = options.port ? options.port : DefaultPort(options.security);
+    account.Protocol = options.protocol;
+    account.Folder = options.folder;
+    account.Port = options.port ? options.port : DefaultPort(options.security, options.protocol);
     account.TrustFile = options.trustFile;
     account.Fingerprint = options.fingerprint;
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))

@@ -112,11 +112,13 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
     }
 }
 
-TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
+TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownProtocolIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
     for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}})
         AddAccount(0, nullptr, address, login);
+    AddAccount(0, nullptr, "h", "u");
+    scheduler.Accounts()[4]->Protocol = kProtocolUnknown;
     EXPECT_EQ(TickAt(1000), 3);
     scheduler.Accounts()[3]->Duration = 5;
     FinishCheck(3);
@@ -124,7 +126,8 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginIsPassedOverAndSaidSoOnce)
         EXPECT_EQ(TickAt(now), -1);
     EXPECT_EQ(trace.Text(), "POP0 is never checked: it has no server address\n"
                             "POP1 is never checked: it has no login name\n"
-                            "POP2 is never checked: it has no server address\n");
+                            "POP2 is never checked: it has no server address\n"
+                            "POP4 is never checked: its protocol is unknown\n");
 }
 
 }  // namespace

@@ -139,4 +139,30 @@ TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccoun
     EXPECT_TRUE(store.Has("POP1", "CryptPassward") && !store.Has("POP1", "ProtectedPassward"));
 }
 
+TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
+{
+    store.Write("POP5", "Protocol", "1");
+    EXPECT_EQ(Load(5).Port, 143);
+    EXPECT_EQ(Load(5).Folder, "INBOX");
+    store.Write("POP5", "Security", "2");
+    store.Write("POP5", "Folder", "\xe5\x8f\x97\xe4\xbf\xa1\xe7\xae\xb1");
+    EXPECT_EQ(Load(5).Port, 993);
+    EXPECT_EQ(Load(5).Folder, "\xe5\x8f\x97\xe4\xbf\xa1\xe7\xae\xb1");
+    for (const char* unknown : {"2", " 1", "-1", "imap"}) {
+        store.Write("POP2", "Protocol", unknown);
+        EXPECT_EQ(Load(2).Protocol, kProtocolUnknown) << unknown;
+    }
+
+    // New keys are written only where they say something; an unknown protocol stays as typed.
+    AccountSettings imap = Account("u", "", 3, 9, 143);
+    imap.Protocol = kProtocolImap;
+    SaveSettings({Account("u", "", 3, 9, 110), imap, Load(2)}, seal);
+    for (const char* key : {"Protocol", "Folder", "Port"})
+        EXPECT_FALSE(store.Has("POP0", key)) << key;
+    EXPECT_EQ(store.Read("POP1", "Protocol") + "|" + store.Read("POP1", "Port") + "|" + store.Read("POP1", "Folder"),
+              "1||");
+    EXPECT_EQ(Load(1), imap);
+    EXPECT_EQ(store.Read("POP2", "Protocol"), "imap");
+}
+
 }  // namespace

@@ -1,0 +1,321 @@
+#include "mail/imap/imap_session.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "debug_capture.h"
+#include "fake_imap_server.h"
+#include "mail/check_worker.h"
+#include "mail/imap/folder_name.h"
+#include "mail/uid_reconcile.h"
+#include "platform/tick_count.h"
+
+namespace {
+
+using Result = CheckOutcome::Result;
+using Server = FakeImapServer;
+
+// Everything a server sends, fed to the reader byte by byte: the responses it gives.
+std::vector<ImapResponse> ReadAll(const std::string& bytes, ImapResponseReader::Progress& last, size_t limit = 4096)
+{
+    ImapResponseReader reader(limit);
+    std::vector<ImapResponse> responses;
+    ImapResponse response;
+    last = ImapResponseReader::Progress::NeedMore;
+    for (const char byte : bytes) {
+        reader.Append(std::string(1, byte));
+        while ((last = reader.Next(response)) == ImapResponseReader::Progress::Complete)
+            responses.push_back(response);
+        if (last == ImapResponseReader::Progress::Failed)
+            break;
+    }
+    return responses;
+}
+
+TEST(ImapReaderTest, TakesLiteralsByCountAndRefusesWhatIsTooLong)
+{
+    ImapResponseReader::Progress last;
+    // The literal holds what looks like a completion; only its byte count tells it apart.
+    const auto responses = ReadAll("* 1 FETCH (BODY {12}\r\nA1 OK fake\r\n)\r\n+ go\r\nA1 OK [READ-ONLY] done\r\n", last);
+    ASSERT_EQ(responses.size(), 3u);
+    EXPECT_EQ(responses[0].text, "1 FETCH (BODY {12})");
+    EXPECT_EQ(responses[0].literals, std::vector<std::string>{"A1 OK fake\r\n"});
+    EXPECT_EQ(responses[1].kind, ImapResponse::Kind::Continuation);
+    EXPECT_EQ(responses[2].tag, "A1");
+    EXPECT_EQ(ReadCondition(responses[2].text).code, "READ-ONLY");
+    EXPECT_EQ(last, ImapResponseReader::Progress::NeedMore);
+
+    ReadAll("* OK " + std::string(5000, 'x') + "\r\n", last);
+    EXPECT_EQ(last, ImapResponseReader::Progress::Failed);
+    ReadAll("* 1 FETCH (BODY {99999999999}\r\n", last);
+    EXPECT_EQ(last, ImapResponseReader::Progress::Failed);
+}
+
+TEST(ImapReaderTest, ReadsSearchAnswersWithRangesWithinTheBound)
+{
+    std::vector<uint32_t> uids;
+    EXPECT_EQ(ReadEsearch("ESEARCH (TAG \"A5\") UID ALL 2,4:5,9:7", "A5", uids, 10), SearchRead::Ok);
+    EXPECT_EQ(uids, (std::vector<uint32_t>{2, 4, 5, 7, 8, 9}));
+    uids.clear();
+    EXPECT_EQ(ReadEsearch("ESEARCH (TAG \"A5\") UID COUNT 0", "A5", uids, 10), SearchRead::Ok);
+    EXPECT_EQ(ReadSearch("SEARCH", uids, 10), SearchRead::Ok);
+    EXPECT_EQ(ReadEsearch("ESEARCH (TAG \"A4\") UID ALL 1:3", "A5", uids, 10), SearchRead::Ok);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(ReadEsearch("ESEARCH (TAG \"A5\") UID ALL 1:4294967295", "A5", uids, 1000000), SearchRead::TooMany);
+    EXPECT_EQ(ReadSearch("SEARCH 1 2 3", uids, 2), SearchRead::TooMany);
+    for (const char* bad : {"ESEARCH UID ALL 0", "ESEARCH UID ALL 3:*", "ESEARCH UID ALL", "SEARCH 1 x"}) {
+        uids.clear();
+        EXPECT_NE(bad[0] == 'E' ? ReadEsearch(bad, "A5", uids, 10) : ReadSearch(bad, uids, 10), SearchRead::Ok) << bad;
+    }
+}
+
+TEST(ImapFolderNameTest, EncodesAndDecodesModifiedUtf7)
+{
+    const std::pair<const char*, const char*> names[] = {
+        {"INBOX", "INBOX"}, {"Entwürfe", "Entw&APw-rfe"}, {"受信箱", "&U9dP4Xux-"}, {"a&b", "a&-b"}, {"😀", "&2D3eAA-"}};
+    for (const auto& name : names) {
+        EXPECT_EQ(EncodeFolderName(name.first), name.second);
+        std::string decoded;
+        EXPECT_TRUE(DecodeFolderName(name.second, decoded));
+        EXPECT_EQ(decoded, name.first);
+    }
+    EXPECT_EQ(EncodeFolderName("Entw\xfcrfe"), "Entw&APw-rfe");  // Latin-1 typed where UTF-8 was due
+    std::string decoded;
+    for (const char* bad : {"&AGE-", "&U9dP", "&2D0-", "a\x01"})
+        EXPECT_FALSE(DecodeFolderName(bad, decoded)) << bad;
+}
+
+class ImapSessionTest : public ::testing::Test {
+protected:
+    ImapSessionTest()
+    {
+        settings.Address = "127.0.0.1";
+        settings.Port = server.Port();
+        settings.Protocol = kProtocolImap;
+        settings.Account = "me";
+        settings.Password = "secret";
+    }
+
+    std::unique_ptr<ImapSession> Open(uint32_t ioTimeoutMs = 2000)
+    {
+        return std::make_unique<ImapSession>(settings, &stop, &memory, 2000, ioTimeoutMs);
+    }
+    CheckOutcome Check()
+    {
+        auto session = Open();
+        CheckOutcome outcome = session->RunCheck();
+        session->Close();
+        return outcome;
+    }
+    // What the client sent, without the tags: "LOGIN ...", "EXAMINE ...".
+    std::vector<std::string> Commands() const
+    {
+        std::vector<std::string> commands;
+        const std::string bytes = server.ReceivedBytes();
+        for (size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            const std::string line = bytes.substr(at, end - at);
+            commands.push_back(line == "DONE" ? line : line.substr(line.find(' ') + 1));
+        }
+        return commands;
+    }
+
+    Server server{{3, 4, 5, 9}};
+    AccountSettings settings;
+    SessionMemory memory;
+    std::atomic<int32_t> stop{0};
+    DebugCapture trace;
+};
+
+TEST_F(ImapSessionTest, ListsUnreadMessagesReadOnlyAndNeverTracesThePassword)
+{
+    for (const bool extended : {false, true}) {
+        server.SetCapabilities(extended ? "IMAP4rev1 ESEARCH" : "IMAP4rev1");
+        const CheckOutcome outcome = Check();
+        ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+        EXPECT_EQ(outcome.uids, (UidSet{"7.3", "7.4", "7.5", "7.9"}));
+    }
+    // The folder's commands go with the login; its answer names no capabilities, so they are
+    // asked after the search.
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "EXAMINE \"INBOX\"", "UID SEARCH UNSEEN",
+                                                     "CAPABILITY", "LOGOUT", "LOGIN \"me\" \"secret\"",
+                                                     "EXAMINE \"INBOX\"", "UID SEARCH RETURN (ALL) UNSEEN",
+                                                     "CAPABILITY", "LOGOUT"}));
+    EXPECT_EQ(trace.Text().find("secret"), std::string::npos);
+
+    server.SetUnread({});
+    settings.Folder = "Entwürfe";
+    EXPECT_EQ(Check().result, Result::EmptyMailbox);
+    EXPECT_EQ(Commands()[11], "EXAMINE \"Entw&APw-rfe\"");
+}
+
+TEST_F(ImapSessionTest, SendsAwkwardLoginsAsLiteralsAndTracesNoPassword)
+{
+    settings.Account = "m\"e";
+    settings.Password = "p\xc3\xa4ss\\word";
+    for (const char* capabilities : {"IMAP4rev1", "IMAP4rev1 LITERAL+"}) {
+        server.SetCapabilities(capabilities);
+        EXPECT_EQ(Check().result, Result::Listed) << capabilities;
+    }
+    const std::string sent = server.ReceivedBytes();
+    EXPECT_NE(sent.find("A1 LOGIN {3}\r\nm\"e {10}\r\np\xc3\xa4ss\\word\r\n"), std::string::npos);
+    EXPECT_NE(sent.find("A1 LOGIN {3+}\r\nm\"e {10+}\r\np\xc3\xa4ss\\word\r\n"), std::string::npos);
+    EXPECT_EQ(trace.Text().find("word"), std::string::npos);
+    EXPECT_NE(trace.Text().find("A1 LOGIN {3}\r\nm\"e ****"), std::string::npos);
+}
+
+// Every failure keeps its reason, and a server that refuses to keep the password safe never
+// receives it.
+TEST_F(ImapSessionTest, FailuresKeepTheirReasonAndSendNoPasswordUnprotected)
+{
+    struct Case {
+        const char* word;
+        const char* answer;
+        int security;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "* BYE Too many connections\r\n", kSecurityNone, "Too many connections"},
+        {"", "* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n", kSecurityNone, "server refuses plain-text login"},
+        {"", "* OK [CAPABILITY IMAP4rev1] hi\r\n", kSecurityStls, "server offers no STARTTLS"},
+        {"STARTTLS", "$ NO not now\r\n", kSecurityStls, "STARTTLS refused"},
+        {"LOGIN", "$ NO [AUTHENTICATIONFAILED] Invalid credentials\r\n", kSecurityNone,
+         "login refused: Invalid credentials"},
+        {"EXAMINE", "$ NO Mailbox doesn't exist\r\n", kSecurityNone, "folder not found"},
+        {"EXAMINE", "* 3 EXISTS\r\n$ OK done\r\n", kSecurityNone, "no UIDVALIDITY"},
+        {"EXAMINE", "* OK [UIDVALIDITY 7] ok\r\nA9 OK done\r\n", kSecurityNone, "bad reply"},
+        {"SEARCH", "* ESEARCH (TAG \"$\") UID ALL 1:1000001\r\n$ OK done\r\n", kSecurityNone,
+         "too many unread messages"},
+        {"SEARCH", "* BYE Server shutting down\r\n", kSecurityNone, "Server shutting down"},
+        {"SEARCH", "", kSecurityNone, "no reply"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Server failing({1});
+        failing.SetCapabilities("IMAP4rev1 STARTTLS ESEARCH");
+        failing.Script(c.word, c.answer[0] ? Server::Say(c.answer) : Server::Silence());
+        settings.Port = failing.Port();
+        settings.Security = c.security;
+        auto session = Open(500);
+        const CheckOutcome outcome = session->RunCheck();
+        EXPECT_EQ(outcome.result, Result::Failed);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_FALSE(session->CanWaitForChanges());
+        if (c.security != kSecurityNone || std::string(c.reason).find("plain") != std::string::npos) {
+            EXPECT_EQ(failing.ReceivedBytes().find("secret"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(ImapSessionTest, ReadsResponsesSplitIntoSingleBytesWithLiteralsInUntaggedData)
+{
+    server.SendSingleBytes(true);
+    server.Script("EXAMINE", Server::Say("* 4 FETCH (X {14}\r\n$ OK [fake]\r\n)\r\n* OK [UIDVALIDITY 12] ok\r\n"
+                                         "$ OK [READ-ONLY] done\r\n"));
+    const CheckOutcome outcome = Check();
+    ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+    EXPECT_EQ(outcome.uids.count("12.9"), 1u);
+}
+
+// A server that gives a folder a new UIDVALIDITY at every read-only look until someone opens
+// it read-write: after one check with every unread message new, acknowledgements hold.
+TEST_F(ImapSessionTest, FolderWhoseUidValidityMovesIsOpenedReadWriteFromThenOn)
+{
+    server.NewUidValidityUntilSelect();
+    MailAccount account;
+    std::vector<size_t> newCounts;
+    for (int check = 0; check < 4; ++check) {
+        ApplyCheckOutcome(account, Check());
+        newCounts.push_back(NewUidCount(account));
+        MarkSeen(account);
+    }
+    EXPECT_EQ(newCounts, (std::vector<size_t>{4, 4, 0, 0}));
+    const std::vector<std::string> commands = Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "EXAMINE \"INBOX\""), 2);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "SELECT \"INBOX\""), 3);
+    for (const char* changing : {"STORE", "EXPUNGE", "FETCH", "APPEND", "COPY", "MOVE", "DELETE"})
+        EXPECT_EQ(server.ReceivedBytes().find(changing), std::string::npos) << changing;
+    const std::string text = trace.Text();
+    EXPECT_EQ(text.find("opened with SELECT"), text.rfind("opened with SELECT"));
+}
+
+// The greeting lists no IDLE, the login's answer does: the list after the login is the one
+// that counts.
+TEST_F(ImapSessionTest, IdlesOnChangesAndSearchesOnceForEventsThatCameTogether)
+{
+    server.SetCapabilities("IMAP4rev1", "IMAP4rev1 IDLE");
+    server.Push(Server::Say("* 5 EXISTS\r\n* 6 EXISTS\r\n"));
+    server.Push(Server::Say("* 2 EXPUNGE\r\n"), 3);
+    auto session = Open();
+    ASSERT_EQ(session->RunCheck().result, Result::Listed);
+    ASSERT_TRUE(session->CanWaitForChanges());
+
+    server.SetUnread({3, 4, 5, 9, 10});
+    CheckOutcome outcome = session->WaitForChange(60000);
+    ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+    EXPECT_EQ(outcome.uids.count("7.10"), 1u);
+    // A refresh every 300 ms: the third IDLE hears of the next change.
+    server.SetUnread({3});
+    outcome = session->WaitForChange(300);
+    EXPECT_EQ(outcome.uids, UidSet{"7.3"});
+    session->Close();
+    const std::vector<std::string> commands = Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "UID SEARCH UNSEEN"), 3);
+    EXPECT_EQ(server.Idles(), 3);
+    EXPECT_EQ(commands.back(), "LOGOUT");
+}
+
+TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
+{
+    struct Case {
+        Server::Reply push;    // during the IDLE
+        const char* done;      // the answer to DONE, or null for silence
+        bool refused;          // IDLE answered with NO
+        const char* reason;
+    };
+    const Case cases[] = {
+        {Server::SayAndClose("* BYE Shutting down\r\n"), "$ OK\r\n", false, "Shutting down"},
+        {Server::Say(""), nullptr, false, "no reply"},
+        {Server::Say(""), "A9 OK done\r\n", false, "bad reply"},
+        {Server::Say(""), "$ OK\r\n", true, "IDLE refused: not here"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Server failing({1});
+        failing.Push(c.push);
+        failing.Script("DONE", c.done ? Server::Say(c.done) : Server::Silence());
+        if (c.refused)
+            failing.Script("IDLE", Server::Say("$ NO not here\r\n"));
+        settings.Port = failing.Port();
+        auto session = Open(300);
+        ASSERT_EQ(session->RunCheck().result, Result::Listed);
+        const CheckOutcome outcome = session->WaitForChange(200);
+        EXPECT_EQ(outcome.result, Result::Failed);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_FALSE(session->CanWaitForChanges());
+    }
+}
+
+TEST_F(ImapSessionTest, StopEndsTheWaitAndCloseIsBounded)
+{
+    server.Script("LOGOUT", Server::Silence());
+    auto session = Open();
+    ASSERT_EQ(session->RunCheck().result, Result::Listed);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = 2;  // any value other than zero
+    });
+    const int64_t start = SteadyNowMs();
+    EXPECT_EQ(session->WaitForChange(60000).reason, "stopped");
+    session->Close();
+    stopper.join();
+    EXPECT_LT(SteadyNowMs() - start, 1500);
+    // The farewell goes out without waiting for its answer.
+    for (int wait = 0; wait < 100 && server.ReceivedBytes().find("LOGOUT") == std::string::npos; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::vector<std::string> commands = Commands();
+    EXPECT_EQ(commands[commands.size() - 2], "DONE");
+    EXPECT_EQ(commands.back(), "LOGOUT");
+}
+
+}  // namespace
