@@ -2,7 +2,8 @@
 """Benchmark: one POP3 check of a large Dovecot mailbox, mailcheck next to mpop -s.
 
   pop3_check_bench.py [--mailcheck PATH] [--windows EXE --runner WINE_RUN]
-                      [--mailboxes 1000,10000] [--runs 3] [--mailcheck-runs N]
+                      [--mailcheck-before PATH] [--windows-before EXE]
+                      [--mailboxes 1000,10000] [--runs 5] [--mailcheck-runs N]
                       [--delay-ms 5] [--work DIR]
 
 For each mailbox size it fills a Dovecot mailbox on 127.0.0.1 (the tests' recipe) and times
@@ -10,7 +11,8 @@ one check in the steady state "no new mail", on the bare loopback link and behin
 delays every byte by --delay-ms in each direction:
   - mailcheck (native, and the Windows build under Wine when --windows is given): the first
     check of the process sees every message as new and acknowledges it; each later check of
-    the same process is timed from its go-ahead to its result;
+    the same process is timed from its go-ahead to its result; the --*-before builds (say,
+    of the previous commit) run beside them in the same run, for a before-and-after table;
   - mpop -s (installed for this benchmark with apt-get when missing): its UID file is primed by
     one retrieval that keeps the mail on the server, so -s reports "no messages" new.
 Each figure is the median of --runs checks (--mailcheck-runs caps mailcheck's, which are slow
@@ -133,13 +135,15 @@ def main():
     parser.add_argument("--mailcheck", help="the native build's mailcheck")
     parser.add_argument("--windows", help="the Windows build's mailcheck.exe, run under Wine")
     parser.add_argument("--runner", help="runs a Windows program, e.g. build/windows/wine-run")
+    parser.add_argument("--mailcheck-before", help="another native mailcheck to compare with")
+    parser.add_argument("--windows-before", help="another mailcheck.exe to compare with")
     parser.add_argument("--mailboxes", default="1000,10000")
-    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--mailcheck-runs", type=int)
     parser.add_argument("--delay-ms", type=float, default=5.0)
     parser.add_argument("--work", default="build/bench-pop3")
     args = parser.parse_args()
-    if args.windows and not args.runner:
+    if (args.windows or args.windows_before) and not args.runner:
         parser.error("--windows needs --runner")
     if not args.mailcheck and not args.windows:
         parser.error("give --mailcheck, --windows or both")
@@ -147,8 +151,12 @@ def main():
         print("mpop is not installed and could not be installed")
         return 1
     programs = []
+    if args.mailcheck_before:
+        programs.append(("native before", [os.path.abspath(args.mailcheck_before)]))
     if args.mailcheck:
         programs.append(("mailcheck native", [os.path.abspath(args.mailcheck)]))
+    if args.windows_before:
+        programs.append(("Wine before", [args.runner, os.path.abspath(args.windows_before)]))
     if args.windows:
         programs.append(("mailcheck under Wine", [args.runner, os.path.abspath(args.windows)]))
     check_runs = args.mailcheck_runs or args.runs

@@ -1,7 +1,8 @@
 // libFuzzer target over the reading of server replies: the judgement of a status line, the
 // STAT count, the UID of a UIDL reply, the capability list, the multi-line UID listing and the
-// pipelined UIDL replies. The first byte is the message count, the second the pipeline's bound;
-// the rest is cut into lines after each CR LF, as the connection delivers them.
+// pipelined UIDL replies. The first byte is the message count, the second the pipeline's bound
+// (and, eight times over, the listing's bound on UID bytes); the rest is cut into lines after
+// each CR LF, as the connection delivers them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,25 +43,37 @@ void ReadSingleLines(const std::vector<std::string>& lines)
         IsErrReply(text);
         int32_t count = 0;
         ParseStatCount(text, count);
-        // A listing line and the one-at-a-time reply for the same message give the same UID.
+        // A listing line and the one-at-a-time reply for the same message give the same UID
+        // and the same number.
         const std::string uid = TakeListingUid(text);
-        if (!text.empty() && text[0] != ' ')
+        if (!text.empty() && text[0] != ' ') {
             Require(uid == TakeUidlUid("+OK " + text));
+            Require(TakeListingNumber(text, 1000) == TakeUidlNumber("+OK " + text, 1000));
+        }
+        Require(!(IsOkReply(text) && IsErrReply(text)));
     }
 }
 
-void ReadListing(const std::vector<std::string>& lines, int32_t count)
+void ReadListing(const std::vector<std::string>& lines, int32_t count, size_t maxBytes)
 {
-    UidListing listing(count);
+    UidListing listing(count, maxBytes);
     ReplyProgress progress = ReplyProgress::More;
     for (const std::string& line : lines)
         progress = listing.Feed(line);
+    Require((progress == ReplyProgress::Failed) == (listing.Fault() != ReplyFault::None));
+    // Only a listing that began with "+OK" lists anything.
+    if (!lines.empty() && (progress == ReplyProgress::More || progress == ReplyProgress::Done))
+        Require(IsOkReply(ReplyText(lines.front())));
     const UidSet uids = listing.TakeUids();
     Require(uids.size() <= size_t(count));
     if (progress == ReplyProgress::Failed)
         Require(uids.empty());
-    for (const std::string& uid : uids)
+    size_t bytes = 0;
+    for (const std::string& uid : uids) {
         Require(!uid.empty() && uid.find(' ') == std::string::npos);
+        bytes += uid.size();
+    }
+    Require(bytes <= maxBytes);
 }
 
 void ReadCapabilities(const std::vector<std::string>& lines)
@@ -75,15 +88,25 @@ void ReadCapabilities(const std::vector<std::string>& lines)
 
 void ReadPipelined(const std::vector<std::string>& lines, int32_t count, size_t bound)
 {
-    UidlPipeline pipeline(count, bound);
+    UidlPipeline pipeline(count, bound, bound * 8);
     size_t unanswered = 0;
+    int32_t answered = 0;
+    size_t bytes = 0;
     for (const std::string& line : lines) {
         unanswered += pipeline.NextCommands().size();
         Require(unanswered > 0 || pipeline.Complete());
-        if (!pipeline.TakeReply(line))
+        if (!pipeline.TakeReply(line)) {
+            Require(pipeline.Fault() != ReplyFault::None && pipeline.TakeUids().empty());
             return;
+        }
+        // Taken only as the answer to the oldest command: "+OK", its number, a UID.
+        const std::string text = ReplyText(line);
+        Require(IsOkReply(text) && TakeUidlNumber(text, count) == ++answered);
+        bytes += TakeUidlUid(text).size();
+        Require(bytes <= bound * 8);
         --unanswered;
     }
+    Require(pipeline.TakeUids().size() <= size_t(answered));
 }
 
 }  // namespace
@@ -96,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t bound = size_t(data[1]) * 4 + 1;
     const std::vector<std::string> lines = SplitLines(data + 2, size - 2);
     ReadSingleLines(lines);
-    ReadListing(lines, count);
+    ReadListing(lines, count, bound * 8);
     ReadCapabilities(lines);
     ReadPipelined(lines, count, bound);
     return 0;

@@ -1,7 +1,8 @@
 ; The Windows installer: a per-user installation, no administrator rights.
 ; makensis -DVERSION=x.y.z -DSTAGE=<folder with the programs and texts> -DOUTFILE=<setup.exe>
 ; Command line of the installer: /S silent, /AUTOSTART=1 or /AUTOSTART=0 to choose the start
-; at sign-in (default: on), /D=<folder> (last) for another installation folder.
+; at sign-in (default: on), /D=<folder> (last) for another installation folder. Of the
+; uninstaller: /S silent, /REMOVEPROFILE=1 to remove the accounts and settings too (default: kept).
 
 ; 64-bit, as the programs are (and as Wine without its 32-bit part runs).
 Target amd64-unicode
@@ -16,8 +17,12 @@ Target amd64-unicode
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WINDOW_CLASS "ZantoliWindow"
 !define EXIT_COMMAND 57665
+!define PROFILE_KEY "Software\QUVA\Zantoli"
+; The program's own icon, by its resource id: the first icon in Zantoli.exe is the envelope's.
+!define PROGRAM_ICON "$INSTDIR\Zantoli.exe,-128"
 
 Name "${NAME} ${VERSION}"
+BrandingText "${NAME} ${VERSION}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\${NAME}"
@@ -34,14 +39,18 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) the Zantoli developer
 !define MUI_ICON "${STAGE}\zantoli.ico"
 !define MUI_UNICON "${STAGE}\zantoli.ico"
 !define MUI_COMPONENTSPAGE_NODESC
+; Drawn from the program's own pixel maps by tools/artgen/installer_art.py.
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${STAGE}\welcome.bmp"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Setting.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Open the mail settings to add an account"
+!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
@@ -102,7 +111,7 @@ Section "Zantoli" SecProgram
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "the Zantoli developers"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Zantoli.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "${PROGRAM_ICON}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -132,8 +141,9 @@ Function .onInit
     ${EndIf}
 FunctionEnd
 
-; The accounts (HKCU\Software\QUVA\Zantoli) and the kept seen UIDs stay: they are the user's.
-Section "Uninstall"
+; The accounts and the kept acknowledgements are the user's: they stay unless asked for.
+Section "un.Zantoli" SecUnProgram
+    SectionIn RO
     Call un.StopNotifier
     Delete "$INSTDIR\Zantoli.exe"
     Delete "$INSTDIR\Setting.exe"
@@ -149,3 +159,23 @@ Section "Uninstall"
     DeleteRegValue HKCU "${RUN_KEY}" "${NAME}"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
+
+; After the program's section, which has ended the notifier: it writes its settings as it exits.
+Section /o "un.Also remove my accounts and settings" SecRemoveProfile
+    DeleteRegKey HKCU "${PROFILE_KEY}"
+    DeleteRegKey /ifempty HKCU "Software\QUVA"
+    ; The folder of the kept acknowledgements, beside (not inside) the installation folder.
+    ${If} $LOCALAPPDATA != ""
+        RMDir /r "$LOCALAPPDATA\${NAME}"
+    ${EndIf}
+SectionEnd
+
+Function un.onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/REMOVEPROFILE=" $1
+    ${IfNot} ${Errors}
+    ${AndIf} $1 == "1"
+        !insertmacro SelectSection ${SecRemoveProfile}
+    ${EndIf}
+FunctionEnd

@@ -1,5 +1,6 @@
 #include "app/mail_check_app_win.h"
 
+#include "mail/change_watch.h"
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
 #include "mail/seen_keeping.h"
@@ -19,11 +20,11 @@ SchedulerHooks WindowSchedulerHooks()
     return hooks;
 }
 
-// Where acknowledged UIDs are kept between runs: only when the user asked for it (GLOBAL
-// "KeepSeen" = "1"), and only where the system names a folder. Empty: not kept.
+// Where acknowledged UIDs are kept between runs: unless the user turned it off (GLOBAL
+// "KeepSeen" = "0"), and only where the system names a folder. Empty: not kept.
 std::string SeenFolder()
 {
-    if (ReadProfileText("GLOBAL", "KeepSeen") != "1")
+    if (!ReadKeepSeen())
         return std::string();
     const std::string folder = StateFolder();
     if (folder.empty())
@@ -64,6 +65,7 @@ bool MailCheckApp::InitInstance()
     SetMainWindow(characterWindow->Handle());
     CreateAccounts(characterWindow->Handle());
     characterWindow->RefreshTrayTooltip();
+    characterWindow->ScheduleNextCheck();
     return true;
 }
 
@@ -85,11 +87,13 @@ void MailCheckApp::CreateAccounts(HWND owner)
     // accounts whose section is missing.
     const int32_t count = ReadAccountCount();
     const std::string seenFolder = SeenFolder();
+    const uint32_t idleRefreshMs = IdleRefreshMs(ReadProfileText("GLOBAL", "IdleRefresh"));
     for (int32_t i = 0; i < count; ++i) {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner));
         MailAccount& account = *scheduler.Accounts().back();
         LoadAccount(i, account);
         account.seenFolder = seenFolder;
+        account.idleRefreshMs = idleRefreshMs;
         RestoreSeenUids(account);
     }
 }

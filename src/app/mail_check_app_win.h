@@ -41,7 +41,8 @@ private:
     Scheduler scheduler;
     // Looked up when the application object is made; every window gets it from here.
     LayeredWindows layered;
-    // The images every window draws with; filled once at start-up, read-only afterwards.
+    // The images every window draws with; filled once at start-up, scaled afterwards only by
+    // the character window, for the screen it is on.
     Artwork art;
     // The one window class of the character and the envelopes.
     std::string windowClass;

@@ -8,15 +8,17 @@ constexpr int32_t kCursorDistanceWithoutMail = 56;
 constexpr uint32_t kSwitchChanceInterval = 30000;
 }  // namespace
 
-MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop)
+MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop, int32_t scale)
 {
+    const int32_t offset = kCursorOffsetWithMail * scale;
     if (newMailShown)
-        return {cursor.x - kCursorOffsetWithMail, cursor.y - kCursorOffsetWithMail};
+        return {cursor.x - offset, cursor.y - offset};
+    const int32_t distance = kCursorDistanceWithoutMail * scale;
     const int32_t halfWidth = (desktop.right - desktop.left) / 2;
     const int32_t halfHeight = (desktop.bottom - desktop.top) / 2;
     MotionPoint target;
-    target.x = cursor.x < halfWidth ? cursor.x + kCursorDistanceWithoutMail : cursor.x - kCursorDistanceWithoutMail;
-    target.y = cursor.y < halfHeight ? cursor.y + kCursorDistanceWithoutMail : cursor.y - kCursorDistanceWithoutMail;
+    target.x = cursor.x < halfWidth ? cursor.x + distance : cursor.x - distance;
+    target.y = cursor.y < halfHeight ? cursor.y + distance : cursor.y - distance;
     return target;
 }
 
@@ -29,6 +31,19 @@ int32_t EaseToward(int32_t target, int32_t current)
 MotionPoint EaseToward(MotionPoint target, MotionPoint current)
 {
     return {EaseToward(target.x, current.x), EaseToward(target.y, current.y)};
+}
+
+MotionPoint GlideEnd(MotionPoint target, MotionPoint current)
+{
+    // Each step takes at least a pixel off any distance over 7, so 1000 steps cover any pair of
+    // 32-bit coordinates; the bound only keeps the loop visibly finite.
+    for (int step = 0; step < 1000; ++step) {
+        const MotionPoint next = EaseToward(target, current);
+        if (next.x == current.x && next.y == current.y)
+            break;
+        current = next;
+    }
+    return current;
 }
 
 void AdvanceAnimation(AnimationState& state, uint32_t& lastSwitchTick, const AnimationCatalog& catalog,

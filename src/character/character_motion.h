@@ -21,12 +21,16 @@ struct MotionRect {
 
 // Where the character heads for. With new mail it sits just above and left of the cursor, so a
 // click acknowledges the mail; without, it keeps 56 pixels off the cursor on each axis, toward
-// the middle of the desktop (a cursor on a middle line counts as right or lower half).
-MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop);
+// the middle of the desktop (a cursor on a middle line counts as right or lower half). The
+// distances are pixels of the art, scale screen pixels each, so the cursor keeps landing on
+// the same spot of the character at any scale.
+MotionPoint FollowTarget(MotionPoint cursor, bool newMailShown, const MotionRect& desktop, int32_t scale = 1);
 
 // One step of the glide: an eighth of the remaining distance, truncated toward zero.
 int32_t EaseToward(int32_t target, int32_t current);
 MotionPoint EaseToward(MotionPoint target, MotionPoint current);
+// Where the glide from current comes to rest: the steps repeated until they move no more.
+MotionPoint GlideEnd(MotionPoint target, MotionPoint current);
 
 // What the character is playing.
 struct AnimationState {

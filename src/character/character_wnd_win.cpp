@@ -1,12 +1,16 @@
 #include "character/character_wnd_win.h"
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "character/animation_catalog.h"
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
+#include "platform/debug_channel.h"
 #include "platform/gdi_win.h"
 #include "platform/tick_count.h"
+#include "platform/tolerant_timer_win.h"
 #include "profile/profile.h"
 
 namespace {
@@ -44,7 +48,7 @@ std::vector<AccountMailCount> CountNewMail(const AccountList& accounts)
 
 }  // namespace
 
-CharacterWnd::CharacterWnd(Scheduler& scheduler, const Artwork& art, const LayeredWindows& layered,
+CharacterWnd::CharacterWnd(Scheduler& scheduler, Artwork& art, const LayeredWindows& layered,
                            const std::string& windowClass)
     : scheduler(scheduler), art(art), layered(layered), trail(art.envelope, layered, windowClass, kCharacterCaption)
 {
@@ -74,6 +78,16 @@ LRESULT CharacterWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DESTROY:
         OnDestroy(wParam, lParam);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(wParam, lParam);
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            OnResume();
+        return TRUE;
+    case WM_TIMECHANGE:
+        OnTimeChange();
         return 0;
     case WM_COMMAND:
         return OnCommand(wParam, lParam) ? 0 : Default(message, wParam, lParam);
@@ -114,8 +128,8 @@ LRESULT CharacterWnd::OnCreate(WPARAM wParam, LPARAM lParam)
 
     AppendAboutItem();
     LoadMainIcon();
+    ScaleArtwork(art, ArtScaleForWindow(Handle()));
     ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
-    StartTimers();
     AddTrayIcon(Handle(), kTrayIconId, mainIcon, kTrayTooltip);
     ShowWindow(Handle(), SW_HIDE);
 
@@ -150,11 +164,50 @@ void CharacterWnd::LoadMainIcon()
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon));
 }
 
-void CharacterWnd::StartTimers()
+void CharacterWnd::StartCharacterTimers()
 {
-    SetTimer(Handle(), kFollowTimerId, 100, nullptr);
-    SetTimer(Handle(), kAnimationTimerId, 500, nullptr);
-    SetTimer(Handle(), kSchedulerTimerId, 1000, nullptr);
+    if (characterTimersOn)
+        return;
+    characterTimersOn = true;
+    DebugWrite("timer messages while hidden: " + std::to_string(timerMessages) + "\n");
+    // Nothing pulsed while hidden: the character appears as bright as the pulse is now.
+    layered.Pulse(Handle(), alphaPhase);
+    SetTolerantTimer(Handle(), kFollowTimerId, 100, kFollowTolerance);
+    SetTolerantTimer(Handle(), kAnimationTimerId, 500, kAnimationTolerance);
+}
+
+void CharacterWnd::StopCharacterTimers()
+{
+    if (!characterTimersOn)
+        return;
+    characterTimersOn = false;
+    KillTimer(Handle(), kFollowTimerId);
+    KillTimer(Handle(), kAnimationTimerId);
+    timerMessages = 0;
+}
+
+void CharacterWnd::ScheduleNextCheck()
+{
+    if (!Handle())
+        return;
+    const std::optional<uint32_t> wait = scheduler.NextCheckWait();
+    if (wait)
+        SetTolerantTimer(Handle(), kSchedulerTimerId, *wait, kSchedulerTolerance);
+    else
+        KillTimer(Handle(), kSchedulerTimerId);
+}
+
+void CharacterWnd::OnResume()
+{
+    // Connections held across a sleep are most likely dead, and mail came in meanwhile. The
+    // automatic resume comes on every wake, with or without a user at the keyboard.
+    scheduler.ResumeChecks();
+    ScheduleNextCheck();
+}
+
+void CharacterWnd::OnTimeChange()
+{
+    ScheduleNextCheck();
 }
 
 void CharacterWnd::PlaceInBottomRightCorner()
@@ -168,9 +221,11 @@ void CharacterWnd::PlaceInBottomRightCorner()
 
 void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
 {
+    ++timerMessages;
     switch (id) {
     case kSchedulerTimerId:
         scheduler.RunScheduler();
+        ScheduleNextCheck();
         break;
     case kAnimationTimerId:
         AdvanceAnimation();
@@ -183,10 +238,9 @@ void CharacterWnd::OnTimer(WPARAM id, LPARAM lParam)
     default:
         break;
     }
-    // Whatever the timer: accounts whose check has ended since exit began are freed, and the
-    // tray icon follows the running check.
+    // Whatever the timer: accounts whose check has ended since exit began are freed. The tray
+    // icon follows the checks' own notifications.
     scheduler.ReapRetiredAccounts();
-    RefreshTrayIcon();
     Default(WM_TIMER, id, lParam);
 }
 
@@ -196,17 +250,19 @@ void CharacterWnd::AdvanceAnimation()
     ::AdvanceAnimation(animation, lastAnimationSwitchTick, animationCatalog, TickCount(), Random);
 }
 
-void CharacterWnd::FollowCursor()
+void CharacterWnd::FollowCursor(bool wholeGlide)
 {
     POINT cursor{};
     GetCursorPos(&cursor);
     RECT desktop{};
     GetWindowRect(GetDesktopWindow(), &desktop);
     const MotionPoint target = FollowTarget({cursor.x, cursor.y}, AnyNewMail(scheduler.Accounts()),
-                                            MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom});
+                                            MotionRect{desktop.left, desktop.top, desktop.right, desktop.bottom},
+                                            art.scale);
     RECT window{};
     GetWindowRect(Handle(), &window);
-    const MotionPoint corner = EaseToward(target, MotionPoint{window.left, window.top});
+    const MotionPoint here{window.left, window.top};
+    const MotionPoint corner = wholeGlide ? GlideEnd(target, here) : EaseToward(target, here);
 
     // Reshaping, repainting and moving each cost a round trip to the window system ten times a
     // second, so a tick does only what changed: a new frame, or a new place or size.
@@ -249,6 +305,10 @@ void CharacterWnd::OnShowWindow(WPARAM wParam, LPARAM lParam)
 {
     Default(WM_SHOWWINDOW, wParam, lParam);
     trail.Show(wParam != 0);
+    if (wParam)
+        StartCharacterTimers();
+    else
+        StopCharacterTimers();
 }
 
 void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
@@ -260,6 +320,21 @@ void CharacterWnd::OnDestroy(WPARAM wParam, LPARAM lParam)
     trail.Clear(Anchor());
     Default(WM_DESTROY, wParam, lParam);
     RemoveTrayIcon(Handle(), kTrayIconId);
+}
+
+void CharacterWnd::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // The character crossed to a monitor of another density, or the user changed it: the art
+    // is drawn anew at that monitor's scale, pixels repeated, never smoothed.
+    if (!ScaleArtwork(art, ArtScaleForDpi(LOWORD(wParam))))
+        return;
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    const SIZE size = CurrentFrameSize(art, animation.frameIndex);
+    ApplyWindowShape(Handle(), CurrentFrameKeyRegion(art, animation.frameIndex));
+    shapedFrame = animation.frameIndex;
+    SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(Handle(), nullptr, FALSE);
+    trail.Rescale(Anchor());
 }
 
 TrailAnchor CharacterWnd::Anchor() const
@@ -290,5 +365,9 @@ void CharacterWnd::UpdateCharacterVisibility()
     if (!Handle())
         return;
     const bool visible = !showOnlyMailExist || trail.Size() > 0;
+    // Nothing followed the cursor while hidden: the character is moved to where its glide would
+    // have brought it before it is shown, so it never shows at its old place.
+    if (visible && !IsWindowVisible(Handle()))
+        FollowCursor(true);
     ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }

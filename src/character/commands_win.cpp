@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <string>
 
@@ -57,13 +59,10 @@ bool FitsPathBuffer(const std::wstring& path)
     return path.size() < MAX_PATH;
 }
 
-// Starts the user's mail program in the Windows directory, as the shell's "open" would.
-// Nothing happens without a path or with one too long, and a failure shows nothing.
-void LaunchMailer(const std::string& path)
+// Starts a mail program in the Windows directory, as the shell's "open" would. Nothing
+// happens with a path too long, and a failure shows nothing.
+void LaunchMailer(const std::wstring& file)
 {
-    if (path.empty())
-        return;
-    const std::wstring file = WideFromUtf8(path);
     if (!FitsPathBuffer(file)) {
         DebugWrite("Mailer path too long: not started\n");
         return;
@@ -73,14 +72,49 @@ void LaunchMailer(const std::string& path)
     ShellExecuteW(GetDesktopWindow(), L"open", file.c_str(), L"", windowsDirectory, SW_SHOWNORMAL);
 }
 
-// The open-file dialog, starting at the current path (or at no name when that path does not
-// fit the dialog's buffer); true with the full path when the user confirms a file.
+// The program the system opens mailto: links with: the user's default mail program. Empty when
+// none is registered.
+std::wstring DefaultMailProgram()
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"mailto", L"open", path, &length) != S_OK)
+        return std::wstring();
+    return path;
+}
+
+// The open-file dialog shows where the user looks: in the middle of the monitor with the
+// cursor, which has just been at the tray or on the character.
+UINT_PTR CALLBACK CentreOpenDialog(HWND hook, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lParam)->code != CDN_INITDONE)
+        return 0;
+    const HWND dialog = GetParent(hook);  // the hook's window is a child of the real dialog
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT rect{};
+    if (!GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor) || !GetWindowRect(dialog, &rect))
+        return 0;
+    const RECT& work = monitor.rcWork;
+    const int x = work.left + ((work.right - work.left) - (rect.right - rect.left)) / 2;
+    const int y = work.top + ((work.bottom - work.top) - (rect.bottom - rect.top)) / 2;
+    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
+// The open-file dialog, starting at the current path (or, without one or when it does not fit
+// the dialog's buffer, in the program files folder, where mail programs are installed); true
+// with the full path when the user confirms a file.
 bool AskForMailer(const std::string& current, std::string& chosen)
 {
     wchar_t file[MAX_PATH] = {};
     const std::wstring start = WideFromUtf8(current);
     if (FitsPathBuffer(start))
         lstrcpynW(file, start.c_str(), MAX_PATH);
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -88,9 +122,12 @@ bool AskForMailer(const std::string& current, std::string& chosen)
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;  // a longer choice is refused by the dialog itself
     dialog.lpstrDefExt = L"exe";
+    dialog.lpstrInitialDir = file[0] ? nullptr : programFiles;
+    dialog.lpfnHook = CentreOpenDialog;
     // The dialog must not leave this long-running program inside the chosen folder, which
     // could then be neither removed nor renamed while it runs.
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+                   OFN_ENABLEHOOK;
     if (!GetOpenFileNameW(&dialog))
         return false;
     chosen = Utf8FromWide(file);
@@ -117,11 +154,16 @@ private:
 
 BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
 {
-    // The checks only say that the tray icon may have to change; the envelopes follow at the
-    // next animation tick.
+    // The checks say that the tray icon may have to change. At a check's end the envelopes
+    // follow at once (a hidden character has no animation tick to bring them) and the
+    // scheduler's timer is set to the next due check.
     if (IsCommand(wParam, ID_CHECK_STARTED) || IsCommand(wParam, ID_CHECK_FINISHED)) {
         RefreshTrayIcon();
         RefreshTrayTooltip();
+        if (IsCommand(wParam, ID_CHECK_FINISHED)) {
+            RefreshEnvelopes();
+            ScheduleNextCheck();
+        }
         return FALSE;
     }
 
@@ -139,13 +181,9 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
         showOnlyMailExist = !showOnlyMailExist;
         UpdateCharacterVisibility();
     } else if (IsCommand(wParam, ID_LAUNCH_MAILER)) {
-        LaunchMailer(mailerPath);
+        LaunchChosenOrDefaultMailer();
     } else if (IsCommand(wParam, ID_CHOOSE_MAILER)) {
-        std::string chosen;
-        if (AskForMailer(mailerPath, chosen)) {
-            mailerPath = chosen;
-            WriteProfileText("GLOBAL", "MAILER", mailerPath);
-        }
+        ChooseMailer();
     } else if (IsCommand(wParam, ID_APP_EXIT)) {
         Destroy();
     } else {
@@ -153,6 +191,37 @@ BOOL CharacterWnd::OnCommand(WPARAM wParam, LPARAM)
     }
     RefreshEnvelopes();
     return handled;
+}
+
+bool CharacterWnd::ChooseMailer()
+{
+    // The dialog's own message loop still delivers the tray's double-clicks: one dialog at a time.
+    if (askingForMailer)
+        return false;
+    std::string chosen;
+    askingForMailer = true;
+    const bool confirmed = AskForMailer(mailerPath, chosen);
+    askingForMailer = false;
+    if (!confirmed)
+        return false;
+    mailerPath = chosen;
+    WriteProfileText("GLOBAL", "MAILER", mailerPath);
+    return true;
+}
+
+void CharacterWnd::LaunchChosenOrDefaultMailer()
+{
+    // Without a program of the user's own, the system's mail program; only a system without
+    // one asks, and starts what the user chose.
+    if (!mailerPath.empty()) {
+        LaunchMailer(WideFromUtf8(mailerPath));
+        return;
+    }
+    const std::wstring standard = DefaultMailProgram();
+    if (!standard.empty())
+        LaunchMailer(standard);
+    else if (ChooseMailer())
+        LaunchMailer(WideFromUtf8(mailerPath));
 }
 
 void CharacterWnd::MarkAllSeen()
@@ -163,6 +232,7 @@ void CharacterWnd::MarkAllSeen()
             KeepSeenUids(*account);
     }
     RefreshEnvelopes();
+    RefreshTrayTooltip();
 }
 
 void CharacterWnd::ShowPopupMenu()

@@ -23,3 +23,27 @@ std::vector<KeyRect> KeyRuns(const PixelImage& image)
     }
     return runs;
 }
+
+int ArtScaleForDpi(int dpi)
+{
+    constexpr int kBaseDpi = 96;
+    // Beyond any screen made: keeps the art inside the square a window shape is cut from.
+    constexpr int kMaxScale = 8;
+    const int scale = (dpi + kBaseDpi / 2) / kBaseDpi;
+    return scale < 1 ? 1 : scale > kMaxScale ? kMaxScale : scale;
+}
+
+PixelImage ScaledImage(const PixelImage& image, int factor)
+{
+    if (factor <= 1 || image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() < static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+        return image;
+    PixelImage scaled;
+    scaled.width = image.width * factor;
+    scaled.height = image.height * factor;
+    scaled.pixels.reserve(static_cast<std::size_t>(scaled.width) * static_cast<std::size_t>(scaled.height));
+    for (int y = 0; y < scaled.height; ++y)
+        for (int x = 0; x < scaled.width; ++x)
+            scaled.pixels.push_back(image.At(x / factor, y / factor));
+    return scaled;
+}

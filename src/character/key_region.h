@@ -36,3 +36,12 @@ constexpr bool IsKeyColour(std::uint32_t pixel)
 // One one-pixel-wide rectangle per maximal vertical run of key pixels in a column, columns left
 // to right and runs top to bottom. Empty when the image has no key pixel.
 std::vector<KeyRect> KeyRuns(const PixelImage& image);
+
+// The whole number of screen pixels each pixel of the art takes on a screen of this many dots
+// per inch: 1 at 96 (and below), 2 at 192, 3 at 288, the nearest step with halves going up
+// (2 at 144), so that the art keeps its hard edges.
+int ArtScaleForDpi(int dpi);
+
+// The image with each pixel repeated factor times across and down: no colour is mixed, so the
+// key colour stays exact and the key region grows with the figure. A factor below 1 counts as 1.
+PixelImage ScaledImage(const PixelImage& image, int factor);

@@ -1,5 +1,7 @@
 #include "character/shapes_win.h"
 
+#include <cstring>
+
 #include "character/animation_catalog.h"
 #include "character/key_region.h"
 
@@ -59,6 +61,23 @@ Region RegionFromRects(const std::vector<KeyRect>& rects)
     return Region(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
 }
 
+// A bitmap holding the pixels, drawn as they are wherever it is copied.
+Bitmap BitmapFromPixels(const PixelImage& image)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down, as the pixels are
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Bitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap && bits)
+        std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof image.pixels[0]);
+    return bitmap;
+}
+
 }  // namespace
 
 void LoadAnimationCatalog()
@@ -86,17 +105,51 @@ void ComputeKeyRegions(Artwork& art)
 {
     MemoryDC memory = ScreenCompatibleDC();
     // One entry per frame, absent ones included, so positions keep matching frame indices.
-    for (const Bitmap& frame : art.frameBitmaps)
-        art.frameRegions.push_back(KeyRegionFromBitmap(frame.Get(), memory.Get()));
-    art.envelope.keyRegion = KeyRegionFromBitmap(art.envelope.bitmap.Get(), memory.Get());
+    for (const Bitmap& frame : art.frameBitmaps) {
+        art.frameSources.emplace_back();
+        if (!ReadBitmapPixels(frame.Get(), memory.Get(), art.frameSources.back()))
+            art.frameSources.back() = PixelImage();
+        art.frameRegions.push_back(RegionFromRects(KeyRuns(art.frameSources.back())));
+    }
+    if (!ReadBitmapPixels(art.envelope.bitmap.Get(), memory.Get(), art.envelopeSource))
+        art.envelopeSource = PixelImage();
+    art.envelope.keyRegion = RegionFromRects(KeyRuns(art.envelopeSource));
 }
 
-Region KeyRegionFromBitmap(HBITMAP bitmap, HDC memoryDC)
+bool ScaleArtwork(Artwork& art, int scale)
 {
-    PixelImage image;
-    if (!ReadBitmapPixels(bitmap, memoryDC, image))
-        return Region();
-    return RegionFromRects(KeyRuns(image));
+    if (scale < 1 || scale == art.scale)
+        return false;
+    for (std::size_t i = 0; i < art.frameSources.size() && i < art.frameBitmaps.size(); ++i) {
+        if (art.frameSources[i].pixels.empty())
+            continue;  // a frame that never loaded stays absent
+        const PixelImage scaled = ScaledImage(art.frameSources[i], scale);
+        art.frameBitmaps[i] = BitmapFromPixels(scaled);
+        art.frameRegions[i] = RegionFromRects(KeyRuns(scaled));
+    }
+    if (!art.envelopeSource.pixels.empty()) {
+        const PixelImage scaled = ScaledImage(art.envelopeSource, scale);
+        art.envelope.bitmap = BitmapFromPixels(scaled);
+        art.envelope.keyRegion = RegionFromRects(KeyRuns(scaled));
+        art.envelope.size = BitmapSize(art.envelope.bitmap.Get());
+    }
+    art.scale = scale;
+    art.envelope.scale = scale;
+    return true;
+}
+
+int ArtScaleForWindow(HWND window)
+{
+    // The window's own monitor where the system can tell (Windows 10 1607 and later); the
+    // screen's otherwise, which is the same on a system that cannot tell the monitors apart.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (dpiForWindow && window)
+        if (const UINT dpi = dpiForWindow(window))
+            return ArtScaleForDpi(static_cast<int>(dpi));
+    WindowDC screen(nullptr);
+    return ArtScaleForDpi(screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSX) : 96);
 }
 
 HBITMAP CurrentFrameBitmap(const Artwork& art, int frameIndex)
@@ -116,7 +169,7 @@ HRGN CurrentFrameKeyRegion(const Artwork& art, int frameIndex)
 SIZE CurrentFrameSize(const Artwork& art, int frameIndex)
 {
     const HBITMAP frame = CurrentFrameBitmap(art, frameIndex);
-    return frame ? BitmapSize(frame) : kFallbackFrameSize;
+    return frame ? BitmapSize(frame) : SIZE{kFallbackFrameSize.cx * art.scale, kFallbackFrameSize.cy * art.scale};
 }
 
 void DrawCurrentFrame(const Artwork& art, HWND window, HDC target, int frameIndex)
@@ -125,8 +178,8 @@ void DrawCurrentFrame(const Artwork& art, HWND window, HDC target, int frameInde
         DrawWindowBitmap(window, target, frame);
         return;
     }
-    SetWindowPos(window, nullptr, 0, 0, kFallbackFrameSize.cx, kFallbackFrameSize.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT block = {0, 0, kFallbackFrameSize.cx, kFallbackFrameSize.cy};
+    const SIZE size = CurrentFrameSize(art, frameIndex);
+    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT block = {0, 0, size.cx, size.cy};
     FillRect(target, &block, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
 }

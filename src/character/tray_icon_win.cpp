@@ -1,6 +1,6 @@
 // The tray icon of the character window: added at creation, switched to the envelope while a
-// check of a coloured account runs, its tooltip telling of a failing account, added again when
-// the shell restarts, removed at the end.
+// check of a coloured account runs, its tooltip telling of new mail and of a failing account,
+// added again when the shell restarts, removed at the end.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -31,27 +31,36 @@ void CopyTooltip(NOTIFYICONDATAA& record, const char* tooltip)
     lstrcpynA(record.szTip, tooltip ? tooltip : "", 64);
 }
 
-// The icon the tray should show: the envelope while a check of an account with a colour runs.
-// At most one check runs at a time, so the first running account decides.
+// The icon the tray should show: the envelope while a check of an account with a colour runs
+// (an account that idles on its open connection is not being checked). At most one check
+// runs at a time, so the first running account decides.
 HICON WantedTrayIcon(const AccountList& accounts, HICON normal, HICON envelope)
 {
     for (const auto& account : accounts) {
-        if (!account || !account->worker.load(std::memory_order_acquire))
+        if (!account || !CheckRunning(*account))
             continue;
         return account->Color != -1 && envelope ? envelope : normal;
     }
     return normal;
 }
 
-// The tooltip the tray should show: the first account whose last check failed, and why.
+// The tooltip the tray should show: the new mail of every account, and the first account that is
+// never checked or whose last check failed, and why.
 std::string WantedTooltip(const AccountList& accounts)
 {
+    size_t newCount = 0;
+    const MailAccount* failing = nullptr;
+    std::string reason;
     for (const auto& account : accounts) {
+        const char* never = WhyNeverChecked(*account);
         std::lock_guard<std::mutex> guard(account->uidLock);
-        if (!account->lastFailure.empty())
-            return TrayTooltipText(accounts.size(), account->Address, account->lastFailure);
+        newCount += account->newUids.size();
+        if (!failing && (never || !account->lastFailure.empty())) {
+            failing = account.get();
+            reason = never ? never : account->lastFailure;
+        }
     }
-    return TrayTooltipText(accounts.size(), std::string(), std::string());
+    return TrayTooltipText(accounts.size(), newCount, failing ? failing->Address : std::string(), reason);
 }
 
 }  // namespace

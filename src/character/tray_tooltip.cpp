@@ -18,15 +18,18 @@ std::string Head(const std::string& text, size_t length)
 
 }  // namespace
 
-std::string TrayTooltipText(size_t accountCount, const std::string& failingServer, const std::string& reason)
+std::string TrayTooltipText(size_t accountCount, size_t newCount, const std::string& failingServer,
+                            const std::string& reason)
 {
-    const std::string name = kName;
+    std::string head = kName;
     if (accountCount == 0)
-        return name + kSeparator + "no account";
+        return head + kSeparator + "no account";
+    if (newCount > 0)
+        head += kSeparator + std::to_string(newCount) + " new";
     if (reason.empty())
-        return name;
+        return head;
 
-    const size_t room = kMaxTrayTooltip - name.size() - (sizeof kSeparator - 1);
+    const size_t room = kMaxTrayTooltip - head.size() - (sizeof kSeparator - 1);
     const std::string tail = failingServer.empty() ? reason : ": " + reason;
     std::string text = failingServer + tail;
     if (text.size() > room) {
@@ -37,5 +40,5 @@ std::string TrayTooltipText(size_t accountCount, const std::string& failingServe
         else
             text = Head(text, room - cut) + kCut;
     }
-    return name + kSeparator + text;
+    return head + kSeparator + text;
 }

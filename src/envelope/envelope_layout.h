@@ -21,15 +21,20 @@ struct TrailRect {
 // Places the envelopes of one layout pass, nearest the character first. The first overlaps
 // the character's corner opposite the cursor by 3 pixels on each axis; each further one is
 // half an envelope further away. A cursor exactly on a centre line counts as right or below.
+// On a screen where the art is drawn at a scale, the overlap and the jitter are pixels of the
+// art: the trail keeps its look at any size.
 class TrailLayout {
 public:
-    TrailLayout(TrailPoint cursor, TrailRect character, int32_t envelopeWidth, int32_t envelopeHeight);
+    TrailLayout(TrailPoint cursor, TrailRect character, int32_t envelopeWidth, int32_t envelopeHeight,
+                int32_t scale = 1);
 
-    // The top-left corner of the next envelope, jittered by -2, 0 or +2 on each axis; random
-    // is called twice, for x first. Allocates nothing: this runs at every move of the character.
+    // The top-left corner of the next envelope, jittered by -2, 0 or +2 pixels of the art on
+    // each axis; random is called twice, for x first. Allocates nothing: this runs at every
+    // move of the character.
     TrailPoint Next(int (*random)());
 
 private:
+    int32_t scale;
     int32_t x;
     int32_t y;
     int32_t dx;

@@ -67,7 +67,7 @@ void EnvelopeTrail::Layout(const TrailAnchor& anchor)
 {
     const RECT& r = anchor.rect;
     TrailLayout layout({anchor.cursor.x, anchor.cursor.y}, {r.left, r.top, r.right, r.bottom}, art.size.cx,
-                       art.size.cy);
+                       art.size.cy, art.scale);
     HWND previous = anchor.window;
     for (const auto& envelope : envelopes) {
         if (!envelope->Handle())
@@ -85,6 +85,12 @@ void EnvelopeTrail::Show(bool visible)
     for (const auto& envelope : envelopes)
         if (envelope->Handle())
             ShowWindow(envelope->Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void EnvelopeTrail::Rescale(const TrailAnchor& anchor)
+{
+    InvalidateAll(anchor.window);  // each envelope takes its shape and size as it paints
+    Layout(anchor);
 }
 
 void EnvelopeTrail::InvalidateAll(HWND character)

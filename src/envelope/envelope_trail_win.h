@@ -36,6 +36,8 @@ public:
     void Layout(const TrailAnchor& anchor);
     // Shows or hides every envelope with the character.
     void Show(bool visible);
+    // After the art took a new scale: every envelope takes its new size and shape.
+    void Rescale(const TrailAnchor& anchor);
     // Destroys every envelope, the last first.
     void Clear(const TrailAnchor& anchor);
 

@@ -9,12 +9,14 @@
 #include "platform/layered_window_win.h"
 #include "platform/window_base_win.h"
 
-// The envelope image, its key region (the shape of every envelope, whatever its colour) and
-// its size; loaded once at start-up by whoever creates the windows.
+// The envelope image, its key region (the shape of every envelope, whatever its colour), its
+// size and the screen pixels per pixel of the art it is drawn at; loaded at start-up, and
+// scaled for the screen, by whoever creates the windows.
 struct EnvelopeArt {
     Bitmap bitmap;
     Region keyRegion;
     SIZE size{0, 0};
+    int32_t scale = 1;
 };
 
 class EnvelopeWnd : public WindowBase {

@@ -1,8 +1,12 @@
 #pragma once
 // One check of one account, run as the whole body of a thread of its own: socket start-up,
-// the owner-window test, the conversation with the server, the check time, and the two notifications.
+// the owner-window test, the conversation with the server, the check time, and the two
+// notifications. Where the server can tell of changes as they happen, the thread then keeps
+// the connection and applies each change as a check does, until the exit (change_watch.h).
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "mail/mail_account.h"
 #include "mail/mail_session.h"
@@ -40,6 +44,11 @@ struct CheckEnvironment {
     // process-wide profile under the account's section.
     std::function<void(const MailAccount& account)> storeRefreshToken;
     CheckTarget target;
+    // Opens a session for the account, with the account's stop flag and memory: the session
+    // of its protocol (OpenMailSession) unless a test puts its own in place.
+    std::function<std::unique_ptr<MailSession>(MailAccount& account)> openSession;
+    // Waits ms milliseconds, or less when stopFlag turns non-zero; false when it did.
+    std::function<bool(uint32_t ms, const std::atomic<int32_t>& stopFlag)> pause;
 
     CheckEnvironment();
 };
@@ -49,6 +58,25 @@ struct CheckEnvironment {
 // the account's lastFailure, which a good check clears. True when seen UIDs were forgotten.
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome);
 
-// Runs one check of the account; the account's `worker` mark must be set, and the worker
-// clears it as its last access to the account. Returns 0.
+// Opens a session and runs one check, applied as every check is: ID_CHECK_STARTED, the sets
+// and lastFailure, the check time, the seen UIDs kept. A check ended by a stop request changes
+// nothing. Returns the session, still open where it can wait for changes, when the check
+// succeeded; null when it failed. The caller posts ID_CHECK_FINISHED.
+std::unique_ptr<MailSession> RunOneCheck(MailAccount& account, const CheckEnvironment& environment);
+
+// Applies a change the open connection told of, as a check's outcome, between the two
+// notifications.
+void ApplyChange(MailAccount& account, CheckOutcome outcome, const CheckEnvironment& environment);
+
+// Writes the account's counts to the debug channel ("Mailbox changed: new=N seen=M"): each
+// change applied from an open connection, and each connection replaced, says what it showed.
+void TraceCounts(MailAccount& account);
+
+// Takes back a request to reconnect (kStopToReconnect); true when there was one. A request to
+// stop for the exit stays.
+bool TakeReconnectRequest(MailAccount& account);
+
+// Runs one check of the account, and stays connected for as long as the server tells of
+// changes (change_watch.h); the account's `worker` mark must be set, and the worker clears it
+// as its last access to the account. Returns 0.
 int CheckWorker(MailAccount& account, const CheckEnvironment& environment);

@@ -73,7 +73,7 @@ CheckOutcome RunTokenCheck(MailAccount& account, const CheckEnvironment& environ
     DebugWrite("Access token refused: one refresh and one more try\n");
     if (!Refresh(account, environment, reason))
         return Failed(reason);
-    session = OpenMailSession(account, &account.stopRequested, &account.memory);
+    session = environment.openSession(account);
     session->UseTls(environment.tls);
     session->UseAccessToken(account.accessToken);
     return session->RunCheck();

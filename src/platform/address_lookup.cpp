@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "platform/detached_thread.h"
 
 namespace {
 
@@ -79,11 +79,11 @@ std::vector<ResolvedAddress> ResolveHost(const std::string& host, int port, int6
     char service[16];
     std::snprintf(service, sizeof service, "%d", port);
     lookup->service = service;
-    try {
-        std::thread(RunLookup, lookup, lookupFunction.load()).detach();
-    } catch (const std::system_error&) {
+    // The platform's own thread: under Wine a detached std::thread now and then never starts,
+    // which would make a reachable server look unreachable for the whole connect bound.
+    const AddressLookupFunction function = lookupFunction.load();
+    if (!StartDetachedThread([lookup, function] { RunLookup(lookup, function); }))
         return {};  // no thread to be had: as if the name were unknown
-    }
 
     // Bounded by the deadline: every pass waits at most one slice.
     std::unique_lock<std::mutex> guard(lookup->lock);

@@ -1,8 +1,8 @@
 #pragma once
 // Name lookup within the connect bound. The system's lookup blocks without a time limit and
-// without looking at any stop flag, so it runs on a thread of its own; the caller waits for it
-// at most until its deadline, looking at its stop flag every 100 ms, and a lookup that ends
-// after the caller gave up is dropped.
+// without looking at any stop flag, so it runs on a detached thread of the platform's own;
+// the caller waits for it at most until its deadline, looking at its stop flag every 100 ms,
+// and a lookup that ends after the caller gave up is dropped.
 #include <atomic>
 #include <cstdint>
 #include <string>

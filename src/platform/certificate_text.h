@@ -16,5 +16,11 @@ std::string FingerprintText(const std::string& digest);
 
 // The DER encodings of the certificates in a trust file: every PEM "CERTIFICATE" block, or,
 // when the file holds no PEM block at all, the file itself as one DER certificate. A block
-// that is not valid base64 is left out.
+// that is not valid base64, or whose bytes are not shaped like a certificate (a DER sequence
+// spanning them whole, opening with another sequence), is left out.
 std::vector<std::string> CertificatesInFile(const std::string& contents);
+
+// Text from a certificate (a subject, an issuer) made safe to trace or show: a control
+// character (C0, DEL, C1) becomes \xNN and a backslash \\, so a name with CR LF in it
+// cannot forge a line of the trace.
+std::string EscapeControlCharacters(const std::string& text);

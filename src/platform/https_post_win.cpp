@@ -4,6 +4,8 @@
 #include <winhttp.h>
 
 #include "platform/server_certificate_win.h"
+#include "platform/tick_count.h"
+#include "platform/trust_file.h"
 #include "platform/wide_text_win.h"
 
 namespace {
@@ -51,15 +53,36 @@ const char* SendFailure(DWORD error)
     }
 }
 
+// The trust file's certificates, read once for this request, as a mail check reads them.
+TlsResult ReadTrustFile(const std::string& path, std::vector<std::string>& trusted)
+{
+    switch (LoadTrustFile(path, SteadyNowMs() + kConnectMs, nullptr, trusted)) {
+    case TrustFileResult::Loaded: return TlsResult::Ok;
+    case TrustFileResult::Stopped:
+    case TrustFileResult::Unreadable: return TlsResult::TrustFileUnreadable;
+    case TrustFileResult::NotFound: return TlsResult::TrustFileNotFound;
+    case TrustFileResult::TooLarge: return TlsResult::TrustFileTooLarge;
+    case TrustFileResult::NotAFile: return TlsResult::TrustFileNotAFile;
+    case TrustFileResult::NoCertificate: return TlsResult::TrustFileNoCertificate;
+    }
+    return TlsResult::TrustFileUnreadable;
+}
+
 // The server's certificate, checked by our own rules once the handshake is done and before a
 // byte of the body leaves.
 TlsResult CheckCertificate(HINTERNET request, const std::string& host, const std::string& trustFile)
 {
+    std::vector<std::string> trusted;
+    if (!trustFile.empty()) {
+        const TlsResult loaded = ReadTrustFile(trustFile, trusted);
+        if (loaded != TlsResult::Ok)
+            return loaded;
+    }
     PCCERT_CONTEXT certificate = nullptr;
     DWORD size = sizeof certificate;
     if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) || !certificate)
         return TlsResult::HandshakeFailed;
-    const TlsResult result = CheckServerCertificate(certificate, TlsOptions{host, trustFile, std::string()});
+    const TlsResult result = CheckServerCertificate(certificate, TlsOptions{host, trustFile, std::string()}, trusted);
     CertFreeCertificateContext(certificate);
     return result;
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/wide_text_win.h"
@@ -26,6 +28,19 @@ private:
     HKEY key = nullptr;
 };
 
+// The number as "%d" writes it, so that -1 stored as 0xFFFFFFFF reads as -1.
+std::string DwordText(HKEY key, const std::wstring& name)
+{
+    DWORD value = 0;
+    DWORD bytes = sizeof value;
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || bytes != sizeof value)
+        return std::string();
+    return std::to_string(static_cast<int32_t>(value));
+}
+
 }  // namespace
 
 RegistryProfileStore::RegistryProfileStore(const std::string& company, const std::string& application)
@@ -42,8 +57,12 @@ std::string RegistryProfileStore::Read(const std::string& section, const std::st
     const std::wstring name = WideFromUtf8(key);
     DWORD type = 0;
     DWORD bytes = 0;
-    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+        return std::string();
+    // A deployment tool may write numbers as REG_DWORD: read them as the text we would store.
+    if (type == REG_DWORD)
+        return DwordText(opened.Get(), name);
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
         return std::string();
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
     if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "platform/certificate_names.h"
 #include "platform/certificate_text.h"
 #include "platform/wide_text_win.h"
 
@@ -24,6 +26,10 @@ using Store = std::unique_ptr<void, StoreCloser>;
 using Engine = std::unique_ptr<void, EngineCloser>;
 using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainCloser>;
 
+// Not in every header set; the values are the system's.
+constexpr DWORD kChainDisableAia = 0x00002000;        // CERT_CHAIN_DISABLE_AIA
+constexpr DWORD kIgnoreCertificateName = 0x00001000;  // SECURITY_FLAG_IGNORE_CERT_CN_INVALID
+
 // We ask for no revocation check; should the chain report one as unknown, that is no verdict.
 constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
                                      CERT_TRUST_IS_OFFLINE_REVOCATION;
@@ -39,31 +45,14 @@ std::string Sha256(PCCERT_CONTEXT certificate)
     return std::string(reinterpret_cast<const char*>(digest), length);
 }
 
-bool ReadFileBytes(const std::string& path, std::string& bytes)
+// A store of the trust file's certificates; null when the system takes none of them.
+Store TrustedStore(const std::vector<std::string>& certificates)
 {
-    FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
-    if (!file)
-        return false;
-    char chunk[4096];
-    size_t count;
-    // Bounded by the file's length.
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.append(chunk, count);
-    std::fclose(file);
-    return true;
-}
-
-// A store of the trust file's certificates; null when the file holds none.
-Store TrustFileStore(const std::string& path)
-{
-    std::string contents;
-    if (!ReadFileBytes(path, contents))
-        return Store();
     Store store(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
     if (!store)
         return Store();
     int added = 0;
-    for (const std::string& der : CertificatesInFile(contents))
+    for (const std::string& der : certificates)
         if (CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING,
                                              reinterpret_cast<const BYTE*>(der.data()),
                                              DWORD(der.size()), CERT_STORE_ADD_ALWAYS, nullptr))
@@ -79,6 +68,7 @@ Engine ExclusiveEngine(HCERTSTORE roots)
     CERT_CHAIN_ENGINE_CONFIG config{};
     config.cbSize = sizeof config;
     config.hExclusiveRoot = roots;
+    config.dwFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL;
     HCERTCHAINENGINE engine = nullptr;
     if (!CertCreateCertificateChainEngine(&config, &engine))
         return Engine();
@@ -96,7 +86,10 @@ Chain BuildChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate)
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(engine, certificate, nullptr, certificate->hCertStore, &para, 0,
+    // From what is at hand only: a fetch of missing issuers (AIA) would run outside the
+    // check's connect bound and deaf to its stop flag.
+    const DWORD flags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | kChainDisableAia;
+    if (!CertGetCertificateChain(engine, certificate, nullptr, certificate->hCertStore, &para, flags,
                                  nullptr, &chain))
         return Chain();
     return Chain(chain);
@@ -112,13 +105,13 @@ TlsResult JudgeChainStatus(DWORD errors)
     return errors ? TlsResult::Expired : TlsResult::Ok;
 }
 
-TlsResult JudgeSslPolicy(PCCERT_CHAIN_CONTEXT chain, const std::string& host)
+// The chain's policy without the host name, which NamesHost judges by our own rules.
+TlsResult JudgeSslPolicy(PCCERT_CHAIN_CONTEXT chain)
 {
-    std::wstring name = WideFromUtf8(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = &name[0];
+    ssl.fdwChecks = kIgnoreCertificateName;
     CERT_CHAIN_POLICY_PARA para{};
     para.cbSize = sizeof para;
     para.pvExtraPolicyPara = &ssl;
@@ -134,6 +127,24 @@ TlsResult JudgeSslPolicy(PCCERT_CHAIN_CONTEXT chain, const std::string& host)
     case DWORD(CERT_E_EXPIRED): return TlsResult::Expired;
     default: return TlsResult::NotTrusted;
     }
+}
+
+std::string BlobBytes(const BYTE* data, DWORD length)
+{
+    return data && length ? std::string(reinterpret_cast<const char*>(data), length) : std::string();
+}
+
+bool NamesHost(PCCERT_CONTEXT certificate, const std::string& host)
+{
+    const CERT_INFO& info = *certificate->pCertInfo;
+    CertificateNames names;
+    for (const char* oid : {szOID_SUBJECT_ALT_NAME2, szOID_SUBJECT_ALT_NAME}) {
+        const CERT_EXTENSION* extension = CertFindExtension(oid, info.cExtension, info.rgExtension);
+        if (extension)
+            ReadSubjectAltNames(BlobBytes(extension->Value.pbData, extension->Value.cbData), names);
+    }
+    names.commonName = CommonNameOf(BlobBytes(info.Subject.pbData, info.Subject.cbData));
+    return CertificateNamesHost(names, host);
 }
 
 std::string NameText(const CERT_NAME_BLOB& name)
@@ -162,7 +173,8 @@ std::string DateText(const FILETIME& time)
 
 }  // namespace
 
-TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& options)
+TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& options,
+                                 const std::vector<std::string>& trusted)
 {
     if (!options.fingerprint.empty())
         return FingerprintMatches(options.fingerprint, Sha256(certificate))
@@ -172,7 +184,7 @@ TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& o
     Store roots;
     Engine engine;
     if (!options.trustFile.empty()) {
-        roots = TrustFileStore(options.trustFile);
+        roots = TrustedStore(trusted);
         if (roots)
             engine = ExclusiveEngine(roots.get());
         if (!engine)
@@ -184,12 +196,23 @@ TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& o
     const TlsResult status = JudgeChainStatus(chain->TrustStatus.dwErrorStatus);
     if (status != TlsResult::Ok)
         return status;
-    return JudgeSslPolicy(chain.get(), options.host);
+    const TlsResult policy = JudgeSslPolicy(chain.get());
+    if (policy != TlsResult::Ok)
+        return policy;
+    return NamesHost(certificate, options.host) ? TlsResult::Ok : TlsResult::NameMismatch;
 }
 
-std::string DescribeCertificate(PCCERT_CONTEXT certificate)
+CertificateSummary SummariseCertificate(PCCERT_CONTEXT certificate)
 {
     const CERT_INFO& info = *certificate->pCertInfo;
-    return NameText(info.Subject) + "; issued by " + NameText(info.Issuer) + "; valid until " +
-           DateText(info.NotAfter) + "; SHA-256 " + FingerprintText(Sha256(certificate));
+    // The names are the server's to choose: a CR LF in them must not forge a line.
+    return CertificateSummary{EscapeControlCharacters(NameText(info.Subject)),
+                              EscapeControlCharacters(NameText(info.Issuer)), DateText(info.NotBefore),
+                              DateText(info.NotAfter), FingerprintText(Sha256(certificate))};
+}
+
+std::string DescribeCertificate(const CertificateSummary& certificate)
+{
+    return certificate.subject + "; issued by " + certificate.issuer + "; valid until " + certificate.validUntil +
+           "; SHA-256 " + certificate.fingerprint;
 }

@@ -5,11 +5,16 @@
 #include <wincrypt.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/tls_stream.h"
 
-// Ok when the certificate is acceptable for options.host.
-TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& options);
+// Ok when the certificate is acceptable for options.host. trusted holds the DER certificates
+// of options.trustFile, read once for the check (see trust_file.h).
+TlsResult CheckServerCertificate(PCCERT_CONTEXT certificate, const TlsOptions& options,
+                                 const std::vector<std::string>& trusted);
+
+CertificateSummary SummariseCertificate(PCCERT_CONTEXT certificate);
 
 // "SUBJECT; issued by ISSUER; valid until DATE; SHA-256 HEX".
-std::string DescribeCertificate(PCCERT_CONTEXT certificate);
+std::string DescribeCertificate(const CertificateSummary& certificate);

@@ -8,7 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/tick_count.h"
+
 namespace {
+
+constexpr size_t kLocalReadChunk = 65536;
 
 // Closes the descriptor it holds.
 class FileDescriptor {
@@ -57,26 +61,47 @@ std::string FolderOf(const std::string& path)
 
 StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::string& bytes)
 {
+    switch (ReadLocalFile(path, maxBytes, INT64_MAX, nullptr, bytes)) {
+    case LocalFileRead::Loaded: return StateFileRead::Loaded;
+    case LocalFileRead::Missing: return StateFileRead::Missing;
+    case LocalFileRead::TooLarge: return StateFileRead::TooLarge;
+    default: return StateFileRead::Failed;
+    }
+}
+
+LocalFileRead ReadLocalFile(const std::string& path, size_t maxBytes, int64_t deadline,
+                            const std::atomic<int32_t>* stopFlag, std::string& bytes)
+{
     bytes.clear();
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a pipe would wait for a writer that may never come.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.Get() < 0)
-        return errno == ENOENT ? StateFileRead::Missing : StateFileRead::Failed;
+        return errno == ENOENT || errno == ENOTDIR ? LocalFileRead::Missing : LocalFileRead::Unreadable;
     struct stat status {};
-    if (fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return StateFileRead::Failed;
+    if (fstat(file.Get(), &status) != 0)
+        return LocalFileRead::Unreadable;
+    if (!S_ISREG(status.st_mode))
+        return LocalFileRead::NotAFile;
     if (uint64_t(status.st_size) > maxBytes)
-        return StateFileRead::TooLarge;
-    bytes.resize(size_t(status.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = read(file.Get(), &bytes[done], bytes.size() - done);
+        return LocalFileRead::TooLarge;
+    char chunk[kLocalReadChunk];
+    // Bounded by maxBytes: every pass adds bytes or ends.
+    for (;;) {
+        if (stopFlag && stopFlag->load() != 0)
+            return LocalFileRead::Stopped;
+        if (SteadyNowMs() >= deadline)
+            return LocalFileRead::TimedOut;
+        const ssize_t got = read(file.Get(), chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            return StateFileRead::Failed;
-        done += size_t(got);
+        if (got < 0)
+            return LocalFileRead::Unreadable;
+        if (got == 0)
+            return LocalFileRead::Loaded;
+        if (bytes.size() + size_t(got) > maxBytes)
+            return LocalFileRead::TooLarge;  // it grew while we read
+        bytes.append(chunk, size_t(got));
     }
-    return StateFileRead::Loaded;
 }
 
 bool ReplaceStateFile(const std::string& path, const std::string& bytes)

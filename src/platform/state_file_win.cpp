@@ -4,10 +4,14 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "platform/tick_count.h"
 #include "platform/wide_text_win.h"
 
 namespace {
+
+constexpr size_t kLocalReadChunk = 65536;
 
 // Closes the handle it holds.
 class FileHandle {
@@ -55,29 +59,58 @@ std::wstring FolderOf(const std::wstring& path)
 
 StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::string& bytes)
 {
+    switch (ReadLocalFile(path, maxBytes, INT64_MAX, nullptr, bytes)) {
+    case LocalFileRead::Loaded: return StateFileRead::Loaded;
+    case LocalFileRead::Missing: return StateFileRead::Missing;
+    case LocalFileRead::TooLarge: return StateFileRead::TooLarge;
+    default: return StateFileRead::Failed;
+    }
+}
+
+LocalFileRead ReadLocalFile(const std::string& path, size_t maxBytes, int64_t deadline,
+                            const std::atomic<int32_t>* stopFlag, std::string& bytes)
+{
     bytes.clear();
-    FileHandle file(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring name = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LocalFileRead::Missing
+                                                                              : LocalFileRead::Unreadable;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return LocalFileRead::NotAFile;
+    FileHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? StateFileRead::Missing
-                                                                              : StateFileRead::Failed;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LocalFileRead::Missing
+                                                                              : LocalFileRead::Unreadable;
     }
+    // A device or a pipe never ends on its own.
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return LocalFileRead::NotAFile;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
-        return StateFileRead::Failed;
+        return LocalFileRead::Unreadable;
     if (uint64_t(size.QuadPart) > maxBytes)
-        return StateFileRead::TooLarge;
-    bytes.resize(size_t(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
+        return LocalFileRead::TooLarge;
+    std::vector<char> chunk(kLocalReadChunk);
+    // Bounded by maxBytes: every pass adds bytes or ends.
+    for (;;) {
+        if (stopFlag && stopFlag->load() != 0)
+            return LocalFileRead::Stopped;
+        if (SteadyNowMs() >= deadline)
+            return LocalFileRead::TimedOut;
         DWORD got = 0;
-        if (!ReadFile(file.Get(), &bytes[done], chunk, &got, nullptr) || got == 0)
-            return StateFileRead::Failed;
-        done += got;
+        if (!ReadFile(file.Get(), chunk.data(), DWORD(chunk.size()), &got, nullptr))
+            return LocalFileRead::Unreadable;
+        if (got == 0)
+            return LocalFileRead::Loaded;
+        if (bytes.size() + got > maxBytes)
+            return LocalFileRead::TooLarge;  // it grew while we read
+        bytes.append(chunk.data(), got);
     }
-    return StateFileRead::Loaded;
 }
 
 bool ReplaceStateFile(const std::string& path, const std::string& bytes)

@@ -34,6 +34,8 @@ public:
     uint32_t IoTimeoutMs() const { return ioTimeoutMs_; }
     // Non-zero behind flag means stop; null means never.
     void SetStopFlag(const std::atomic<int32_t>* flag);
+    const std::atomic<int32_t>* StopFlag() const { return stopFlag_; }
+    bool StopRequested() const;
 
     // Resolves host (a name or a numeric address) and connects to port; IPv4 addresses are
     // tried first, then IPv6. False when no address could be reached in time.
@@ -62,7 +64,6 @@ public:
 
 private:
     enum class WaitResult { Ready, TimedOut, Stopped, Failed };
-    bool StopRequested() const;
     // Waits in slices of 100 ms until the socket can be read (or written), the time limit
     // (milliseconds of the steady clock) has passed, or a stop is requested.
     WaitResult WaitUntilReady(bool forWrite, int64_t deadline) const;

@@ -16,6 +16,15 @@ struct TlsOptions {
     std::string fingerprint;  // a pinned SHA-256 fingerprint in hex; or empty
 };
 
+// The server's certificate as a handshake saw it, for the user to judge before trusting it.
+struct CertificateSummary {
+    std::string subject;
+    std::string issuer;
+    std::string validFrom;    // "2026-01-06 02:55 UTC"
+    std::string validUntil;
+    std::string fingerprint;  // SHA-256 as upper-case hex pairs joined by colons
+};
+
 enum class TlsResult {
     Ok,
     Stopped,
@@ -24,6 +33,12 @@ enum class TlsResult {
     NameMismatch,
     Expired,
     FingerprintMismatch,
+    // The account's trust file cannot serve; found before the handshake begins.
+    TrustFileNotFound,
+    TrustFileTooLarge,
+    TrustFileNotAFile,
+    TrustFileUnreadable,
+    TrustFileNoCertificate,
 };
 
 // What the trace says about a failed handshake or check.
@@ -37,6 +52,11 @@ inline const char* TlsResultText(TlsResult result)
     case TlsResult::NameMismatch: return "Certificate name mismatch";
     case TlsResult::Expired: return "Certificate expired";
     case TlsResult::FingerprintMismatch: return "Fingerprint mismatch";
+    case TlsResult::TrustFileNotFound: return "Trust file unusable: not found";
+    case TlsResult::TrustFileTooLarge: return "Trust file unusable: too large";
+    case TlsResult::TrustFileNotAFile: return "Trust file unusable: not a file";
+    case TlsResult::TrustFileUnreadable: return "Trust file unusable: unreadable";
+    case TlsResult::TrustFileNoCertificate: return "Trust file unusable: holds no certificate";
     }
     return "TLS handshake failed";
 }
@@ -49,6 +69,8 @@ public:
     // "SUBJECT; issued by ISSUER; valid until DATE; SHA-256 HEX" of the server's certificate,
     // known after a handshake that got that far, whether or not the certificate passed.
     virtual std::string CertificateDescription() const = 0;
+    // The same, field by field; empty before such a handshake.
+    virtual CertificateSummary Certificate() const { return CertificateSummary(); }
     // Sends our close_notify without waiting for the server's; the TCP connection stays open
     // for its owner to close.
     virtual void Close() = 0;

@@ -6,7 +6,9 @@
 // ends within the connect bound, each read or send within the I/O bound, and the stop flag is
 // looked at every 100 ms.
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/tls_layer.h"
 
@@ -20,6 +22,7 @@ public:
 
     TlsResult Handshake(const TlsOptions& options) override;
     std::string CertificateDescription() const override { return certificateDescription_; }
+    CertificateSummary Certificate() const override { return certificate_; }
 
     bool Send(const std::string& bytes) override;
     LineResult ReadLine(std::string& line, size_t maxLength) override;
@@ -28,7 +31,9 @@ public:
 
 private:
     struct Session;  // the system's credential and context handles
-    TlsResult Negotiate(const std::string& host);
+    // The trust file's certificates, or why it cannot serve.
+    TlsResult ReadTrustFile(const std::string& path, int64_t deadline, std::vector<std::string>& trusted);
+    TlsResult Negotiate(const std::string& host, int64_t deadline);
     // Decrypts what has arrived into plain_; false on a decryption failure. closed is set
     // when the server ended the session.
     bool DecryptPending(bool& closed);
@@ -38,4 +43,5 @@ private:
     std::string encrypted_;  // received bytes not yet decrypted
     std::string plain_;      // decrypted bytes after the last line taken
     std::string certificateDescription_;
+    CertificateSummary certificate_;
 };

@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/server_certificate_win.h"
 #include "platform/tick_count.h"
+#include "platform/trust_file.h"
 #include "platform/wide_text_win.h"
 
 namespace {
@@ -86,10 +89,14 @@ struct TlsStream::Session {
         return haveCredentials;
     }
 
+    // Set once the server asked for a client certificate: we go on without one.
+    bool withoutClientCertificate = false;
+
     // One step of the handshake over input (null on the first); the bytes of input not yet
     // used stay in it.
     SECURITY_STATUS Step(std::wstring& host, std::string* input, std::string& output)
     {
+        const DWORD flags = kContextFlags | (withoutClientCertificate ? ISC_REQ_USE_SUPPLIED_CREDS : 0);
         SecBuffer in[2] = {{0, SECBUFFER_TOKEN, nullptr}, {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
         if (input) {
@@ -99,14 +106,16 @@ struct TlsStream::Session {
         OutputToken token;
         ULONG attributes = 0;
         const SECURITY_STATUS status = InitializeSecurityContextW(
-            &credentials, haveContext ? &context : nullptr, &host[0], kContextFlags, 0, 0,
+            &credentials, haveContext ? &context : nullptr, &host[0], flags, 0, 0,
             input ? &inDesc : nullptr, 0, haveContext ? nullptr : &context, &token.desc,
             &attributes, nullptr);
         if (!haveContext && (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED ||
                              status == SEC_I_INCOMPLETE_CREDENTIALS))
             haveContext = true;
         output = token.Bytes();
-        if (input && status != SEC_E_INCOMPLETE_MESSAGE) {
+        // After a request for a client certificate the same input is offered again: the
+        // system has not used it yet.
+        if (input && status != SEC_E_INCOMPLETE_MESSAGE && status != SEC_I_INCOMPLETE_CREDENTIALS) {
             if (in[1].BufferType == SECBUFFER_EXTRA)
                 input->erase(0, input->size() - in[1].cbBuffer);
             else
@@ -126,9 +135,20 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
     encrypted_.clear();
     plain_.clear();
     certificateDescription_.clear();
+    certificate_ = CertificateSummary();
     if (!connection_.IsConnected() || !session_->AcquireCredentials())
         return TlsResult::HandshakeFailed;
-    const TlsResult negotiated = Negotiate(options.host);
+    // The trust file is read before the first byte of the handshake, within the same bound.
+    const int64_t deadline = SteadyNowMs() + connection_.ConnectTimeoutMs();
+    std::vector<std::string> trusted;
+    if (!options.trustFile.empty() && options.fingerprint.empty()) {
+        const TlsResult loaded = ReadTrustFile(options.trustFile, deadline, trusted);
+        if (loaded != TlsResult::Ok) {
+            session_.reset();
+            return loaded;
+        }
+    }
+    const TlsResult negotiated = Negotiate(options.host, deadline);
     if (negotiated != TlsResult::Ok) {
         session_.reset();
         return negotiated;
@@ -140,8 +160,9 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
         session_.reset();
         return TlsResult::HandshakeFailed;
     }
-    certificateDescription_ = DescribeCertificate(certificate);
-    const TlsResult verdict = CheckServerCertificate(certificate, options);
+    certificate_ = SummariseCertificate(certificate);
+    certificateDescription_ = DescribeCertificate(certificate_);
+    const TlsResult verdict = CheckServerCertificate(certificate, options, trusted);
     CertFreeCertificateContext(certificate);
     if (verdict != TlsResult::Ok ||
         QueryContextAttributesW(&session_->context, SECPKG_ATTR_STREAM_SIZES,
@@ -153,23 +174,46 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
     return TlsResult::Ok;
 }
 
-TlsResult TlsStream::Negotiate(const std::string& host)
+TlsResult TlsStream::ReadTrustFile(const std::string& path, int64_t deadline, std::vector<std::string>& trusted)
 {
-    const int64_t deadline = SteadyNowMs() + connection_.ConnectTimeoutMs();
+    switch (LoadTrustFile(path, deadline, connection_.StopFlag(), trusted)) {
+    case TrustFileResult::Loaded: return TlsResult::Ok;
+    case TrustFileResult::Stopped: return TlsResult::Stopped;
+    case TrustFileResult::NotFound: return TlsResult::TrustFileNotFound;
+    case TrustFileResult::TooLarge: return TlsResult::TrustFileTooLarge;
+    case TrustFileResult::NotAFile: return TlsResult::TrustFileNotAFile;
+    case TrustFileResult::NoCertificate: return TlsResult::TrustFileNoCertificate;
+    case TrustFileResult::Unreadable: break;
+    }
+    return TlsResult::TrustFileUnreadable;
+}
+
+TlsResult TlsStream::Negotiate(const std::string& host, int64_t deadline)
+{
     auto left = [deadline] { return uint32_t(std::max<int64_t>(0, deadline - SteadyNowMs())); };
     std::wstring wideHost = WideFromUtf8(host);
     std::string output;
     SECURITY_STATUS status = session_->Step(wideHost, nullptr, output);
     bool needInput = true;
-    // Bounded by the deadline: every pass sends, receives within what is left, or fails.
+    // Bounded by the deadline, which every pass looks at, as at the stop flag: a pass sends,
+    // receives within what is left, or takes one more step over what has come.
     for (;;) {
+        if (connection_.StopRequested())
+            return TlsResult::Stopped;
+        if (left() == 0)
+            return TlsResult::HandshakeFailed;
         if (!output.empty() && !connection_.Send(output, left()))
             return TlsResult::HandshakeFailed;
         if (status == SEC_E_OK)
             return TlsResult::Ok;  // bytes after the handshake stay in encrypted_
-        if (status == SEC_I_INCOMPLETE_CREDENTIALS)
-            needInput = false;  // the server asks for a client certificate: go on without one
-        else if (status == SEC_I_CONTINUE_NEEDED)
+        if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
+            // The server asks for a client certificate, which we do not have: go on without
+            // one, once; a second request means the system will not.
+            if (session_->withoutClientCertificate)
+                return TlsResult::HandshakeFailed;
+            session_->withoutClientCertificate = true;
+            needInput = false;
+        } else if (status == SEC_I_CONTINUE_NEEDED)
             needInput = encrypted_.empty();
         else if (status == SEC_E_INCOMPLETE_MESSAGE)
             needInput = true;

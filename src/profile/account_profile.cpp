@@ -16,12 +16,17 @@ int32_t PortFromText(const std::string& text, int32_t defaultPort)
     return port >= 1 && port <= 65535 ? port : defaultPort;
 }
 
-// An unknown protection reads as none rather than as the strongest: an account whose value
-// was damaged then fails visibly at a TLS server instead of being guessed at.
+// Only the exact stored forms count: a damaged value read by atoi rules could turn an STLS
+// account into a plain one that sends the password in clear. Absent is plain text.
 int32_t SecurityFromText(const std::string& text)
 {
-    const int32_t security = TextToInt(text);
-    return security >= kSecurityNone && security <= kSecurityTls ? security : kSecurityNone;
+    if (text.empty() || text == "0")
+        return kSecurityNone;
+    if (text == "1")
+        return kSecurityStls;
+    if (text == "2")
+        return kSecurityTls;
+    return kSecurityUnknown;
 }
 
 // Nothing stored is POP3, as every account was before IMAP; a value other than the two known

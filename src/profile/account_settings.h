@@ -21,6 +21,9 @@ constexpr char kDefaultFolder[] = "INBOX";
 constexpr int32_t kSecurityNone = 0;
 constexpr int32_t kSecurityStls = 1;
 constexpr int32_t kSecurityTls = 2;
+// A stored value that is none of the above: the account is never checked, since guessing
+// could send the password in clear.
+constexpr int32_t kSecurityUnknown = -1;
 
 // The port a server listens on for this protocol and protection when the account names none.
 inline int32_t DefaultPort(int32_t security, int32_t protocol = kProtocolPop3)

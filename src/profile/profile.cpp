@@ -52,3 +52,13 @@ int32_t TextToInt(const std::string& text)
         value = INT32_MAX;
     return int32_t(value);
 }
+
+bool ReadKeepSeen()
+{
+    return ReadProfileText("GLOBAL", "KeepSeen") != "0";
+}
+
+void WriteKeepSeen(bool keep)
+{
+    WriteProfileText("GLOBAL", "KeepSeen", keep ? "1" : "0");
+}

@@ -19,3 +19,9 @@ void WriteProfileNumber(const std::string& section, const std::string& key, int3
 // first other character; no digits give 0. Values beyond 32 bits saturate instead of
 // overflowing.
 int32_t TextToInt(const std::string& text);
+
+// GLOBAL "KeepSeen": acknowledgements survive a restart unless it holds "0". Absent means on:
+// every OK in the settings restarts the notifier, and mail the user acknowledged must not come
+// back as new for that.
+bool ReadKeepSeen();
+void WriteKeepSeen(bool keep);

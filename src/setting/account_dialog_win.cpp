@@ -1,7 +1,10 @@
 #include "setting/account_dialog_win.h"
 
+#include <commdlg.h>
+
 #include "profile/envelope_palette.h"
 #include "platform/gdi_win.h"
+#include "setting/account_labels.h"
 #include "setting/color_names.h"
 #include "setting/oauth_dialog_win.h"
 #include "setting/oauth_form.h"
@@ -23,18 +26,22 @@ int FieldControl(FormField field)
         return IDC_INTERVAL;
     case FormField::Password:
         return IDC_PASSWORD;
+    case FormField::Security:
+        return IDC_SECURITY;
     case FormField::TrustFile:
         return IDC_TRUST_FILE;
     case FormField::Fingerprint:
         return IDC_FINGERPRINT;
+    case FormField::Folder:
+        return IDC_FOLDER;
     case FormField::None:
         break;
     }
     return 0;
 }
 
-// The security choices in the order of their stored values.
-const wchar_t* const kSecurityLabels[] = {L"None", L"STLS", L"TLS"};
+// Posted by the test's thread when its report is ready.
+constexpr UINT kTestDoneMessage = WM_APP + 1;
 
 // Dark red, readable on the dialog's face in the usual colour schemes.
 constexpr COLORREF kProblemTextColor = RGB(176, 0, 0);
@@ -58,7 +65,16 @@ INT_PTR AccountDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             OnOk();
             return TRUE;
         case IDCANCEL:
-            EndDialog(Handle(), IDCANCEL);
+            EndWith(IDCANCEL);
+            return TRUE;
+        case IDC_BROWSE_TRUST:
+            OnBrowseTrustFile();
+            return TRUE;
+        case IDC_TEST:
+            OnTest();
+            return TRUE;
+        case IDC_TRUST_CERTIFICATE:
+            OnTrustCertificate();
             return TRUE;
         case IDC_SIGN_IN_OPTIONS:
             OnSignInOptions();
@@ -66,6 +82,8 @@ INT_PTR AccountDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         default:
             if (LOWORD(wParam) == IDC_SECURITY && HIWORD(wParam) == CBN_SELCHANGE)
                 OnSecurityChanged();
+            if (LOWORD(wParam) == IDC_PROTOCOL && HIWORD(wParam) == CBN_SELCHANGE)
+                OnProtocolChanged();
             if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == CBN_SELCHANGE)
                 OnFieldChanged();
             return FALSE;
@@ -77,6 +95,9 @@ INT_PTR AccountDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_CTLCOLORSTATIC:
         return OnColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kTestDoneMessage:
+        OnTestDone();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -92,6 +113,7 @@ void AccountDialog::OnInitDialog()
     SetItemText(IDC_INTERVAL, form.interval);
     SetItemText(IDC_TRUST_FILE, form.trustFile);
     SetItemText(IDC_FINGERPRINT, form.fingerprint);
+    SetItemText(IDC_FOLDER, form.folder);
     SendMessageW(Item(IDC_LOGIN), EM_LIMITTEXT, 255, 0);
     SendMessageW(Item(IDC_SERVER), EM_LIMITTEXT, 255, 0);
     SendMessageW(Item(IDC_PORT), EM_LIMITTEXT, 5, 0);
@@ -99,7 +121,9 @@ void AccountDialog::OnInitDialog()
     SendMessageW(Item(IDC_PASSWORD), EM_LIMITTEXT, 255, 0);
     SendMessageW(Item(IDC_TRUST_FILE), EM_LIMITTEXT, MAX_PATH - 1, 0);
     SendMessageW(Item(IDC_FINGERPRINT), EM_LIMITTEXT, 128, 0);
+    SendMessageW(Item(IDC_FOLDER), CB_LIMITTEXT, 255, 0);
     ShowWindow(Item(IDC_PASSWORD_HINT), isNew ? SW_HIDE : SW_SHOW);
+    FillProtocolList();
     FillSecurityList();
     FillColorList();
     showingProblem = false;
@@ -127,12 +151,14 @@ void AccountDialog::FillColorList()
     SendMessageW(list, CB_SETCURSEL, WPARAM(selected), 0);
 }
 
-// A stored value outside the three shows no choice and is kept unless the user picks one.
+// A stored value outside the three shows no choice, and the form is refused until the user
+// picks one: guessing could send the password in clear.
 void AccountDialog::FillSecurityList()
 {
     HWND list = Item(IDC_SECURITY);
-    for (const wchar_t* label : kSecurityLabels)
-        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+    for (int32_t security = 0; security < kSecurityCount; ++security)
+        SendMessageW(list, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(WideFromUtf8(SecurityLabel(original.Protocol, security)).c_str()));
     const bool known = original.Security >= kSecurityNone && original.Security <= kSecurityTls;
     SendMessageW(list, CB_SETCURSEL, WPARAM(known ? original.Security : -1), 0);
     shownSecurity = original.Security;
@@ -144,12 +170,9 @@ int32_t AccountDialog::ChosenSecurity() const
     return index == CB_ERR ? original.Security : int32_t(index);
 }
 
-// The port follows the choice unless the user gave one of their own.
 void AccountDialog::OnSecurityChanged()
 {
-    const int32_t chosen = ChosenSecurity();
-    SetItemText(IDC_PORT, PortForSecurity(ItemText(IDC_PORT), shownSecurity, chosen));
-    shownSecurity = chosen;
+    FollowChoices();
 }
 
 AccountForm AccountDialog::ReadForm() const
@@ -163,6 +186,8 @@ AccountForm AccountDialog::ReadForm() const
     form.security = ChosenSecurity();
     form.trustFile = ItemText(IDC_TRUST_FILE);
     form.fingerprint = ItemText(IDC_FINGERPRINT);
+    form.protocol = ChosenProtocol();
+    form.folder = ItemText(IDC_FOLDER);
     const LRESULT index = SendMessageW(Item(IDC_COLOR), CB_GETCURSEL, 0, 0);
     form.color = index == CB_ERR ? original.Color
                                  : int32_t(SendMessageW(Item(IDC_COLOR), CB_GETITEMDATA, WPARAM(index), 0));
@@ -179,7 +204,7 @@ void AccountDialog::OnOk()
     }
     result = SettingsFromForm(form, original);
     CopySignIn(signIn, result);
-    EndDialog(Handle(), IDOK);
+    EndWith(IDOK);
 }
 
 // The sign-in values live in a dialog of their own; the sign-in uses the login name and trust
@@ -251,4 +276,132 @@ INT_PTR AccountDialog::OnColorStatic(HDC dc, HWND control) const
     SetTextColor(dc, kProblemTextColor);
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+// Like the security, a stored protocol outside the two shows no choice and is kept.
+void AccountDialog::FillProtocolList()
+{
+    HWND list = Item(IDC_PROTOCOL);
+    for (int32_t protocol = 0; protocol < kProtocolCount; ++protocol)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(ProtocolLabel(protocol)).c_str()));
+    const bool known = original.Protocol == kProtocolPop3 || original.Protocol == kProtocolImap;
+    SendMessageW(list, CB_SETCURSEL, WPARAM(known ? original.Protocol : -1), 0);
+    shownProtocol = original.Protocol;
+    EnableWindow(Item(IDC_FOLDER_LABEL), original.Protocol == kProtocolImap);
+    EnableWindow(Item(IDC_FOLDER), original.Protocol == kProtocolImap);
+}
+
+int32_t AccountDialog::ChosenProtocol() const
+{
+    const LRESULT index = SendMessageW(Item(IDC_PROTOCOL), CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? original.Protocol : int32_t(index);
+}
+
+// Only IMAP has folders, and it calls its upgrade to TLS STARTTLS where POP3 says STLS.
+void AccountDialog::OnProtocolChanged()
+{
+    const int32_t protocol = ChosenProtocol();
+    EnableWindow(Item(IDC_FOLDER_LABEL), protocol == kProtocolImap);
+    EnableWindow(Item(IDC_FOLDER), protocol == kProtocolImap);
+    HWND list = Item(IDC_SECURITY);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    SendMessageW(list, CB_DELETESTRING, WPARAM(kSecurityStls), 0);
+    SendMessageW(list, CB_INSERTSTRING, WPARAM(kSecurityStls),
+                 reinterpret_cast<LPARAM>(WideFromUtf8(SecurityLabel(protocol, kSecurityStls)).c_str()));
+    SendMessageW(list, CB_SETCURSEL, WPARAM(selected), 0);
+    FollowChoices();
+}
+
+// The port follows the choices unless the user gave one of their own.
+void AccountDialog::FollowChoices()
+{
+    const int32_t protocol = ChosenProtocol();
+    const int32_t security = ChosenSecurity();
+    SetItemText(IDC_PORT, PortForChoice(ItemText(IDC_PORT), DefaultPort(shownSecurity, shownProtocol),
+                                        DefaultPort(security, protocol)));
+    shownProtocol = protocol;
+    shownSecurity = security;
+}
+
+void AccountDialog::OnBrowseTrustFile()
+{
+    wchar_t file[MAX_PATH] = {};
+    const std::wstring typed = WideFromUtf8(ItemText(IDC_TRUST_FILE));
+    typed.copy(file, MAX_PATH - 1);
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = Handle();
+    open.lpstrFilter = L"Certificates (*.pem, *.crt, *.cer, *.der)\0*.pem;*.crt;*.cer;*.der\0All files\0*.*\0";
+    open.lpstrFile = file;
+    open.nMaxFile = MAX_PATH;
+    open.lpstrTitle = L"Trust File";
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    bool chosen = GetOpenFileNameW(&open) != FALSE;
+    // A typed path the dialog cannot start from: start from nothing instead.
+    if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
+        file[0] = L'\0';
+        chosen = GetOpenFileNameW(&open) != FALSE;
+    }
+    if (chosen)
+        SetDlgItemTextW(Handle(), IDC_TRUST_FILE, file);
+}
+
+// Test, or Stop while a test runs. The fields are checked as OK checks them, and the account
+// as typed (with the saved password when the field is empty) is tried once; nothing is saved.
+void AccountDialog::OnTest()
+{
+    if (tester.Busy()) {
+        tester.RequestStop();
+        return;
+    }
+    const AccountForm form = ReadForm();
+    if (const FormProblem problem = CheckForm(form)) {
+        ShowProblem(problem);
+        return;
+    }
+    ShowCertificate(nullptr);
+    const AccountSettings account = SettingsFromForm(form, original);
+    if (!tester.Start(account, Handle(), kTestDoneMessage))
+        return;
+    SetItemText(IDC_TEST_RESULT, "Connecting to " + account.Address + "...");
+    SetItemText(IDC_TEST, "S&top");
+}
+
+void AccountDialog::OnTestDone()
+{
+    if (!tester.Busy())
+        return;  // its dialog ended the test already
+    const AccountTestReport report = tester.Collect();
+    SetItemText(IDC_TEST, "&Test");
+    if (report.certificateRefused)
+        SetItemText(IDC_TEST_RESULT, report.text + ". Trust it only if this is your server's fingerprint:");
+    else
+        SetItemText(IDC_TEST_RESULT, report.text);
+    ShowCertificate(report.certificateRefused ? &report : nullptr);
+}
+
+// The certificate the test refused, with the offer to trust it; nothing when report is null.
+void AccountDialog::ShowCertificate(const AccountTestReport* report)
+{
+    refusedFingerprint = report ? report->certificate.fingerprint : std::string();
+    SetItemText(IDC_CERTIFICATE, report ? CertificateText(report->certificate) : std::string());
+    ShowWindow(Item(IDC_CERTIFICATE), report ? SW_SHOW : SW_HIDE);
+    ShowWindow(Item(IDC_TRUST_CERTIFICATE), report ? SW_SHOW : SW_HIDE);
+}
+
+// Pins exactly the certificate shown, in the fingerprint field (saved with OK), and tries again.
+void AccountDialog::OnTrustCertificate()
+{
+    if (refusedFingerprint.empty())
+        return;
+    SetItemText(IDC_FINGERPRINT, refusedFingerprint);
+    FocusItem(IDC_TEST);  // the button goes away
+    OnTest();
+}
+
+// A test still running ends with the dialog: its thread must not outlive the fields it uses.
+void AccountDialog::EndWith(int result)
+{
+    tester.Stop();
+    EndDialog(Handle(), result);
 }

@@ -1,8 +1,15 @@
 #include "setting/account_form.h"
 
+#include <vector>
+
 #include "platform/certificate_text.h"
+#include "platform/tick_count.h"
+#include "platform/trust_file.h"
 
 namespace {
+
+// A trust file on a slow share must not hold the dialog for longer than this.
+constexpr int64_t kTrustFileReadMs = 3000;
 
 bool IsBlank(char c)
 {
@@ -56,12 +63,12 @@ FormProblem Problem(FormField field, const char* message)
 
 }  // namespace
 
-std::string PortForSecurity(const std::string& port, int32_t from, int32_t to)
+std::string PortForChoice(const std::string& port, int32_t from, int32_t to)
 {
     const std::string typed = Trimmed(port);
-    if (!typed.empty() && typed != std::to_string(DefaultPort(from)))
+    if (!typed.empty() && typed != std::to_string(from))
         return port;
-    return std::to_string(DefaultPort(to));
+    return std::to_string(to);
 }
 
 AccountForm FormFromSettings(const AccountSettings& settings)
@@ -75,6 +82,8 @@ AccountForm FormFromSettings(const AccountSettings& settings)
     form.security = settings.Security;
     form.trustFile = settings.TrustFile;
     form.fingerprint = settings.Fingerprint;
+    form.protocol = settings.Protocol;
+    form.folder = settings.Folder;
     return form;
 }
 
@@ -90,7 +99,7 @@ FormProblem CheckForm(const AccountForm& form)
         return Problem(FormField::Login, "The login name is too long: at most 504 bytes (fewer for accented letters).");
     const std::string server = Trimmed(form.server);
     if (server.empty())
-        return Problem(FormField::Server, "Enter the name or address of the POP3 server.");
+        return Problem(FormField::Server, "Enter the name or address of the mail server.");
     if (server.find_first_of(" \t") != std::string::npos || HasControlCharacter(server))
         return Problem(FormField::Server, "The server name cannot contain spaces or control characters.");
     if (!ParseNumber(form.port, 1, 65535, number))
@@ -103,12 +112,30 @@ FormProblem CheckForm(const AccountForm& form)
     if (form.password.size() > kMaxCredentialBytes)
         return Problem(FormField::Password,
                        "The password is too long: at most 504 bytes (fewer for accented letters).");
+    if (form.security < kSecurityNone || form.security > kSecurityTls)
+        return Problem(FormField::Security, "Choose the security: None, STLS or TLS.");
+    const std::string trustFile = Trimmed(form.trustFile);
+    const std::string fingerprint = Trimmed(form.fingerprint);
+    if (form.security == kSecurityNone && !trustFile.empty())
+        return Problem(FormField::TrustFile, "A trust file needs STLS or TLS: choose one, or clear the trust file.");
+    if (form.security == kSecurityNone && !fingerprint.empty())
+        return Problem(FormField::Fingerprint, "A fingerprint needs STLS or TLS: choose one, or clear the fingerprint.");
     if (HasControlCharacter(form.trustFile))
         return Problem(FormField::TrustFile, "The trust file's path cannot contain control characters.");
     std::string hex;
-    if (!Trimmed(form.fingerprint).empty() && !NormaliseFingerprint(form.fingerprint, hex))
+    if (!fingerprint.empty() && !NormaliseFingerprint(form.fingerprint, hex))
         return Problem(FormField::Fingerprint,
                        "The fingerprint must be the certificate's SHA-256: 64 hex digits, colons allowed.");
+    if (form.protocol == kProtocolImap && HasControlCharacter(form.folder))
+        return Problem(FormField::Folder, "The folder's name cannot contain control characters.");
+    if (!trustFile.empty()) {
+        std::vector<std::string> certificates;
+        const TrustFileResult read =
+            LoadTrustFile(trustFile, SteadyNowMs() + kTrustFileReadMs, nullptr, certificates);
+        if (read != TrustFileResult::Loaded)
+            return FormProblem{FormField::TrustFile,
+                               std::string("Trust file unusable: ") + TrustFileProblem(read) + "."};
+    }
     return FormProblem{};
 }
 
@@ -127,5 +154,10 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.Security = form.security;
     settings.TrustFile = Trimmed(form.trustFile);
     settings.Fingerprint = Trimmed(form.fingerprint);
+    settings.Protocol = form.protocol;
+    // A POP3 mailbox has no folders: a name left in the disabled field is not kept.
+    settings.Folder = form.protocol == kProtocolImap ? Trimmed(form.folder) : std::string();
+    if (settings.Folder.empty())
+        settings.Folder = kDefaultFolder;
     return settings;
 }

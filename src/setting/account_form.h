@@ -25,9 +25,11 @@ struct AccountForm {
     int32_t security = kSecurityNone;
     std::string trustFile;    // empty: the system's trusted roots
     std::string fingerprint;  // empty: the certificate's chain and name are verified
+    int32_t protocol = kProtocolPop3;
+    std::string folder{};     // IMAP only; empty: INBOX
 };
 
-enum class FormField { None, Login, Server, Port, Interval, Password, TrustFile, Fingerprint };
+enum class FormField { None, Login, Server, Port, Interval, Password, Security, TrustFile, Fingerprint, Folder };
 
 // The first field that is not acceptable, with a sentence saying why.
 struct FormProblem {
@@ -36,14 +38,17 @@ struct FormProblem {
     explicit operator bool() const { return field != FormField::None; }
 };
 
-// The port field after the security choice changed from `from` to `to`: the usual port of
-// the new choice, unless the field holds a port the user chose (anything but empty or the
-// usual port of the old choice).
-std::string PortForSecurity(const std::string& port, int32_t from, int32_t to);
+// The port field after the protocol or the security choice changed, from a choice whose usual
+// port is `from` to one whose usual port is `to`: `to`, unless the field holds a port the user
+// chose (anything but empty or `from`).
+std::string PortForChoice(const std::string& port, int32_t from, int32_t to);
 
 // The fields for editing settings; the password field starts empty, so that it is never shown.
 AccountForm FormFromSettings(const AccountSettings& settings);
 
+// Also reads the trust file, if one is named, as a check would: it must exist and hold a
+// certificate. A trust file or a fingerprint is refused without STLS or TLS, where it would
+// do nothing, and a protection that is none of the three (a damaged profile) must be chosen.
 FormProblem CheckForm(const AccountForm& form);
 
 // The settings the form describes, for a form that CheckForm accepted. An empty password

@@ -1,5 +1,7 @@
 #include "setting/notifier_launch_win.h"
 
+#include <tlhelp32.h>
+
 #include "platform/window_base_win.h"
 
 namespace {
@@ -24,7 +26,32 @@ std::wstring OwnFolder()
     return std::wstring();
 }
 
+// The process that started this one, or 0 when it cannot be told.
+DWORD ParentProcessId()
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    const DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    // Bounded by the snapshot's length.
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !parent; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ProcessID == self)
+            parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parent;
+}
+
 }  // namespace
+
+bool StartedByNotifier(HWND window)
+{
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner != 0 && owner == ParentProcessId();
+}
 
 std::wstring NotifierPath()
 {

@@ -10,6 +10,10 @@ std::wstring NotifierPath();
 // The character window of a notifier running on this desktop, or null.
 HWND FindRunningNotifier();
 
+// Whether the notifier that owns `window` started this program: it ends itself then, and may
+// still be ending.
+bool StartedByNotifier(HWND window);
+
 // Asks the notifier that owns `window` to exit, as its own exit command does, and waits for
 // its process to end, at most waitMs. True once it has ended.
 bool StopNotifier(HWND window, DWORD waitMs);

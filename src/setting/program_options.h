@@ -1,11 +1,8 @@
 #pragma once
-// The notifier's options that the settings program offers beside the accounts.
+// The notifier's options that the settings program offers beside the accounts; "KeepSeen" is
+// read and written with the profile's own rules (profile/profile.h).
 
 struct ProgramOptions {
     bool startAtSignIn = false;  // the notifier is started when the user signs in
-    bool keepSeen = false;       // acknowledged mail stays acknowledged across restarts
+    bool keepSeen = true;        // acknowledged mail stays acknowledged across restarts
 };
-
-// GLOBAL "KeepSeen": on only when it holds "1", as the notifier reads it.
-bool ReadKeepSeen();
-void WriteKeepSeen(bool keep);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "setting/account_dialog_win.h"
+#include "setting/account_labels.h"
 #include "setting/color_names.h"
 #include "setting/setting_resource.h"
 #include "platform/wide_text_win.h"
@@ -19,7 +20,8 @@ struct Column {
 };
 
 const Column kColumns[] = {
-    {L"Login name", 70}, {L"Server", 72}, {L"Port", 26}, {L"Every", 36}, {L"Colour", 36},
+    {L"Login name", 62}, {L"Server", 70}, {L"Protocol", 34}, {L"Security", 36},
+    {L"Port", 26}, {L"Every", 34}, {L"Colour", 36},
 };
 
 std::string IntervalText(int32_t minutes)
@@ -132,6 +134,8 @@ void SettingDialog::FillList(int selected)
         const std::wstring cells[] = {
             WideFromUtf8(account.Account),
             WideFromUtf8(account.Address),
+            WideFromUtf8(ProtocolLabel(account.Protocol)),
+            WideFromUtf8(SecurityLabel(account.Protocol, account.Security)),
             std::to_wstring(account.Port),
             WideFromUtf8(IntervalText(account.Duration)),
             WideFromUtf8(ColorLabel(account.Color)),
@@ -209,6 +213,13 @@ void SettingDialog::OnRemove()
 {
     const int row = SelectedIndex();
     if (row < 0)
+        return;
+    const AccountSettings& account = accounts[size_t(row)];
+    const std::wstring question = L"Remove the account " + WideFromUtf8(account.Account) + L" on " +
+                                  WideFromUtf8(account.Address) +
+                                  L"?\n\nIts saved password goes with it when you press OK in the settings.";
+    if (MessageBoxW(Handle(), question.c_str(), L"Remove Account", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+        IDYES)
         return;
     accounts.erase(accounts.begin() + row);
     FillList(row);

@@ -48,6 +48,18 @@ int SaveAndRestart(const SettingDialog& dialog)
     return exitCode;
 }
 
+// After Cancel the notifier runs as it did before the settings opened. The one that opened
+// them ends itself, and may not have finished yet: it is waited for (asked again to exit, which
+// it is doing anyway) and started afresh.
+void RestoreNotifier()
+{
+    HWND running = FindRunningNotifier();
+    if (running && StartedByNotifier(running) && StopNotifier(running, kNotifierExitWaitMs))
+        running = nullptr;
+    if (!running && !StartNotifier())
+        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", kTitle, MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -65,12 +77,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     options.keepSeen = ReadKeepSeen();
     SettingDialog dialog(LoadAccountSettings(), options);
     int exitCode = 1;
-    if (dialog.RunModal(nullptr) == IDOK) {
+    if (dialog.RunModal(nullptr) == IDOK)
         exitCode = SaveAndRestart(dialog);
-    } else if (!FindRunningNotifier() && !StartNotifier()) {
-        // Cancel too: the notifier closed itself to open the settings and should come back.
-        MessageBoxW(nullptr, L"Zantoli.exe could not be started.", kTitle, MB_OK | MB_ICONWARNING);
-    }
+    else
+        RestoreNotifier();
     SetProfileStore(nullptr);
     return exitCode;
 }

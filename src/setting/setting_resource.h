@@ -27,6 +27,14 @@
 #define IDC_SECURITY 1109
 #define IDC_TRUST_FILE 1110
 #define IDC_FINGERPRINT 1111
+#define IDC_PROTOCOL 1112
+#define IDC_FOLDER_LABEL 1113
+#define IDC_FOLDER 1114
+#define IDC_BROWSE_TRUST 1115
+#define IDC_TEST 1116
+#define IDC_TEST_RESULT 1117
+#define IDC_CERTIFICATE 1118
+#define IDC_TRUST_CERTIFICATE 1119
 
 // Signing in with OAuth 2.0: the account dialog's button, the sign-in dialog, the wait.
 #define IDD_OAUTH 103

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The POP3 and IMAP checks against Debian's Dovecot on loopback, through mailcheck (natively, or
 the Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also
-checks STLS, STARTTLS and TLS, and the certificate's verdicts, each failing before the login.
+checks STLS, STARTTLS and TLS with a Dovecot that asks for client certificates, the certificate's
+verdicts and the trust files no check can use, each failing before the login.
 
   [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
 """
@@ -29,11 +30,11 @@ def expect(condition, what, output=""):
 CHANGING = re.compile(r"^A\d+ (UID )?(STORE|EXPUNGE|APPEND|COPY|MOVE|FETCH|DELETE|RENAME|CREATE|CLOSE)\b", re.I)
 
 
-def check(security, port, *extra, user="me"):
+def check(security, port, *extra, user="me", host="localhost"):
     """mailcheck's exit status, output and seconds for two checks that acknowledge."""
     start = time.monotonic()
     result = subprocess.run(sys.argv[2:] + ["--security", security, "--port", str(port), "--checks", "2", "--ack",
-                                            *extra, "localhost", user], capture_output=True, text=True,
+                                            *extra, host, user], capture_output=True, text=True,
                             timeout=120, env=dict(os.environ, ZANTOLI_PASSWORD=PASSWORD))
     return result.returncode, result.stdout, time.monotonic() - start
 
@@ -55,11 +56,15 @@ def check_plain(server):
                "five UIDs, kept as sent, line end included")
         expect("PASS ****" in check.trace and not any(PASSWORD in line for line in check.trace),
                "the trace hides the password")
-        # Dovecot offers PIPELINING: the login goes with STAT, the UIDL commands ahead of their replies.
+        # Dovecot offers PIPELINING: USER with PASS, then STAT, the whole listing and QUIT in one send;
+        # the next check sends CAPA along with the login.
+        fast = ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL", "QUIT"]
         sent = [line for line in check.trace if line and not line.startswith(("MSG:", "Command"))]
-        expect(sent[:5] == ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL 1"], f"the fast path, got {sent[:5]}")
+        expect(sent == fast, f"the fast path, got {sent}")
         server.add_messages(2)
         check = driver.next_check()
+        sent = [line for line in check.trace if line and not line.startswith(("MSG:", "Command"))]
+        expect(sent == fast, f"the remembered fast path, got {sent}")
         expect((check.new, check.seen) == (2, 5), f"two new after acknowledging, got {check.new}/{check.seen}")
         server.remove_message(first[2])
         check = driver.next_check()
@@ -88,12 +93,23 @@ def check_protected(server, pem, pin):
     for kind, extra, reason in [("GOOD", [], "Certificate not trusted"),  # the system's roots
                                 ("OTHER_CA", ["--trust-file", pem], "Certificate not trusted"),
                                 ("GOOD", ["--trust-file", env("ZANTOLI_TLS_OTHER_TRUST")], "Certificate not trusted"),
-                                ("GOOD", ["--trust-file", pem + ".missing"], "Certificate not trusted"),
                                 ("WRONG_NAME", ["--trust-file", pem], "Certificate name mismatch"),
                                 ("EXPIRED", ["--trust-file", pem], "Certificate expired"),
                                 ("GOOD", ["--trust-file", pem, "--fingerprint", "00" + pin[2:]], "Fingerprint mismatch")]:
         expect_check(f"{kind} {extra}: {reason}", check("tls", env("ZANTOLI_TLS_" + kind), *extra), 1,
                      "MSG: " + reason, "Server certificate: CN=", absent=["USER"])
+    # An address is compared with the certificate's addresses, never with its names.
+    for kind, status, texts in [("IP_SAN", 0, ["check 2: new=0 seen=1"]),
+                                ("DNS_IP", 1, ["MSG: Certificate name mismatch"])]:
+        expect_check(f"127.0.0.1 against {kind}", check("tls", env("ZANTOLI_TLS_" + kind), "--trust-file", pem,
+                                                         host="127.0.0.1"), status, *texts)
+    # Read before the handshake, within the check's bounds: no certificate is even seen.
+    for entry in env("ZANTOLI_TLS_BAD_TRUST").split("|"):
+        reason, path = entry.split("=", 1)
+        outcome = check("tls", env("ZANTOLI_TLS_GOOD"), "--trust-file", path)
+        expect_check(f"trust file {path}: {reason} ({outcome[2]:.1f} s)", outcome, 1,
+                     "MSG: Trust file unusable: " + reason, absent=["USER", "Server certificate"],
+                     also=outcome[2] < 12)
     expect_check("no STLS offered", check("stls", env("ZANTOLI_TLS_PLAIN")), 1, "MSG: Server offers no STLS",
                  absent=["USER"])
     expect_check("pinned, whoever signed it", check("tls", env("ZANTOLI_TLS_OTHER_CA"), "--fingerprint", pin), 0,
@@ -157,7 +173,7 @@ def check_imap_protected(server, pem):
 def main():
     pem, pin = env("ZANTOLI_TLS_TRUST_PEM"), env("ZANTOLI_TLS_OTHER_FINGERPRINT")
     good = (env("ZANTOLI_TLS_GOOD_CERT"), env("ZANTOLI_TLS_GOOD_KEY")) if pem else None
-    with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good) as server:
+    with DovecotPop3(os.path.join(sys.argv[1], "dovecot"), certificate=good, client_ca=env("ZANTOLI_TLS_CA")) as server:
         check_plain(server)
         if pem:
             check_protected(server, pem, pin)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The release package under Wine: the zip's contents; the silent installer into a fresh prefix
-with and without the start at sign-in; the silent uninstaller, while the notifier runs, removes
-the program and keeps the user's accounts."""
+"""The release package under Wine: the zip's contents under one folder; the silent installer
+into a fresh prefix with and without the start at sign-in; the silent uninstaller, while the
+notifier runs, removes the program and keeps the user's accounts and kept acknowledgements, or
+with /REMOVEPROFILE=1 removes those too."""
 import argparse
 import glob
 import os
@@ -16,6 +17,7 @@ SHORTCUTS = {"Zantoli.lnk": "Zantoli.exe", "Zantoli Mail Settings.lnk": "Setting
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Zantoli"
 RUN = r"Software\Microsoft\Windows\CurrentVersion\Run"
 PROFILE = r"Software\QUVA\Zantoli\GLOBAL"
+PROGRAM_ICON = ",-128"  # the program's icon by its id: the first icon in Zantoli.exe is the envelope's
 failures = []
 
 
@@ -62,8 +64,8 @@ def check_installed(prefix, install, menu, autostart):
         data = open(path, "rb").read() if os.path.isfile(path) else b""
         check(target.encode() in data or target.encode("utf-16-le") in data, "shortcut %s to %s" % (link, target))
     entry = prefix.registry(UNINSTALL)
-    check(entry.get("DisplayName") == "Zantoli" and entry.get("UninstallString", "").endswith('\\uninstall.exe"'),
-          "uninstall entry: %s" % entry)
+    check(entry.get("DisplayName") == "Zantoli" and entry.get("UninstallString", "").endswith('\\uninstall.exe"')
+          and entry.get("DisplayIcon", "").endswith("\\Zantoli.exe" + PROGRAM_ICON), "uninstall entry: %s" % entry)
     run = prefix.registry(RUN).get("Zantoli")
     check((run or "").endswith('\\Zantoli.exe"') if autostart else run is None, "sign-in entry: %s" % run)
 
@@ -76,12 +78,14 @@ def main():
                           stdout=subprocess.PIPE, text=True).stdout.split()
     zip_path, setup = made[-2:]
     version = re.search(r"Zantoli-(.*)-setup\.exe$", setup).group(1)
+    top = "Zantoli-%s/" % version
     with zipfile.ZipFile(zip_path) as archive:
-        check(sorted(archive.namelist()) == sorted(PROGRAMS + ["README.txt", "LICENSE"]), "zip: %s" % archive.namelist())
+        check(sorted(archive.namelist()) == sorted([top] + [top + f for f in PROGRAMS + ["README.txt", "LICENSE"]]),
+              "zip: %s" % archive.namelist())
         for program in PROGRAMS:
-            check(("ProductVersion\0" + version).encode("utf-16-le") in archive.read(program),
+            check(("ProductVersion\0" + version).encode("utf-16-le") in archive.read(top + program),
                   program + " carries version " + version)
-        check(b"MIT License" in archive.read("LICENSE"), "the licence is MIT")
+        check(b"MIT License" in archive.read(top + "LICENSE"), "the licence is MIT")
 
     prefix = Prefix(args.wine_run, os.path.join(args.work, "wineprefix"))
     prefix.run("reg", "add", "HKCU\\" + PROFILE, "/v", "POP_COUNT", "/d", "0", "/f")
@@ -95,10 +99,21 @@ def main():
     zdriver = os.path.join(args.bin, "zdriver.exe")
     prefix.run(zdriver, "start", os.path.join(install, "Zantoli.exe"), wait=False)
     check(prefix.run(zdriver, "wait", "20000", wait=False).returncode == 0, "the installed notifier runs")
+    kept = prefix.user_folder("AppData/Local/Zantoli")
+    os.makedirs(kept, exist_ok=True)
+    open(os.path.join(kept, "seen.txt"), "w").close()
     prefix.run(os.path.join(install, "uninstall.exe"), "/S")
     check(not os.path.exists(install) and not os.path.exists(menu), "the program and its shortcuts are gone")
     check(not prefix.registry(UNINSTALL) and "Zantoli" not in prefix.registry(RUN), "the registry entries are gone")
     check(prefix.registry(PROFILE).get("POP_COUNT") == "0", "the accounts are kept")
+    check(os.path.isfile(os.path.join(kept, "seen.txt")), "the kept acknowledgements are kept")
+
+    # Asked to, the uninstaller removes the accounts and the kept acknowledgements too.
+    prefix.run(setup, "/S")
+    prefix.run(os.path.join(install, "uninstall.exe"), "/S", "/REMOVEPROFILE=1")
+    check(not os.path.exists(install), "the program is gone again")
+    check(not prefix.registry(PROFILE), "the accounts are gone")
+    check(not os.path.exists(kept), "the kept acknowledgements are gone")
     print("%d failures" % len(failures))
     return 1 if failures else 0
 

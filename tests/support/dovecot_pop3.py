@@ -54,9 +54,12 @@ service imap-login {{
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600, certificate=None, extra=""):
-        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate  # (pem, key)
-        self.extra = extra  # more configuration lines
+    def __init__(self, work, lifetime=600, certificate=None, client_ca=None, extra=""):
+        # certificate: (pem, key); client_ca: a CA file, with which Dovecot asks every TLS client
+        # for a certificate but lets in those without one; extra: more configuration lines.
+        self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
+        self.client_ca = client_ca
+        self.extra = extra
         self.maildir = os.path.join(self.work, "mail", USER)
         self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
         self.imap_port, self.imaps_port = 0, 0
@@ -127,6 +130,8 @@ class DovecotPop3:
                 probe.close()
             ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate)
                    if self.certificate else "ssl = no")
+            if self.certificate and self.client_ca:
+                ssl += f"\nssl_ca = <{self.client_ca}\nssl_verify_client_cert = yes"
             config = os.path.join(self.work, "dovecot.conf")
             with open(config, "w") as out:
                 out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,
@@ -144,6 +149,11 @@ class DovecotPop3:
                     time.sleep(0.1)
             self.close()
         raise RuntimeError("dovecot did not start; see " + os.path.join(self.work, "dovecot.log"))
+
+    def mark_all_seen(self):
+        """Flags every message \\Seen, as a mail client elsewhere would on reading it."""
+        subprocess.run(["doveadm", "-c", os.path.join(self.work, "dovecot.conf"), "flags", "add", "-u", USER,
+                        "\\Seen", "mailbox", "INBOX", "all"], check=True, capture_output=True, timeout=30)
 
     def close(self):
         if self.process and self.process.poll() is None:

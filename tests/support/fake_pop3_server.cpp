@@ -49,6 +49,11 @@ void FakePop3Server::SendSingleBytes(bool on, int gapMs)
     WithLock([&] { byteGapMs_ = on ? gapMs : -1; });
 }
 
+void FakePop3Server::DropAfterPass(bool on)
+{
+    WithLock([&] { dropAfterPass_ = on; });
+}
+
 bool FakePop3Server::Stopping() const
 {
     return Locked(stop_) || NowMs() >= endTimeMs_;
@@ -63,7 +68,7 @@ void FakePop3Server::Run()
             continue;
         int on = 1;
         setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-        WithLock([&] { ++connections_; });
+        WithLock([&] { ++connections_, ++waits_; });
         Serve(uintptr_t(connection));
         CloseNative(connection);
     }
@@ -74,10 +79,17 @@ void FakePop3Server::Serve(uintptr_t connection)
     Reply reply = ReplyTo("");
     std::string pending;
     char chunk[4096];
-    while (Send(connection, reply.text) && !reply.closeAfter) {
+    bool answered = false;  // replies went out since the client last had to wait
+    for (;;) {
+        // Counted before the reply goes out, so the client never sees it first.
+        answered = answered || !reply.text.empty();
         size_t end = pending.find("\r\n");
-        if (end == std::string::npos)
-            WithLock([&] { ++turns_; });
+        if (answered && (end == std::string::npos || reply.closeAfter)) {
+            WithLock([&] { ++waits_; });
+            answered = false;
+        }
+        if (!Send(connection, reply.text) || reply.closeAfter)
+            return;
         for (; end == std::string::npos; end = pending.find("\r\n")) {
             if (Stopping())
                 return;
@@ -89,8 +101,11 @@ void FakePop3Server::Serve(uintptr_t connection)
             pending.append(chunk, size_t(received));
             WithLock([&] { received_.append(chunk, size_t(received)); });
         }
-        reply = reply.silentAfter ? Silence() : ReplyTo(pending.substr(0, end));
+        const std::string command = pending.substr(0, end);
+        reply = reply.silentAfter ? Silence() : ReplyTo(command);
         pending.erase(0, end + 2);
+        if (command.compare(0, 5, "PASS ") == 0 && Locked(dropAfterPass_))
+            pending.clear();
     }
 }
 

@@ -34,12 +34,15 @@ public:
     void SetUids(std::vector<std::string> uids);
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 2);
+    // Drops whatever arrived after PASS before its reply, as a server does that hands the
+    // logged-in connection from its login program to its mailbox program.
+    void DropAfterPass(bool on);
 
     std::string ReceivedBytes() const { return Locked(received_); }  // every byte, as sent
     int Connections() const { return Locked(connections_); }
-    // How often the server waited for the client: every reply it sent before it had the next
-    // command counts one round trip.
-    int Turns() const { return Locked(turns_); }
+    // How often the client waited on the network: for each connection, and for each run of
+    // replies that ends with the server waiting for the next command or hanging up.
+    int Waits() const { return Locked(waits_); }
 
 private:
     template <typename T>
@@ -68,8 +71,9 @@ private:
     std::vector<std::string> uids_;
     std::map<std::string, Reply> script_;
     int byteGapMs_ = -1;  // -1: whole replies
+    bool dropAfterPass_ = false;
     std::string received_;
     int connections_ = 0;
-    int turns_ = 0;
+    int waits_ = 0;
     std::thread thread_;  // last: starts once everything above is ready
 };

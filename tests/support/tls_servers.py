@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """tls_servers.py --work DIR -- COMMAND...: runs COMMAND with ZANTOLI_TLS_<KIND> set to the port of
 a loopback POP3 mailbox of one message (certificates made at test time): GOOD, OTHER_CA (a CA
-nobody trusts), WRONG_NAME, EXPIRED, PLAIN (no TLS), SILENT; and the trust files and pin."""
+nobody trusts), WRONG_NAME, EXPIRED, IP_SAN (names IP:127.0.0.1), DNS_IP (names DNS:127.0.0.1),
+PLAIN (no TLS), SILENT; the trust files and pin; and ZANTOLI_TLS_BAD_TRUST, "REASON=PATH|..." of
+trust files no check can use."""
 import os
 import socket
 import ssl
@@ -24,14 +26,14 @@ commonName = supplied
 [server]
 keyUsage = critical, digitalSignature, keyEncipherment
 extendedKeyUsage = serverAuth
-subjectAltName = DNS:$ENV::SERVER_NAME
+subjectAltName = $ENV::SERVER_NAMES
 """
 REPLIES = {b"CAPA": b"+OK\r\nUSER\r\n.\r\n", b"STAT": b"+OK 1 100\r\n",
            b"UIDL": b"+OK\r\n1 tls-message\r\n.\r\n"}
 
 
-def openssl(*args, server_name="unused"):
-    subprocess.run(["openssl", *args], check=True, env=dict(os.environ, SERVER_NAME=server_name),
+def openssl(*args, server_names="DNS:unused"):
+    subprocess.run(["openssl", *args], check=True, env=dict(os.environ, SERVER_NAMES=server_names),
                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
@@ -47,12 +49,13 @@ class Authority:
                 "-addext", "keyUsage=critical,keyCertSign,cRLSign")
         openssl("x509", "-in", self.pem, "-outform", "DER", "-out", os.path.join(folder, "ca.der"))
 
-    def issue(self, label, server_name, dates=("-days", "30")):
+    def issue(self, label, server_name, dates=("-days", "30"), names=None):
         pem, key, request = (os.path.join(self.folder, label + end) for end in (".pem", ".key", ".csr"))
         openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
                 "-subj", f"/CN={server_name}")
         openssl("ca", "-config", os.path.join(self.folder, "ca.cnf"), "-batch", "-notext", "-extensions", "server",
-                "-cert", self.pem, "-keyfile", self.key, "-in", request, "-out", pem, *dates, server_name=server_name)
+                "-cert", self.pem, "-keyfile", self.key, "-in", request, "-out", pem, *dates,
+                server_names=names or "DNS:" + server_name)
         return pem, key
 
 
@@ -102,6 +105,22 @@ def start_listener(kind, certificate):
     return str(listener.getsockname()[1])
 
 
+def bad_trust_files(folder):
+    """(reason, path) of files a user might name by mistake, each refused before any handshake."""
+    os.makedirs(os.path.join(folder, "folder"), exist_ok=True)
+    files = {"empty.pem": b"", "zeros.der": bytes(4096), "big.pem": b"x" * (2 << 20)}
+    for name, content in files.items():
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(content)
+    fifo = os.path.join(folder, "fifo")
+    if not os.path.exists(fifo):
+        os.mkfifo(fifo)
+    path = lambda name: os.path.join(folder, name)  # noqa: E731
+    return [("holds no certificate", path("empty.pem")), ("holds no certificate", path("zeros.der")),
+            ("too large", path("big.pem")), ("not a file", path("folder")), ("not found", path("missing.pem")),
+            ("unreadable", fifo), ("unreadable", "/dev/zero")]  # Wine tells neither a type nor a size
+
+
 def windows_path(path):
     return "Z:" + path.replace("/", "\\")  # Wine's drive Z: is the Unix root
 
@@ -114,11 +133,15 @@ def main():
     certificates = {"GOOD": good, "OTHER_CA": other, "WRONG_NAME": test_ca.issue("wrong-name", "wrong.invalid"),
                     "EXPIRED": test_ca.issue("expired", "localhost",
                                              ("-startdate", "20200101000000Z", "-enddate", "20210101000000Z")),
+                    "IP_SAN": test_ca.issue("ip-san", "127.0.0.1", names="IP:127.0.0.1"),
+                    "DNS_IP": test_ca.issue("dns-ip", "127.0.0.1", names="DNS:127.0.0.1"),
                     "PLAIN": None, "SILENT": None}
     env = dict(os.environ, **{f"ZANTOLI_TLS_{kind}": start_listener(kind, c) for kind, c in certificates.items()})
     env.update(ZANTOLI_TLS_TRUST_PEM=windows_path(test_ca.pem), ZANTOLI_TLS_OTHER_TRUST=windows_path(other_ca.pem),
                ZANTOLI_TLS_TRUST_DER=windows_path(os.path.join(test_ca.folder, "ca.der")),
-               ZANTOLI_TLS_GOOD_CERT=good[0], ZANTOLI_TLS_GOOD_KEY=good[1])
+               ZANTOLI_TLS_GOOD_CERT=good[0], ZANTOLI_TLS_GOOD_KEY=good[1], ZANTOLI_TLS_CA=test_ca.pem,
+               ZANTOLI_TLS_BAD_TRUST="|".join(f"{reason}={windows_path(path)}"
+                                              for reason, path in bad_trust_files(os.path.join(work, "bad-trust"))))
     fingerprint = subprocess.run(["openssl", "x509", "-in", other[0], "-noout", "-fingerprint", "-sha256"],
                                  check=True, capture_output=True, text=True).stdout
     env["ZANTOLI_TLS_OTHER_FINGERPRINT"] = fingerprint.strip().split("=", 1)[1]

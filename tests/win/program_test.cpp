@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "character/character_motion.h"
 #include "character/command_ids.h"
 #include "envelope/envelope_layout.h"
 #include "fake_pop3_server.h"
@@ -82,9 +83,9 @@ struct ScratchFolder {
     {
         return CopyFileA(fs::path(ProgramPath()).replace_filename(program).string().c_str(), Path(name).c_str(), FALSE);
     }
-    std::vector<std::string> Starts() const  // in order of their show commands
+    std::vector<std::string> Starts(const char* folder = ".") const  // in order of their show commands
     {
-        std::ifstream file(path / "started.txt");
+        std::ifstream file(path / folder / "started.txt");
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);)
             lines.push_back(line);
@@ -99,6 +100,7 @@ protected:
     void SetUp() override
     {
         ClearProgramProfile();
+        WriteProgramProfile("GLOBAL", "KeepSeen", "0");  // each test starts from what its servers hold
         ASSERT_TRUE(FindProgramWindows().empty()) << "a program window is left from elsewhere";
         ASSERT_TRUE(monitor.Ready());
     }
@@ -162,7 +164,13 @@ protected:
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
         SetCursorPos(cursor.x, cursor.y);
-        return WaitUntil([&] { return WindowFromPoint(cursor) == character; }, kWaitMs);
+        // At rest: a click on a window still gliding may reach the desktop under Wine.
+        const auto resting = [&] {
+            const RECT rect = ReadWindowState(character).rect;
+            const MotionPoint end = GlideEnd({cursor.x - 10, cursor.y - 10}, {rect.left, rect.top});
+            return end.x == rect.left && end.y == rect.top;
+        };
+        return WaitUntil([&] { return resting() && WindowFromPoint(cursor) == character; }, kWaitMs);
     }
 
     DebugMonitor monitor;
@@ -227,27 +235,65 @@ TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBefo
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
 }
 
-// The chosen mail program starts on a tray double-click, shown normally, in the Windows directory;
-// Mail Settings starts the settings program beside the notifier, which exits, even when there is none.
+// The system's mail program: the command registered for mailto: links in the test prefix (whose
+// HKCR does not read the user's classes), the previous one again at the end.
+struct MailtoHandler {
+    explicit MailtoHandler(const std::string& command) : saved(Read()) { Set(command); }
+    ~MailtoHandler() { Set(saved); }
+    static std::string Read()
+    {
+        char value[1024] = {};
+        DWORD size = sizeof value;
+        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+        return value;
+    }
+    static void Set(const std::string& command)
+    {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command.c_str(), DWORD(command.size() + 1));
+    }
+    static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
+    const std::string saved;
+};
+
+// Without a mail program of the user's or the system's, starting one asks for it in the middle of
+// the screen; the system's starts while the user chose none, the chosen one afterwards, each
+// shown normally in the Windows directory. Mail Settings starts the settings program beside the
+// notifier, which exits, even when there is none.
 TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
 {
     ScratchFolder folder;
     ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("start_recorder.exe", "mailer.exe"));
+    ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("start_recorder.exe", "system\\mail.exe"));
     const std::string mailer = folder.Path("mailer.exe");
+    MailtoHandler handler("");
     ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
-    // Cancelled, nothing is stored and a double-click starts nothing; confirmed, the path is stored.
-    for (const int button : {IDCANCEL, IDOK}) {
-        Post(WM_COMMAND, ID_CHOOSE_MAILER);
+    // Posts the command, types the mailer's path into the open dialog and closes it with the button.
+    const auto answer = [&](WPARAM command, int button) {
+        Post(WM_COMMAND, command);
         HWND dialog = nullptr, fileName = nullptr;
+        RECT rect{};
         const auto open = [&] { return (dialog = OpenDialog()) && (fileName = FindEdit(dialog)); };
-        ASSERT_TRUE(WaitUntil(open, kWaitMs));
+        EXPECT_TRUE(WaitUntil(open, kWaitMs) && GetWindowRect(dialog, &rect));
         SendMessageTimeoutA(fileName, WM_SETTEXT, 0, LPARAM(mailer.c_str()), SMTO_ABORTIFHUNG, kWaitMs, nullptr);
         PostMessageA(dialog, WM_COMMAND, button, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
-        Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
-        ASSERT_TRUE(Settle());
-        EXPECT_EQ(lstrcmpiA(ReadProgramProfile("GLOBAL", "MAILER").c_str(), button == IDOK ? mailer.c_str() : ""), 0);
-    }
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
+        return rect;
+    };
+    const RECT asked = answer(ID_LAUNCH_MAILER, IDCANCEL);
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((asked.left + asked.right) - (work.left + work.right)), 2);
+    EXPECT_LE(std::abs((asked.top + asked.bottom) - (work.top + work.bottom)), 2);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), "");
+
+    MailtoHandler::Set("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"");
+    Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return folder.Starts("system").size() == 1; }, kWaitMs));
+    answer(ID_CHOOSE_MAILER, IDOK);
+    EXPECT_EQ(lstrcmpiA(ReadProgramProfile("GLOBAL", "MAILER").c_str(), mailer.c_str()), 0);
+    Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(Settle());
     for (const bool present : {false, true}) {
         ASSERT_TRUE(!present || (folder.CopyIn("start_recorder.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
         Post(WM_COMMAND, ID_MAIL_SETTINGS);
@@ -256,10 +302,13 @@ TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts().size() >= 2; }, kWaitMs));
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::vector<std::string> starts = folder.Starts();
+    const std::string normal = std::to_string(SW_SHOWNORMAL) + "|" + windows;
+    const std::vector<std::string> starts = folder.Starts(), system = folder.Starts("system");
     ASSERT_EQ(starts.size(), 2u);
-    EXPECT_EQ(lstrcmpiA(starts[0].c_str(), (std::to_string(SW_SHOWNORMAL) + "|" + windows).c_str()), 0) << starts[0];
+    EXPECT_EQ(lstrcmpiA(starts[0].c_str(), normal.c_str()), 0) << starts[0];
     EXPECT_EQ(starts[1].substr(0, starts[1].find('|')), std::to_string(SW_SHOW));
+    ASSERT_EQ(system.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(system[0].c_str(), normal.c_str()), 0) << system[0];
 }
 
 TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFromTheEnd)
@@ -346,6 +395,76 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     ASSERT_TRUE(Settle()) << "Cancel leaves the program running";
 }
 
+// The screen density a program started meanwhile finds (the prefix's LogPixels); 96 again at the end.
+struct ScreenDensity {
+    explicit ScreenDensity(DWORD dpi) { Set(dpi); }
+    ~ScreenDensity() { Set(96); }
+    static void Set(DWORD dpi)
+    {
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+};
+
+SIZE WindowSize(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// At 192 dpi every pixel of the art is four on the screen, and the pointer still lands on the
+// character, where a click acknowledges the mail.
+TEST_F(ProgramTest, OnATwiceAsDenseScreenTheArtIsTwiceTheSizeAndTheClickStillLands)
+{
+    const ScreenDensity dense(192);
+    FakePop3Server server({"m1"});
+    AddAccount(server);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1 && Visible(); }, kWaitMs));
+    const SIZE size = WindowSize(character), envelope = WindowSize(program.EnvelopeWindows(character).at(0));
+    EXPECT_TRUE(size.cx == 66 && size.cy == 82) << size.cx << " x " << size.cy;
+    EXPECT_TRUE(envelope.cx == 2 * kEnvelope.cx && envelope.cy == 2 * kEnvelope.cy) << envelope.cx << " x " << envelope.cy;
+    EXPECT_FALSE(WindowRegionContains(character, 1, 1)) << "the key-coloured corner is cut away";
+    ASSERT_TRUE(CharacterUnderCursor());
+    Press(MOUSEEVENTF_LEFTDOWN);
+    EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
+}
+
+// Hidden, the program wakes only for a due check: the character neither follows nor animates.
+TEST_F(ProgramTest, HiddenItWakesOnlyForDueChecksAndShownItAppearsAtOnceWhereItsGlideEnds)
+{
+    FakePop3Server empty;
+    AddAccount(empty, 4, "10");
+    SetCursorPos(700, 500);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return empty.Connections() == 1; }, kWaitMs) && Traced("tray icon: normal\n"));
+    const auto corner = [&] {
+        const RECT rect = ReadWindowState(character).rect;
+        return std::make_pair(rect.left, rect.top);
+    };
+    const auto glideEnd = [](int32_t x, int32_t y, std::pair<LONG, LONG> from) {
+        const MotionPoint end = GlideEnd({x, y}, {from.first, from.second});
+        return std::make_pair(LONG{end.x}, LONG{end.y});
+    };
+    for (int showing = 0; showing < 2; ++showing) {
+        const auto hiddenAt = corner();
+        SetCursorPos(300, 300);
+        Sleep(1000);
+        Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
+        ASSERT_TRUE(WaitUntil([&] { return Visible(); }, kWaitMs));
+        const auto shownAt = corner();
+        EXPECT_EQ(shownAt, glideEnd(356, 356, hiddenAt)) << "56 pixels off the cursor toward the middle, at first sight";
+        SetCursorPos(700, 500);  // shown, it glides after the cursor
+        EXPECT_TRUE(WaitUntil([&] { return corner() == glideEnd(644, 444, shownAt); }, kWaitMs));
+        Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
+        ASSERT_TRUE(WaitUntil([&] { return !Visible(); }, kWaitMs));
+    }
+    // The first check's timer, then none.
+    EXPECT_EQ(TracedAfter("timer messages while hidden: "), (std::vector<std::string>{"1", "0"}));
+    EXPECT_EQ(empty.Connections(), 1);
+    EXPECT_TRUE(Exit());
+}
+
 // Replies come a byte at a time so that a check lasts long enough to be seen.
 TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
 {
@@ -360,15 +479,21 @@ TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
     ASSERT_TRUE(WaitUntil([&] { return refusing.Connections() >= 1; }, kWaitMs));
     std::vector<std::string> changes = TracedAfter("tray icon: ");
     EXPECT_EQ(std::count(changes.begin(), changes.end(), "normal"), 1);
-    ASSERT_TRUE(Traced("tray tooltip: QUVA - 127.0.0.1: "));
+    ASSERT_TRUE(Traced("tray tooltip: QUVA - 1 new - 127.0.0.1: "));
     ASSERT_TRUE(WaitUntil([&] { return plain.Connections() >= 2; }, kWaitMs));
     changes = TracedAfter("tray icon: ");
     changes.resize(std::min<size_t>(changes.size(), 3));
     EXPECT_EQ(changes, (std::vector<std::string>{"normal", "envelope", "normal"}));
     refusing.Script("PASS ", FakePop3Server::Say("+OK\r\n"));
+    ASSERT_TRUE(Traced("tray tooltip: QUVA - 2 new\n"));
+    // Acknowledged, there is nothing left to say.
+    Post(WM_LBUTTONDOWN, 0);
     ASSERT_TRUE(Traced("tray tooltip: QUVA\n"));
-    // Only real changes reach the shell, and the good account never changed the tooltip.
-    EXPECT_EQ(TracedAfter("tray tooltip: ").size(), 2u);
+    // Only real changes reach the shell: the good account's later checks changed nothing.
+    changes = TracedAfter("tray tooltip: ");
+    ASSERT_EQ(changes.size(), 4u);
+    EXPECT_EQ(changes[0], "QUVA - 1 new");
+    EXPECT_EQ(changes[2], "QUVA - 2 new");
 }
 
 TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
@@ -400,10 +525,19 @@ TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
 // A week's interval, a missing section, an interval beyond 32 bits of milliseconds, a 10 KB mailer path.
 TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathStartsNothing)
 {
-    FakePop3Server weekly({"uid-1"}), wrapping({"uid-1"});
+    FakePop3Server weekly({"uid-1"}), wrapping({"uid-1"}), stls({"uid-1"}), unknown({"uid-1"});
     AddAccount(weekly, 4, "10080");
     ++accounts;  // POP1 is missing: it loads with no address, which would reach this very machine
     AddAccount(wrapping, 4, "71583");  // 2^32 ms and a little more
+    // Numbers written as REG_DWORD by a deployment tool: STLS stays STLS (the server offers
+    // none, so the password never goes out), and an unknown protection is never guessed at.
+    const auto securityDword = [this](const FakePop3Server& server, DWORD security) {
+        AddAccount(server);
+        const std::string key = "Software\\QUVA\\Zantoli\\POP" + std::to_string(accounts - 1);
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Security", REG_DWORD, &security, sizeof security);
+    };
+    securityDword(stls, 1);
+    securityDword(unknown, 7);
     const std::string mailer = "C:\\" + std::string(10240, 'm') + ".exe";
     WriteProgramProfile("GLOBAL", "MAILER", mailer);
     ASSERT_NE(Start(), nullptr);
@@ -413,7 +547,11 @@ TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathS
     EXPECT_TRUE(Traced("Mailer path too long"));
     // A wrapped interval would come back 12.7 s after the first check.
     EXPECT_FALSE(WaitUntil([&] { return wrapping.Connections() > 1 || weekly.Connections() > 1; }, 16000));
-    EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"it has no server address"});
+    EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"no server address"});
+    EXPECT_EQ(TracedAfter("POP4 is never checked: "), std::vector<std::string>{"unknown Security value"});
+    EXPECT_TRUE(Traced("tray tooltip: QUVA - no server address"));
+    EXPECT_EQ(unknown.Connections(), 0);
+    EXPECT_TRUE(stls.Connections() >= 1 && stls.ReceivedBytes().find("USER") == std::string::npos);
     EXPECT_TRUE(Exit());
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), mailer);
 }

@@ -2,8 +2,11 @@
 // its account dialog also runs inside this process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "platform/secret_seal.h"
 #include "platform/wide_text_win.h"
 #include "platform/window_base_win.h"
+#include "program_driver_win.h"
 #include "setting/account_dialog_win.h"
 #include "setting/setting_resource.h"
 
@@ -139,8 +143,8 @@ protected:
     static void Type(HWND dialog, int id, const std::wstring& text) { Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str())); }
     static std::wstring Text(HWND dialog, int id)
     {
-        wchar_t text[256] = {};
-        Send(dialog, id, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+        wchar_t text[1024] = {};
+        Send(dialog, id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
         return text;
     }
     // Picks an entry of a drop-down list as the user would, with the notification it sends.
@@ -153,6 +157,26 @@ protected:
     static void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     static void Key(HWND dialog, int id, WPARAM key) { PostMessageW(GetDlgItem(dialog, id), WM_KEYDOWN, key, 1); }
     static bool Closes(HWND dialog) { return Eventually([&] { return !IsWindowVisible(dialog); }); }
+    // Answers the question a button asked in a message box.
+    static void Answer(const wchar_t* caption, int button)
+    {
+        HWND box = FindDialog(caption);
+        ASSERT_TRUE(box) << Utf8FromWide(caption);
+        Click(box, button);
+        ASSERT_TRUE(Closes(box));
+    }
+    // The account dialog's Test (or the Trust button) pressed, and the outcome it shows after.
+    static std::wstring Tried(HWND account, int button = IDC_TEST)
+    {
+        Type(account, IDC_TEST_RESULT, L"");
+        Click(account, button);
+        std::wstring outcome;
+        Eventually([&] {
+            outcome = Text(account, IDC_TEST_RESULT);
+            return Text(account, IDC_TEST) == L"&Test" && !outcome.empty() && outcome.find(L"Connecting") != 0;
+        });
+        return outcome;
+    }
 
     // How often the notifier was started, each time in its own folder, once `expected` is reached.
     int NotifierStarts(int expected) const
@@ -229,6 +253,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     ASSERT_TRUE(Eventually([&] { return (running = RunningNotifier()) != nullptr; }));
 
     ASSERT_TRUE(main = Start());
+    EXPECT_EQ(Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_CHECKED) << "kept unless turned off";
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);
@@ -240,7 +265,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         Type(account, field.first, field.second);
     Click(account, IDOK);
     ASSERT_TRUE(Closes(account));
-    for (const int id : {IDC_START_AT_SIGN_IN, IDC_KEEP_SEEN, IDOK})
+    for (const int id : {IDC_START_AT_SIGN_IN, IDOK})
         Click(main, id);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
@@ -264,12 +289,31 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     }
 }
 
+// The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
+TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
+{
+    std::wstring commandLine = L"\"" + folder + L"Zantoli.exe\" /settings";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION opener{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &opener));
+    HWND main = FindDialog(L"Zantoli Mail Settings");
+    ASSERT_TRUE(main);
+    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
+    EXPECT_EQ(WaitForSingleObject(opener.hProcess, kWaitMs), WAIT_OBJECT_0) << "it was asked to exit";
+    CloseHandle(opener.hProcess);
+    CloseHandle(opener.hThread);
+    EXPECT_EQ(NotifierStarts(2), 2);
+}
+
 TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
 {
     for (const auto& value : std::vector<std::array<const char*, 3>>{
              {"GLOBAL", "POP_COUNT", "2"}, {"POP0", "Account", "alice"}, {"POP1", "Account", "bob"},
              {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
-             {"POP1", "CryptPassward", "80FF41"}})  // bytes no text field could show
+             {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
+             {"POP1", "Security", "7"}})
         RegistryProfileStore("QUVA", "Zantoli").Write(value[0], value[1], value[2]);
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
@@ -278,25 +322,94 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     HWND account = FindDialog(L"Edit Account");
     ASSERT_TRUE(account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
+    EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), CB_ERR) << "an unknown security is not guessed";
     Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
     Click(account, IDOK);
     EXPECT_TRUE(Eventually([&] { return !Text(account, IDC_PROBLEM).empty(); }));
     Type(account, IDC_LOGIN, L"bob");
+    Click(account, IDOK);
+    EXPECT_TRUE(Eventually([&] { return Text(account, IDC_PROBLEM).rfind(L"Choose the security", 0) == 0; }));
     Choose(account, IDC_SECURITY, 2);
     EXPECT_EQ(Text(account, IDC_PORT), L"995") << "the port follows the security";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(account, IDC_FOLDER)));
+    Choose(account, IDC_PROTOCOL, 1);
+    EXPECT_EQ(Text(account, IDC_PORT), L"993") << "and the protocol";
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(account, IDC_FOLDER)));
+    Type(account, IDC_FOLDER, L"INBOX.Entw\x00fcrfe");
     Type(account, IDC_PORT, L"2110");
     Choose(account, IDC_SECURITY, 0);
     EXPECT_EQ(Text(account, IDC_PORT), L"2110") << "unless the user chose one";
     Key(account, IDC_INTERVAL, VK_RETURN);
     ASSERT_TRUE(Closes(account));
     Key(main, IDC_ACCOUNT_LIST, VK_UP);
+    Key(main, IDC_ACCOUNT_LIST, VK_DELETE);
+    Answer(L"Remove Account", IDNO);
+    EXPECT_EQ(Send(main, IDC_ACCOUNT_LIST, LVM_GETITEMCOUNT), 2);
     Click(main, IDC_REMOVE);
+    Answer(L"Remove Account", IDYES);
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "ProtectedPassward", "\x80\xff\x41"},
                           {"POP1", "CryptPassward", ""},
-                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP1", "Account", ""}}),
+                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP0", "Protocol", "1"},
+                          {"POP0", "Folder", "INBOX.Entw\xc3\xbcrfe"}, {"POP1", "Account", ""}}),
               "") << "the removed account's section is gone";
+}
+
+// Run by tests/support/with_dovecot.py inside tls_servers.py: a real server, its certificate
+// signed by a CA that only the trust file names.
+TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificateOnlyWhenAsked)
+{
+    const auto given = [](const char* name) { const char* value = std::getenv(name); return WideFromUtf8(value ? value : ""); };
+    if (given("ZANTOLI_DOVECOT_TLS_PORT").empty())
+        GTEST_SKIP() << "run through tests/support/with_dovecot.py";
+    DebugMonitor trace;
+    HWND main = nullptr;
+    ASSERT_TRUE(main = Start());
+    const DWORD settingId = process.dwProcessId;
+    Click(main, IDC_ADD);
+    HWND account = FindDialog(L"New Account");
+    ASSERT_TRUE(account);
+    for (const auto& field : {std::pair<int, std::wstring>{IDC_LOGIN, given("ZANTOLI_DOVECOT_USER")},
+                              {IDC_SERVER, L"localhost"}, {IDC_PORT, given("ZANTOLI_DOVECOT_TLS_PORT")},
+                              {IDC_PASSWORD, L"not-the-password"}, {IDC_TRUST_FILE, given("ZANTOLI_TLS_TRUST_PEM")}})
+        Type(account, field.first, field.second);
+    EXPECT_EQ(Tried(account), L"login refused");
+    Type(account, IDC_PASSWORD, given("ZANTOLI_DOVECOT_PASSWORD"));
+    EXPECT_EQ(Tried(account), L"Connected: 3 messages");
+
+    Type(account, IDC_TRUST_FILE, L"");  // the system's roots know nothing of the test CA
+    EXPECT_EQ(Tried(account).find(L"certificate not trusted"), 0u);
+    const std::wstring certificate = Text(account, IDC_CERTIFICATE);
+    EXPECT_EQ(certificate.find(L"Subject: CN=localhost\r\nIssued by: CN=\"Zantoli Test CA\"\r\nValid from 20"), 0u)
+        << Utf8FromWide(certificate);
+    const std::wstring fingerprint = certificate.substr(certificate.find(L"SHA-256: ") + 9);
+    EXPECT_EQ(fingerprint.size(), 95u);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(account, IDC_TRUST_CERTIFICATE)));
+    EXPECT_EQ(Tried(account, IDC_TRUST_CERTIFICATE), L"Connected: 3 messages");
+    EXPECT_EQ(Text(account, IDC_FINGERPRINT), fingerprint);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(account, IDC_CERTIFICATE)));
+
+    Type(account, IDC_PORT, given("ZANTOLI_DOWN_PORT"));
+    EXPECT_EQ(Tried(account), L"server unreachable");
+    // A server that never answers: the dialog still answers, and Stop ends the test at once.
+    Type(account, IDC_PORT, given("ZANTOLI_TLS_SILENT"));
+    Click(account, IDC_TEST);
+    ASSERT_TRUE(Eventually([&] { return Text(account, IDC_TEST) == L"S&top"; }));
+    EXPECT_EQ(Text(account, IDC_TEST_RESULT), L"Connecting to localhost...");
+    EXPECT_EQ(Tried(account), L"stopped");
+
+    Click(account, IDCANCEL);
+    ASSERT_TRUE(Closes(account));
+    Click(main, IDOK);
+    EXPECT_EQ(End(), 0u);
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "0"}, {"POP0", "Account", ""}, {"POP0", "Fingerprint", ""}}), "");
+    const std::vector<std::string> writes = trace.Writes(settingId);
+    EXPECT_TRUE(std::any_of(writes.begin(), writes.end(), [](const std::string& write) {
+        return write.find("PASS ****") != std::string::npos;
+    })) << writes.size() << " writes";
+    for (const std::string& write : writes)
+        EXPECT_EQ(write.find("zantoli-test"), std::string::npos) << write;
 }
 
 }  // namespace

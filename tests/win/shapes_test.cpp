@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "character/animation_catalog.h"
 #include "character/shapes_win.h"
 
@@ -55,6 +57,46 @@ TEST(ShippedImages, WindowsAreTheSquareMinusExactlyTheGreenPixelsAndTheCacheStay
     EXPECT_EQ(CurrentFrameKeyRegion(art, 2), nullptr);
     ApplyWindowShape(window, nullptr);
     EXPECT_TRUE(HasShape(window, Region(CreateRectRgn(0, 0, kShapeSquareSize, kShapeSquareSize))));
+    DestroyWindow(window);
+}
+
+// On a 192-dpi screen every pixel of the art is a square of four, with the same colour, and the
+// window shapes are cut from the enlarged images.
+TEST(ShippedImages, AtTwiceTheSizeEachPixelIsRepeatedAndTheShapesFollow)
+{
+    Artwork art;
+    animationCatalog = AnimationCatalog{};
+    LoadAnimationCatalog();
+    LoadFrameImages(art);
+    ComputeKeyRegions(art);
+    const HBITMAP shipped[] = {CurrentFrameBitmap(art, 0), CurrentFrameBitmap(art, 1), art.envelope.bitmap.Get()};
+    std::vector<Bitmap> originals;
+    for (HBITMAP bitmap : shipped)
+        originals.emplace_back(static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, 0, 0, 0)));
+    ASSERT_EQ(ArtScaleForDpi(192), 2);
+    ASSERT_TRUE(ScaleArtwork(art, 2));
+    EXPECT_FALSE(ScaleArtwork(art, 2)) << "nothing to do at the same scale";
+
+    const HBITMAP scaled[] = {CurrentFrameBitmap(art, 0), CurrentFrameBitmap(art, 1), art.envelope.bitmap.Get()};
+    const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        const SIZE before = BitmapSize(originals[i].Get()), after = BitmapSize(scaled[i]);
+        ASSERT_TRUE(after.cx == 2 * before.cx && after.cy == 2 * before.cy) << "image " << i;
+        {
+            MemoryDC small(nullptr), large(nullptr);
+            SelectGuard selectSmall(small.Get(), originals[i].Get()), selectLarge(large.Get(), scaled[i]);
+            int different = 0;
+            for (int y = 0; y < after.cy; ++y)
+                for (int x = 0; x < after.cx; ++x)
+                    different += GetPixel(large.Get(), x, y) != GetPixel(small.Get(), x / 2, y / 2);
+            EXPECT_EQ(different, 0) << "image " << i;
+        }  // a bitmap is selected into one context at a time
+        ApplyWindowShape(window, i < 2 ? CurrentFrameKeyRegion(art, i) : art.envelope.keyRegion.Get());
+        EXPECT_TRUE(HasShape(window, ExpectedShape(scaled[i]))) << "image " << i;
+    }
+    EXPECT_TRUE(art.envelope.size.cx == 52 && art.envelope.size.cy == 42 && art.envelope.scale == 2);
+    const SIZE fallback = CurrentFrameSize(art, 2);
+    EXPECT_TRUE(fallback.cx == 66 && fallback.cy == 82);
     DestroyWindow(window);
 }
 

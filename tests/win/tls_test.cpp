@@ -1,14 +1,16 @@
-// The TLS stream's bounds and the program with a TLS account, against tests/support/tls_servers.py
-// (verdicts: tests/e2e/dovecot_check_test.py). "localhost": IP addresses in certificates never match.
+// The TLS stream's bounds and the program with TLS accounts, against tests/support/tls_servers.py
+// (verdicts: tests/e2e/dovecot_check_test.py). The certificates name "localhost".
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/tcp_client.h"
 #include "platform/tls_stream.h"
@@ -85,6 +87,51 @@ TEST(TlsProgramTest, ATlsAccountsNewMailShowsAnEnvelope)
     ASSERT_NE(character, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return program.EnvelopeWindows(character).size() == 1; }, 20000));
     program.Kill();
+    ClearProgramProfile();
+}
+
+// Every trust file no check can use is said so, and a check reading one never holds the exit.
+TEST(TlsProgramTest, UnusableTrustFilesFailTheirChecksAndTheExitStaysBounded)
+{
+    const char *port = std::getenv("ZANTOLI_TLS_GOOD"), *bad = std::getenv("ZANTOLI_TLS_BAD_TRUST");
+    ASSERT_TRUE(port && bad);
+    ClearProgramProfile();
+    std::vector<std::string> reasons;
+    std::string list = bad;
+    for (size_t begin = 0, end; begin < list.size(); begin = end + 1) {
+        end = std::min(list.find('|', begin), list.size());
+        const std::string entry = list.substr(begin, end - begin);
+        const size_t equals = entry.find('=');
+        const std::string section = "POP" + std::to_string(reasons.size());
+        reasons.push_back(entry.substr(0, equals));
+        const std::pair<const char*, std::string> values[] = {
+            {"Account", "me"}, {"Passward", "secret"}, {"Address", "localhost"}, {"Port", port},
+            {"Security", "2"}, {"TrustFile", entry.substr(equals + 1)}, {"Duration", "0"}};
+        for (const auto& value : values)
+            WriteProgramProfile(section, value.first, value.second);
+    }
+    WriteProgramProfile("GLOBAL", "POP_COUNT", std::to_string(reasons.size()));
+    DebugMonitor monitor;
+    ProgramProcess program;
+    ASSERT_TRUE(monitor.Ready() && program.Start());
+    const HWND character = program.WaitForCharacterWindow(20000);
+    ASSERT_NE(character, nullptr);
+    const auto traced = [&](const std::string& text) {
+        for (const std::string& write : monitor.Writes(program.Id()))
+            if (write == text)
+                return true;
+        return false;
+    };
+    for (const std::string& reason : reasons)
+        EXPECT_TRUE(WaitUntil([&] { return traced("Trust file unusable: " + reason); }, 20000)) << reason;
+    EXPECT_FALSE(traced("USER me\r\n"));
+    const auto exitAt = std::chrono::steady_clock::now();
+    PostMessageA(character, WM_COMMAND, 57665, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(program.WaitForExit(10000, code) && code == 0);
+    std::printf("exit while trust files are read: %lld ms (Wine adds 2 s for the tray)\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - exitAt).count()));
     ClearProgramProfile();
 }
 

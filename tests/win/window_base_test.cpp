@@ -97,28 +97,30 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
     const std::vector<std::pair<WPARAM, int32_t>> expected = {{ID_CHECK_STARTED, -1}, {ID_CHECK_FINISHED, -1}};
     EXPECT_EQ(owner.commands, expected);
 
-    int boxes = 0;
     DebugCapture trace;
     hooks.check.initSockets = [] { return false; };
     Scheduler failing(hooks);
     MailAccount& unlucky = addAccount(failing);
+    const auto findBox = [&] { return FindWindowA("#32770", app.AppName().c_str()); };
     for (int attempt = 0; attempt < 2; ++attempt) {
         failing.RunScheduler();
-        // A box is dismissed as soon as it is found, so no worker is left waiting.
-        ASSERT_TRUE(PumpUntil([&] {
-            if (HWND box = FindWindowA("#32770", app.AppName().c_str())) {
-                ++boxes;
-                EXPECT_TRUE(unlucky.worker.load()) << "the check must count as running while the box is open";
-                EXPECT_TRUE(FindWindowExA(box, nullptr, nullptr, "Win Sock Init Fale"));
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                PumpUntil([&] { return !IsWindow(box); });
-            }
-            return !unlucky.worker.load();
-        }));
+        ASSERT_TRUE(PumpUntil([&] { return !unlucky.worker.load(); }));
     }
-    EXPECT_EQ(boxes, 1);
+    // The box comes once, after its check has ended: nothing waits for it, not even the exit.
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (box = findBox()) != nullptr; }));
+    EXPECT_TRUE(FindWindowExA(box, nullptr, nullptr, "Win Sock Init Fale"));
+    // Each failed attempt still tells the window that it ended: the window sets the next one.
+    ASSERT_TRUE(PumpUntil([&] { return owner.commands.size() >= 4; }));
+    const std::pair<WPARAM, int32_t> finished{ID_CHECK_FINISHED, -1};
+    EXPECT_TRUE(owner.commands.size() == 4 && owner.commands[2] == finished && owner.commands[3] == finished);
+    EXPECT_TRUE(unlucky.lastCheckTick == 0 && !unlucky.checkedOnce);
+    failing.StopAllChecks();
+    EXPECT_TRUE(IsWindow(box));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+    EXPECT_EQ(findBox(), nullptr);
     EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
-    EXPECT_TRUE(owner.commands.size() == 2 && unlucky.lastCheckTick == 0 && !unlucky.checkedOnce);
 
     const uint32_t checkedAt = account.lastCheckTick;
     ASSERT_TRUE(owner.Destroy());

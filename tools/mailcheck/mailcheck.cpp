@@ -3,7 +3,7 @@
 //
 //   mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]
 //             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]
-//             [--xoauth2] [--token-url URL --client-id ID] HOST USER
+//             [--idle SECONDS] [--xoauth2] [--token-url URL --client-id ID] HOST USER
 //
 // The password comes from the environment variable ZANTOLI_PASSWORD; with --xoauth2 the login
 // is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. --token-url URL with
@@ -18,6 +18,9 @@
 // --security protects the connection with TLS after STLS (STARTTLS for IMAP) or from the first
 // byte (port 995, or 993 for IMAP, unless --port says otherwise); after a handshake the trace shows the server's certificate
 // in a line "Server certificate: ...", also when it was refused, so that it can be pinned.
+// --idle stays connected that long after the last check, as the notifier does: waiting for
+// changes where the server tells of them, checking every 5 s where not, and prints
+// "change N: new=A seen=B" for each change; the exit status is then 0.
 // Exit status: 0 when the last check completed its conversation, 1 when it failed, 2 for bad
 // arguments.
 #include <cstdio>
@@ -26,6 +29,7 @@
 #include <string>
 #include <utility>
 
+#include "idle_mode.h"
 #include "mail/check_worker.h"
 #include "mail/mail_account.h"
 #include "mail/token_check.h"
@@ -43,7 +47,7 @@ namespace {
 
 const char kUsage[] =
     "usage: mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]"
-    " [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]"
+    " [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] [--idle SECONDS]"
     " [--xoauth2] [--token-url URL --client-id ID] HOST USER\n"
     "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN;\n"
     " with --token-url a refresh token in ZANTOLI_REFRESH_TOKEN)\n";
@@ -58,6 +62,7 @@ struct Options {
     long checks = 1;
     bool ack = false;
     bool step = false;
+    long idleSeconds = 0;
     bool xoauth2 = false;
     std::string tokenUrl;
     std::string clientId;
@@ -104,6 +109,9 @@ bool ParseOptions(int argc, char** argv, Options& options)
                    ParseNumber(argv[i + 1], 1, 1000000, value)) {
             options.checks = value;
             ++i;
+        } else if (arg == "--idle" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 86400, value)) {
+            options.idleSeconds = value;
+            ++i;
         } else if (arg == "--security" && i + 1 < argc && ParseSecurity(argv[i + 1], options.security)) {
             ++i;
         } else if (arg == "--protocol" && i + 1 < argc &&
@@ -147,27 +155,22 @@ std::string Escaped(const std::string& uid)
     return out;
 }
 
-// One check, applied to the account as the notifier's worker applies it; true when the
-// conversation completed.
-bool RunCheck(MailAccount& account, const std::string& accessToken)
+// One check, applied to the account as the notifier's worker applies it; the session when the
+// check completed. An access token given with --xoauth2 is used as it is, never refreshed.
+std::unique_ptr<MailSession> RunCheck(MailAccount& account, const CheckEnvironment& environment,
+                                      const std::string& givenToken)
 {
-    std::unique_ptr<MailSession> session = OpenMailSession(account, &account.stopRequested, &account.memory);
-    session->UseTls(SystemTls());
-    session->UseAccessToken(accessToken);
-    CheckOutcome outcome;
-    if (!account.TokenUrl.empty()) {
-        CheckEnvironment environment;
-        environment.storeRefreshToken = [](const MailAccount&) {
-            std::fputs("The provider issued a new refresh token (not shown)\n", stdout);
-        };
-        outcome = RunTokenCheck(account, environment, session);
-    } else {
-        outcome = session->RunCheck();
-    }
-    session->Close();
+    if (account.Auth != kAuthOAuth || !account.TokenUrl.empty())
+        return RunOneCheck(account, environment);
+    std::unique_ptr<MailSession> session = environment.openSession(account);
+    session->UseTls(environment.tls);
+    session->UseAccessToken(givenToken);
+    CheckOutcome outcome = session->RunCheck();
     const bool completed = outcome.result != CheckOutcome::Result::Failed;
     ApplyCheckOutcome(account, std::move(outcome));
-    return completed;
+    if (!completed)
+        session.reset();
+    return session;
 }
 
 void PrintResult(long number, MailAccount& account, bool completed)
@@ -202,6 +205,13 @@ void PrintTrace(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (!text.empty())
         lastTraced = text.back();
+}
+
+void EndTraceLine()
+{
+    if (lastTraced != '\n')
+        std::fputs("\n", stdout);
+    lastTraced = '\n';
 }
 
 }  // namespace
@@ -248,17 +258,31 @@ int main(int argc, char** argv)
             accessToken = token;
     }
 
+    // Each check is applied to the account as the notifier's worker applies it; its session
+    // stays open when it completed, for --idle.
+    CheckEnvironment environment;
+    environment.storeRefreshToken = [](const MailAccount&) {
+        std::fputs("The provider issued a new refresh token (not shown)\n", stdout);
+    };
+    std::unique_ptr<MailSession> session;
     bool completed = false;
     for (long number = 1; number <= options.checks; ++number) {
         if (options.step && number > 1)
             WaitForNextStep();
-        completed = RunCheck(account, accessToken);
-        if (lastTraced != '\n')
-            std::fputs("\n", stdout);
-        lastTraced = '\n';
+        if (session)
+            session->Close();
+        session = RunCheck(account, environment, accessToken);
+        completed = session != nullptr;
+        EndTraceLine();
         PrintResult(number, account, completed);
         if (options.ack)
             MarkSeen(account);
+    }
+    if (options.idleSeconds) {
+        StayConnected(account, std::move(session), options.idleSeconds, options.ack, EndTraceLine);
+        completed = true;
+    } else if (session) {
+        session->Close();
     }
     SetDebugSink(nullptr);
     return completed ? 0 : 1;

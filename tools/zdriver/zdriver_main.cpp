@@ -5,6 +5,7 @@
 //   zdriver wait MS                  waits for the character window; prints it, or exits 1
 //   zdriver start [PATH]             starts Zantoli.exe (default: next to zdriver); prints its id
 //   zdriver command ID               posts WM_COMMAND ID to the character window
+//   zdriver resume                   tells the character window the computer woke from sleep
 //   zdriver wait-exit PID MS         waits for the process to end; prints its exit code
 //   zdriver cursor X Y               moves the mouse cursor
 #include <cstdio>
@@ -73,6 +74,16 @@ int Command(WPARAM id)
     return 0;
 }
 
+int Resume()
+{
+    HWND character = FindCharacterWindow();
+    if (!character || !PostMessageA(character, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0)) {
+        std::fprintf(stderr, "no character window\n");
+        return 1;
+    }
+    return 0;
+}
+
 int WaitExit(DWORD processId, DWORD timeoutMs)
 {
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
@@ -94,7 +105,7 @@ int WaitExit(DWORD processId, DWORD timeoutMs)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: zdriver windows | wait MS | start [PATH] | command ID | wait-exit PID MS | cursor X Y\n");
+                 "usage: zdriver windows | wait MS | start [PATH] | command ID | resume | wait-exit PID MS | cursor X Y\n");
     return 2;
 }
 
@@ -113,6 +124,8 @@ int main(int argc, char** argv)
         return Start(argc >= 3 ? argv[2] : ProgramPath());
     if (verb == "command" && argc == 3)
         return Command(static_cast<WPARAM>(std::strtoul(argv[2], nullptr, 0)));
+    if (verb == "resume")
+        return Resume();
     if (verb == "wait-exit" && argc == 4)
         return WaitExit(std::strtoul(argv[2], nullptr, 0), std::strtoul(argv[3], nullptr, 0));
     if (verb == "cursor" && argc == 4)

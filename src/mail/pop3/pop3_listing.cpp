@@ -45,39 +45,26 @@ std::string CapabilityName(const std::string& text)
     return UpperCase(text.substr(0, end));
 }
 
-// The message number that starts a listing line: decimal digits only, up to the first blank.
-// Zero when there is none or it exceeds limit.
-int32_t ListingNumber(const std::string& text, int32_t limit)
-{
-    const size_t end = text.find(' ');
-    if (end == 0 || end == std::string::npos)
-        return 0;
-    int64_t value = 0;
-    for (size_t i = 0; i < end; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return 0;
-        value = value * 10 + (text[i] - '0');
-        if (value > limit)
-            return 0;
-    }
-    return int32_t(value);
-}
-
 }  // namespace
 
 ReplyProgress CapabilityReader::Feed(const std::string& line)
 {
     if (done_ || !IsWholeLine(line) || ++lines_ > kMaxCapabilityLines) {
         sound_ = false;
+        fault_ = ReplyFault::Broken;
         return ReplyProgress::Failed;
     }
     if (!sawStatus_) {
         sawStatus_ = true;
-        if (!IsErrReply(ReplyText(line)))
+        const std::string text = ReplyText(line);
+        if (IsOkReply(text))
             return ReplyProgress::More;
         done_ = true;
         sound_ = false;
-        return ReplyProgress::Refused;
+        if (IsErrReply(text))
+            return ReplyProgress::Refused;
+        fault_ = ReplyFault::Unexpected;
+        return ReplyProgress::Failed;
     }
     if (IsTerminator(line)) {
         done_ = true;
@@ -110,33 +97,43 @@ bool CapabilityReader::Offers(const std::string& name) const
     return false;
 }
 
-UidListing::UidListing(int32_t messageCount)
-    : count_(messageCount > 0 ? messageCount : 0)
+UidListing::UidListing(int32_t messageCount, size_t maxBytes)
+    : count_(messageCount > 0 ? messageCount : 0), maxBytes_(maxBytes)
 {
 }
 
 ReplyProgress UidListing::Feed(const std::string& line)
 {
-    if (state_ != ReplyProgress::More)
+    if (state_ != ReplyProgress::More || !IsWholeLine(line))
         state_ = ReplyProgress::Failed;
-    else if (!IsWholeLine(line))
-        state_ = ReplyProgress::Failed;
-    else if (!sawStatus_) {
-        sawStatus_ = true;
-        if (IsErrReply(ReplyText(line)))
-            state_ = ReplyProgress::Refused;
-    } else if (IsTerminator(line))
+    else if (!sawStatus_)
+        state_ = FeedStatus(ReplyText(line));
+    else if (IsTerminator(line))
         state_ = listed_ == count_ ? ReplyProgress::Done : ReplyProgress::Failed;
     else
         state_ = FeedEntry(ReplyText(Unstuffed(line)));
-    if (state_ == ReplyProgress::Failed)
+    if (state_ == ReplyProgress::Failed) {
         uids_.clear();
+        if (fault_ == ReplyFault::None)
+            fault_ = ReplyFault::Broken;
+    }
     return state_;
+}
+
+ReplyProgress UidListing::FeedStatus(const std::string& text)
+{
+    sawStatus_ = true;
+    if (IsOkReply(text))
+        return ReplyProgress::More;
+    if (IsErrReply(text))
+        return ReplyProgress::Refused;
+    fault_ = ReplyFault::Unexpected;
+    return ReplyProgress::Failed;
 }
 
 ReplyProgress UidListing::FeedEntry(const std::string& text)
 {
-    const int32_t number = ListingNumber(text, count_);
+    const int32_t number = TakeListingNumber(text, count_);
     if (number == 0)
         return ReplyProgress::Failed;
     if (seen_.size() <= size_t(number))
@@ -146,14 +143,19 @@ ReplyProgress UidListing::FeedEntry(const std::string& text)
     std::string uid = TakeListingUid(text);
     if (uid.empty())
         return ReplyProgress::Failed;
+    bytes_ += uid.size();
+    if (bytes_ > maxBytes_) {
+        fault_ = ReplyFault::TooLarge;
+        return ReplyProgress::Failed;
+    }
     seen_[size_t(number)] = true;
     ++listed_;
     uids_.insert(std::move(uid));
     return ReplyProgress::More;
 }
 
-UidlPipeline::UidlPipeline(int32_t messageCount, size_t maxInFlight)
-    : count_(messageCount > 0 ? messageCount : 0), maxInFlight_(maxInFlight)
+UidlPipeline::UidlPipeline(int32_t messageCount, size_t maxInFlight, size_t maxBytes)
+    : count_(messageCount > 0 ? messageCount : 0), maxInFlight_(maxInFlight), maxBytes_(maxBytes)
 {
 }
 
@@ -174,18 +176,36 @@ std::vector<std::string> UidlPipeline::NextCommands()
     return commands;
 }
 
+bool UidlPipeline::Reject(ReplyFault fault)
+{
+    fault_ = fault;
+    uids_.clear();
+    return false;
+}
+
 bool UidlPipeline::TakeReply(const std::string& line)
 {
-    if (inFlight_.empty() || line.size() > kReplyLineLimit)
-        return false;
+    if (fault_ != ReplyFault::None || inFlight_.empty())
+        return Reject(ReplyFault::Unexpected);
+    if (line.size() > kReplyLineLimit)
+        return Reject(ReplyFault::Broken);
     inFlightBytes_ -= inFlight_.front();
     inFlight_.pop_front();
     const std::string text = ReplyText(line);
     if (IsErrReply(text))
-        return false;
+        return Reject(ReplyFault::Broken);
+    if (!IsOkReply(text))
+        return Reject(ReplyFault::Unexpected);
     std::string uid = TakeUidlUid(text);
     if (uid.empty())
-        return false;
+        return Reject(ReplyFault::Broken);
+    // Replies come in the order of the commands: the oldest unanswered one is the next number.
+    // A reply for another message means a line too many or too few somewhere before it.
+    if (TakeUidlNumber(text, count_) != answered_ + 1)
+        return Reject(ReplyFault::Unexpected);
+    bytes_ += uid.size();
+    if (bytes_ > maxBytes_)
+        return Reject(ReplyFault::TooLarge);
     uids_.insert(std::move(uid));
     ++answered_;
     return true;

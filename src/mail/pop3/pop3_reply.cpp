@@ -8,15 +8,29 @@ std::string ReplyText(const std::string& line)
     return line.substr(0, line.find('\0'));
 }
 
-bool IsErrReply(const std::string& text)
+namespace {
+
+bool BeginsWith(const std::string& text, const char* status)
 {
-    static const char kErr[] = "-ERR";
-    if (text.size() < 4)
+    const size_t length = std::strlen(status);
+    if (text.size() < length)
         return false;
-    for (size_t i = 0; i < 4; ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != kErr[i])
+    for (size_t i = 0; i < length; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != status[i])
             return false;
     return true;
+}
+
+}  // namespace
+
+bool IsErrReply(const std::string& text)
+{
+    return BeginsWith(text, "-ERR");
+}
+
+bool IsOkReply(const std::string& text)
+{
+    return BeginsWith(text, "+OK");
 }
 
 bool ParseStatCount(const std::string& text, int32_t& count)
@@ -61,12 +75,45 @@ std::string UidAfterNumber(const std::string& text, size_t i)
     return uid == "\r\n" ? std::string() : uid;
 }
 
+// The decimal number that starts at i and ends at the next blank; 0 when the word there is
+// anything else, has no blank after it, or exceeds limit.
+int32_t NumberAt(const std::string& text, size_t i, int32_t limit)
+{
+    const size_t end = text.find(' ', i);
+    if (i >= text.size() || end == i || end == std::string::npos)
+        return 0;
+    int64_t value = 0;
+    for (; i < end; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return 0;
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            return 0;
+    }
+    return int32_t(value);
+}
+
+size_t SecondWord(const std::string& text)
+{
+    return text.find_first_not_of(' ', text.find(' '));
+}
+
 }  // namespace
+
+int32_t TakeUidlNumber(const std::string& text, int32_t limit)
+{
+    const size_t i = SecondWord(text);
+    return i == std::string::npos ? 0 : NumberAt(text, i, limit);
+}
+
+int32_t TakeListingNumber(const std::string& text, int32_t limit)
+{
+    return NumberAt(text, 0, limit);
+}
 
 std::string TakeUidlUid(const std::string& text)
 {
-    size_t i = text.find(' ');  // past the status word
-    return UidAfterNumber(text, text.find_first_not_of(' ', i));
+    return UidAfterNumber(text, SecondWord(text));
 }
 
 std::string TakeListingUid(const std::string& text)

@@ -23,6 +23,9 @@ constexpr char kBadReply[] = "bad reply";
 constexpr char kLoginRefused[] = "login refused";
 constexpr char kMailboxRefused[] = "mailbox refused";
 constexpr char kListingFailed[] = "listing failed";
+constexpr char kUnexpected[] = "unexpected reply";
+constexpr char kTooLarge[] = "listing too large";
+constexpr char kCapabilitiesChanged[] = "Server no longer offers PIPELINING";
 constexpr char kStopped[] = "stopped";
 constexpr char kNoStls[] = "Server offers no STLS";
 constexpr char kStlsRefused[] = "STLS refused";
@@ -67,8 +70,9 @@ LineFault FaultOf(TcpClient::LineResult result)
 }  // namespace
 
 Pop3Session::Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                         uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
-    : account(account), stopFlag(stopFlag), socket(connectTimeoutMs, ioTimeoutMs)
+                         SessionMemory* memory, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+    : account(account), stopFlag(stopFlag), memory(memory ? memory : &ownMemory),
+      listingRefused(this->memory->pop3ListingRefused), socket(connectTimeoutMs, ioTimeoutMs)
 {
 }
 
@@ -86,25 +90,56 @@ bool Pop3Session::Fail(const char* reason)
     return false;
 }
 
+bool Pop3Session::Fail(ReplyFault fault, const char* broken)
+{
+    if (fault == ReplyFault::Unexpected)
+        return Fail(kUnexpected);
+    return Fail(fault == ReplyFault::TooLarge ? kTooLarge : broken);
+}
+
 CheckOutcome Pop3Session::RunCheck()
 {
-    CheckOutcome outcome;
-    // No QUIT before the login succeeded: the connection closes with the session.
-    if (Greet() && AskCapabilities() && UpgradeAfterGreeting() && Login()) {
-        // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
-        if (Stat()) {
-            if (messageCount <= 0)
-                outcome.result = CheckOutcome::Result::EmptyMailbox;
-            else if (ListUids(outcome.uids))
-                outcome.result = CheckOutcome::Result::Listed;
-        }
-        Quit();
+    CheckOutcome outcome = Converse();
+    // The QUIT that went out with the refused listing ended that conversation; the refusal is
+    // known now, so the second one lists by number and cannot come here again.
+    if (relistByNumber && !StopRequested()) {
+        Disconnect();
+        outcome = Converse();
     }
-    if (outcome.result == CheckOutcome::Result::Failed) {
+    const bool good = outcome.result != CheckOutcome::Result::Failed;
+    if (!good) {
         outcome.reason = StopRequested() ? kStopped : failure;
         outcome.tokenRefused = tokenRefused;
     }
+    Remember(good);
     return outcome;
+}
+
+CheckOutcome Pop3Session::Converse()
+{
+    CheckOutcome outcome;
+    // No QUIT before the login succeeded: the connection closes with the session.
+    if (Greet() && Login())
+        ListMailbox(outcome);
+    return outcome;
+}
+
+void Pop3Session::Disconnect()
+{
+    stream = &socket;
+    tls.reset();
+    socket.Close();
+    capabilities = CapabilityReader();
+    pipelinedLogin = relistByNumber = tokenRefused = false;
+    messageCount = 0;
+    failure.clear();
+}
+
+void Pop3Session::Remember(bool good)
+{
+    // After a failure nothing learnt is trusted: the next check asks again.
+    memory->pop3Pipelining = good && pipelinedLogin;
+    memory->pop3ListingRefused = good && listingRefused;
 }
 
 bool Pop3Session::Greet()
@@ -173,31 +208,98 @@ bool Pop3Session::AskCapabilities()
 
 bool Pop3Session::Login()
 {
+    // A token login goes one command at a time, and so does everything after it.
     if (account.Auth == kAuthOAuth)
-        return LoginWithToken();
+        return AskCapabilities() && UpgradeAfterGreeting() && LoginWithToken();
     const std::string user = "USER " + account.Account + "\r\n";
     const std::string pass = "PASS " + account.Password + "\r\n";
     // The debug channel is readable by any process on the desktop: the password stays out.
-    const std::string passTraced = "PASS ****\r\n";
-    if (capabilities.Pipelining()) {
-        // STAT goes along: after a refused login its reply is never read.
-        statSent = SendCommand(user + pass + "STAT\r\n", user + "\n" + passTraced + "\nSTAT\r\n");
-        return statSent && ReadReply(kLoginRefused) && ReadReply(kLoginRefused);
-    }
-    return SendCommand(user, user) && ReadReply(kLoginRefused) && SendCommand(pass, passTraced) &&
+    const std::string traced = user + "\n" + "PASS ****\r\n";
+    // STLS discards the capabilities, so an STLS check always asks them around it.
+    if (memory->pop3Pipelining && account.Security != kSecurityStls)
+        return LoginWithCapabilities(user, pass, traced);
+    if (!AskCapabilities() || !UpgradeAfterGreeting())
+        return false;
+    pipelinedLogin = capabilities.Pipelining();
+    if (pipelinedLogin)
+        return SendCommand(user + pass, traced) && ReadReply(kLoginRefused) && ReadReply(kLoginRefused);
+    return SendCommand(user, user) && ReadReply(kLoginRefused) && SendCommand(pass, "PASS ****\r\n") &&
            ReadReply(kLoginRefused);
+}
+
+bool Pop3Session::LoginWithCapabilities(const std::string& user, const std::string& pass, const std::string& traced)
+{
+    if (!SendCommand("CAPA\r\n" + user + pass, "CAPA\r\n\n" + traced) ||
+        ReadMultiLine(capabilities, kBadReply) == ReplyProgress::Failed)
+        return false;
+    // USER and PASS went out on the strength of the last check: a server that no longer
+    // pipelines may have dropped them. This check fails; the next one asks first.
+    if (!capabilities.Pipelining()) {
+        socket.Close();
+        TraceFailure(kCapabilitiesChanged);
+        return Fail(ReasonFromTrace(kCapabilitiesChanged).c_str());
+    }
+    pipelinedLogin = true;
+    return ReadReply(kLoginRefused) && ReadReply(kLoginRefused);
+}
+
+void Pop3Session::ListMailbox(CheckOutcome& outcome)
+{
+    if (pipelinedLogin && !listingRefused) {
+        ListPipelined(outcome);
+        return;
+    }
+    // A failed STAT says nothing about the mailbox, so the outcome stays a failure.
+    if (Stat()) {
+        if (messageCount <= 0)
+            outcome.result = CheckOutcome::Result::EmptyMailbox;
+        else if (ListUids(outcome.uids))
+            outcome.result = CheckOutcome::Result::Listed;
+    }
+    Quit();
+}
+
+void Pop3Session::ListPipelined(CheckOutcome& outcome)
+{
+    if (!SendCommand("STAT\r\nUIDL\r\nQUIT\r\n", "STAT\r\n\nUIDL\r\n\nQUIT\r\n"))
+        return;
+    // Past a failed STAT the replies still on their way cannot be told apart: hang up.
+    if (!ReadReply(kMailboxRefused, true)) {
+        socket.Close();
+        return;
+    }
+    UidListing listing(messageCount);
+    const ReplyProgress progress = ReadMultiLine(listing, kListingFailed);
+    if (progress == ReplyProgress::Failed) {
+        socket.Close();
+        return;
+    }
+    ReadQuitReply();
+    if (messageCount <= 0) {
+        outcome.result = CheckOutcome::Result::EmptyMailbox;
+    } else if (progress == ReplyProgress::Refused) {
+        listingRefused = relistByNumber = true;
+    } else {
+        outcome.uids = listing.TakeUids();
+        outcome.result = CheckOutcome::Result::Listed;
+    }
 }
 
 bool Pop3Session::Stat()
 {
-    return (statSent || SendCommand("STAT\r\n", "STAT\r\n")) && ReadReply(kMailboxRefused, true);
+    return SendCommand("STAT\r\n", "STAT\r\n") && ReadReply(kMailboxRefused, true);
 }
 
 void Pop3Session::Quit()
 {
     // After a stop the farewell still goes out, but its reply is not awaited.
     if (socket.IsConnected() && SendCommand("QUIT\r\n", "QUIT\r\n"))
-        ReadReply(kServerRefused);
+        ReadQuitReply();
+}
+
+void Pop3Session::ReadQuitReply()
+{
+    ReadReply(kServerRefused);
     // Our close_notify, without waiting for the server's: many servers send none.
     if (stream == tls.get() && socket.IsConnected())
         tls->Close();
@@ -207,17 +309,20 @@ bool Pop3Session::ListUids(UidSet& listed)
 {
     if (StopRequested())
         return Fail(kStopped);
-    if (capabilities.Pipelining())
-        return ListPipelined(listed);
-    bool refused = false;
-    if (ListAtOnce(listed, refused))
-        return true;
-    return refused && ListOneAtATime(listed);
+    if (!listingRefused) {
+        bool refused = false;
+        if (ListAtOnce(listed, refused))
+            return true;
+        if (!refused)
+            return false;
+        listingRefused = true;
+    }
+    return ListByNumber(listed, pipelinedLogin ? UidlPipeline::kDefaultInFlight : 1);
 }
 
-bool Pop3Session::ListPipelined(UidSet& listed)
+bool Pop3Session::ListByNumber(UidSet& listed, size_t maxInFlight)
 {
-    UidlPipeline pipeline(messageCount);
+    UidlPipeline pipeline(messageCount, maxInFlight);
     std::string line;
     while (!pipeline.Complete()) {  // bounded: every pass takes one reply or fails
         if (StopRequested())
@@ -232,9 +337,11 @@ bool Pop3Session::ListPipelined(UidSet& listed)
         if (!ReadLine(line, kReplyLineLimit, kListingFailed))
             return false;
         if (!pipeline.TakeReply(line)) {
-            // The replies to the commands still unanswered would be read as the farewell's.
-            socket.Close();
-            return Fail(kListingFailed);
+            // The replies to the commands still unanswered, or one too many, would be read as
+            // the farewell's.
+            if (!pipeline.Idle() || pipeline.Fault() == ReplyFault::Unexpected)
+                socket.Close();
+            return Fail(pipeline.Fault(), kListingFailed);
         }
     }
     listed = pipeline.TakeUids();
@@ -270,33 +377,11 @@ ReplyProgress Pop3Session::ReadMultiLine(Reader& reader, const char* failure)
             TraceSuccess(ReplyText(line));  // the status line; the list itself is not traced
         if (progress == ReplyProgress::Failed) {
             socket.Close();  // the rest of the reply may still be on its way
-            Fail(failure);
+            Fail(reader.Fault(), failure);
         }
         if (progress != ReplyProgress::More)
             return progress;
     }
-}
-
-bool Pop3Session::ListOneAtATime(UidSet& listed)
-{
-    UidSet current;
-    for (int32_t n = 1; n <= messageCount; ++n) {
-        if (StopRequested())
-            return Fail(kStopped);
-        const std::string command = "UIDL " + std::to_string(n) + "\r\n";
-        std::string line;
-        if (!SendCommand(command, command) || !ReadLine(line, kReplyLineLimit, kListingFailed))
-            return false;
-        const std::string text = ReplyText(line);
-        // Every message must give its UID, as with "-ERR": a listing with a gap would
-        // forget the missing message's acknowledgement.
-        std::string uid = IsErrReply(text) ? std::string() : TakeUidlUid(text);
-        if (uid.empty())
-            return Fail(kListingFailed);
-        current.insert(std::move(uid));
-    }
-    listed = std::move(current);
-    return true;
 }
 
 bool Pop3Session::ReadReply(const char* refusal, bool isStat)
@@ -310,6 +395,12 @@ bool Pop3Session::ReadReply(const char* refusal, bool isStat)
     if (IsErrReply(text)) {
         TraceFailure(text);
         return Fail(refusal);
+    }
+    if (!IsOkReply(text)) {
+        // Not an answer to what was asked: what follows cannot be trusted to be in step.
+        TraceFailure(text);
+        socket.Close();
+        return Fail(kUnexpected);
     }
     if (isStat) {
         int32_t count = 0;

@@ -2,9 +2,15 @@
 // One complete POP3 conversation for one account, in steps: connect and greeting, the server's
 // capabilities (CAPA), USER and PASS, STAT, the UID of every message, QUIT. It returns what it
 // found; on the way it traces every command as sent and every reply but the listing's own lines
-// on the debug channel. A server that offers PIPELINING gets the login with STAT in one send
-// and the per-message UIDL commands in a few large sends; one that does not is asked for the
-// whole listing at once. An account protected by TLS gets it from the first byte, or after
+// on the debug channel.
+//
+// Nothing follows PASS until its reply came: a server may hand a logged-in connection from its
+// login program to its mailbox program, and commands that arrived with PASS are lost then. A
+// server that offers PIPELINING gets USER and PASS in one send (with CAPA ahead of them when the
+// account's last good check saw PIPELINING), then STAT, the whole UIDL listing and QUIT in one
+// send: four waits on the network for a remembered server, five for one asked first. One that
+// does not is asked one command at a time. UIDL n for each message serves only a server that
+// refuses the whole listing. An account protected by TLS gets it from the first byte, or after
 // STLS once the greeting and the capabilities came; USER and PASS never travel before the
 // handshake succeeded.
 #include <atomic>
@@ -22,10 +28,10 @@
 class Pop3Session : public MailSession {
 public:
     // account gives the server, port, login name and password; stopFlag (the account's stop
-    // request, non-zero means stop; may be null) must outlive the session. Tests pass short
-    // time limits.
+    // request, non-zero means stop; may be null) and memory (what the account's last good check
+    // learnt; null remembers nothing) must outlive the session. Tests pass short time limits.
     Pop3Session(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
+                SessionMemory* memory = nullptr, uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs,
                 uint32_t ioTimeoutMs = kDefaultIoTimeoutMs);
     ~Pop3Session() override;
     Pop3Session(const Pop3Session&) = delete;
@@ -39,6 +45,13 @@ public:
     CheckOutcome RunCheck() override;
 
 private:
+    // One conversation from connect to QUIT. Sets relistByNumber when a pipelining server
+    // refused the whole listing, which it was sent together with QUIT.
+    CheckOutcome Converse();
+    // Back to a fresh, unconnected session for a second conversation.
+    void Disconnect();
+    void Remember(bool good);
+
     // The steps, in order; each is true on success and records why it failed.
     bool Greet();
     bool AskCapabilities();
@@ -46,22 +59,31 @@ private:
     bool UpgradeAfterGreeting();
     // The handshake on the connection; from then on every line is encrypted.
     bool StartTls();
+    // The capabilities (unless they go along) and USER and PASS.
     bool Login();
-    // AUTH with the access token (pop3_token_login.cpp), for an account that signs in with one.
+    // CAPA, USER and PASS in one send, for a server remembered to pipeline.
+    bool LoginWithCapabilities(const std::string& user, const std::string& pass, const std::string& traced);
+    // STAT, the listing and QUIT, however the server takes them.
+    void ListMailbox(CheckOutcome& outcome);
+    void ListPipelined(CheckOutcome& outcome);
+    // AUTH with the access token (pop3_token_login.cpp), for an account that signs in with one;
+    // nothing is pipelined after it.
     bool LoginWithToken();
     bool Stat();
     bool ListUids(UidSet& listed);
     void Quit();
+    void ReadQuitReply();
 
-    // The ways of listing: UIDL n sent ahead of the replies, the whole listing at once, and
-    // UIDL n one at a time for a server that refuses the whole listing.
-    bool ListPipelined(UidSet& listed);
+    // The whole listing at once, and UIDL n for each message, sent up to maxInFlight bytes
+    // ahead of the replies (1: one at a time).
     bool ListAtOnce(UidSet& listed, bool& refused);
-    bool ListOneAtATime(UidSet& listed);
+    bool ListByNumber(UidSet& listed, size_t maxInFlight);
 
     bool StopRequested() const;
     // Records the first reason the check failed; always false.
     bool Fail(const char* reason);
+    // Records the reason for a reply a reader refused: broken is the reason of a broken reply.
+    bool Fail(ReplyFault fault, const char* broken);
     // Traces traced, then sends command in one write.
     bool SendCommand(const std::string& command, const std::string& traced);
     // Reads one reply and judges it; refusal is the reason a "-ERR" gives.
@@ -79,8 +101,13 @@ private:
 
     const AccountSettings account;
     const std::atomic<int32_t>* const stopFlag;
+    SessionMemory ownMemory;  // for a check that remembers nothing
+    SessionMemory* const memory;
+    // What this check learnt, remembered when it ends well.
+    bool pipelinedLogin = false;
+    bool listingRefused = false;
+    bool relistByNumber = false;
     int32_t messageCount = 0;
-    bool statSent = false;  // STAT went out with the login
     TcpClient socket;
     TlsFactory tlsFactory;
     std::unique_ptr<TlsLayer> tls;  // over socket, once the handshake began

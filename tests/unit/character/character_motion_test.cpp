@@ -37,6 +37,9 @@ TEST(Glide, TargetsThe56PixelOffsetOrTheCursorSideAndEasesAnEighthPerStepUntilTr
     for (const auto& c : cases) {
         const MotionPoint target = FollowTarget({c[0], c[1]}, c[2] != 0, {0, 0, 1024, 768});
         EXPECT_TRUE(target.x == c[3] && target.y == c[4]) << c[0] << "," << c[1];
+        // At twice the size the character keeps twice the distance.
+        const MotionPoint scaled = FollowTarget({c[0], c[1]}, c[2] != 0, {0, 0, 1024, 768}, 2);
+        EXPECT_TRUE(scaled.x - c[0] == 2 * (c[3] - c[0]) && scaled.y - c[1] == 2 * (c[4] - c[1]));
     }
     // From, to, where it rests: truncation toward zero stops short of some targets.
     const int32_t glides[][3] = {{0, 80, 73}, {200, 80, 80}, {-200, -80, -80}, {0, -80, -73}};
@@ -45,6 +48,8 @@ TEST(Glide, TargetsThe56PixelOffsetOrTheCursorSideAndEasesAnEighthPerStepUntilTr
         for (int i = 0; i < 60; ++i)
             x = EaseToward(c[1], x);
         EXPECT_EQ(x, c[2]) << c[0] << " -> " << c[1];
+        const MotionPoint end = GlideEnd({c[1], c[1]}, {c[0], INT32_MIN});  // where a hidden character appears
+        EXPECT_TRUE(end.x == c[2] && end.y == c[1] + (c[1] > 0 ? -7 : 0)) << c[0] << " -> " << c[1];
     }
     EXPECT_EQ(EaseToward(INT32_MAX, INT32_MAX), INT32_MAX);  // no overflow far off screen
     EXPECT_EQ(EaseToward(INT32_MIN, INT32_MIN), INT32_MIN);

@@ -24,6 +24,13 @@ TEST(KeyRuns, OneStripPerMaximalRunOfExactGreenInEachColumn)
     EXPECT_TRUE(KeyRuns(image).empty());
 }
 
+TEST(ArtScale, WholeStepsForTheScreensDensityNeverBelowOne)
+{
+    const int cases[][2] = {{0, 1}, {96, 1}, {120, 1}, {143, 1}, {144, 2}, {192, 2}, {288, 3}, {100000, 8}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ArtScaleForDpi(c[0]), c[1]) << c[0] << " dpi";
+}
+
 TEST(AnimationCatalog, FramesAreNumberedUntilTheFirstMissingOneAndContinueAcrossAnimations)
 {
     std::vector<std::string> asked;

@@ -28,6 +28,12 @@ TEST(TrailLayout, EachCornerOfTheCursorHasItsOwnDirectionAndJitterDoesNotAccumul
     // Draws 0, 1: x -2, y 0. Draws 2, 3: x +2, y -2. Each from the unjittered step.
     static int draw = 0;
     EXPECT_EQ(FirstTwo({0, 0}, [] { return draw++; }), (std::vector<int32_t>{128, 138, 145, 146}));
+    // At twice the size (character 66 x 82, envelopes 52 x 42) overlap and jitter double too.
+    TrailLayout scaled({0, 0}, {100, 100, 166, 182}, 52, 42, 2);
+    draw = 0;
+    const TrailPoint first = scaled.Next([] { return draw++; }), second = scaled.Next([] { return draw++; });
+    EXPECT_EQ((std::vector<int32_t>{first.x, first.y, second.x, second.y}),
+              (std::vector<int32_t>{156, 176, 190, 193}));
 }
 
 TEST(WantedEnvelopeColors, EachAccountInOrderAtMostFiveTimes)

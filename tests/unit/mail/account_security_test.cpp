@@ -45,7 +45,7 @@ CheckOutcome Check(const Server& server, int security, TlsProbe* probe, std::str
     account.Port = server.Port();
     account.Security = security;
     DebugCapture capture;
-    Pop3Session session(account, nullptr, 5000, 5000);
+    Pop3Session session(account, nullptr, nullptr, 5000, 5000);
     if (probe)
         session.UseTls([probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, *probe); });
     const CheckOutcome outcome = session.RunCheck();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <new>
 #include <thread>
 
 #include "mail/scheduler.h"
@@ -129,6 +130,7 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
     for (const bool atOnce : {false, true}) {
         FakePop3Server big(std::vector<std::string>(10000, "u"));
         big.Script("UIDL 1", FakePop3Server::Silence());
+        big.Script("UIDL", FakePop3Server::Say("-ERR by number\r\n"));  // batches on a new connection
         if (atOnce) {
             big.Script("CAPA", FakePop3Server::Say("-ERR\r\n"));
             big.Script("UIDL", FakePop3Server::Reply{"+OK\r\n1 a\r\n", false, true});
@@ -156,6 +158,29 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
     EXPECT_TRUE(scheduler->Accounts().empty() && scheduler->RetiredAccounts().empty());
     ASSERT_TRUE(recorder->WaitForNotices(2));
     EXPECT_EQ(recorder->Notices()[1].command, ID_CHECK_FINISHED);
+}
+
+// A check that runs out of memory (here in the TLS layer's making) fails like any other: the
+// program goes on, the sets stay, the check is announced, stamped and ended.
+TEST_F(CheckThreadsTest, AnAllocationFailureEndsOnlyItsCheck)
+{
+    MailAccount& account = AddAccount(0x600, 2);
+    account.Security = kSecurityTls;
+    account.seenUids = {"uid-1"};
+    CheckEnvironment environment;
+    environment.tickCount = [] { return 4242u; };
+    environment.target.post = [this](WindowHandle, int command, int32_t) {
+        std::lock_guard<std::mutex> guard(recorder->lock);
+        recorder->notices.push_back({nullptr, command, 0, false});
+    };
+    environment.tls = [](TcpClient&) -> std::unique_ptr<TlsLayer> { throw std::bad_alloc(); };
+    account.worker = true;
+    CheckWorker(account, environment);
+    EXPECT_FALSE(account.worker.load());
+    EXPECT_EQ(account.lastFailure, "out of memory");
+    EXPECT_TRUE(account.seenUids == UidSet{"uid-1"} && account.newUids.empty() && account.lastCheckTick == 4242u);
+    const std::vector<Recorder::Notice> n = recorder->Notices();
+    EXPECT_TRUE(n.size() == 2 && n[0].command == ID_CHECK_STARTED && n[1].command == ID_CHECK_FINISHED);
 }
 
 TEST_F(CheckThreadsTest, SchedulerWorkerAndAcknowledgementsShareAccountsSafely)

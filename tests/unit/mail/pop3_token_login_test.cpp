@@ -20,13 +20,14 @@ CheckOutcome CheckWithToken(Server& server, const std::string& token)
     settings.Address = "127.0.0.1";
     settings.Port = server.Port();
     settings.Auth = kAuthOAuth;
-    Pop3Session session(settings, nullptr, 5000, 5000);
+    Pop3Session session(settings, nullptr, nullptr, 5000, 5000);
     session.UseAccessToken(token);
     return session.RunCheck();
 }
 
 // The mechanism the server offers, the initial response while the command fits in 255 bytes and
-// after the empty challenge beyond; never USER or PASS, never the token in the trace.
+// after the empty challenge beyond; never USER or PASS, never the token in the trace. The server
+// pipelines, but nothing is sent ahead of a reply after a token login.
 TEST(Pop3TokenLogin, SignsInWithTheOfferedMechanismAndKeepsTheTokenOutOfTheTrace)
 {
     const std::string longToken(200, 't');
@@ -42,7 +43,7 @@ TEST(Pop3TokenLogin, SignsInWithTheOfferedMechanismAndKeepsTheTokenOutOfTheTrace
     };
     for (Case& c : cases) {
         Server server({"uid-1"});
-        server.Script("CAPA", Server::Say(std::string("+OK\r\nUIDL\r\n") + c.sasl + "\r\n.\r\n"));
+        server.Script("CAPA", Server::Say(std::string("+OK\r\nUIDL\r\nPIPELINING\r\n") + c.sasl + "\r\n.\r\n"));
         server.Script("AUTH ", Server::Say("+OK signed in\r\n"));
         server.Script("AUTH XOAUTH2", Server::Say("+ \r\n"));
         server.Script(Base64(XOAuth2Response("me@example.com", longToken)), Server::Say("+OK signed in\r\n"));
@@ -56,6 +57,7 @@ TEST(Pop3TokenLogin, SignsInWithTheOfferedMechanismAndKeepsTheTokenOutOfTheTrace
         received.erase(std::remove(received.begin(), received.end(), '\r'), received.end());
         EXPECT_NE(received.find(c.expected), std::string::npos) << received;
         EXPECT_EQ(received.find("USER"), std::string::npos);
+        EXPECT_EQ(server.Waits(), c.token == longToken ? 8 : 7) << "each command waits for its reply";
         EXPECT_EQ(trace.Text().find(c.token.substr(0, 8)), std::string::npos) << trace.Text();
         EXPECT_EQ(trace.Text().find(c.expected.substr(16, 20)), std::string::npos) << "the encoded token is traced";
     }

@@ -50,7 +50,7 @@ protected:
         const int before = starts;
         scheduler.RunScheduler();
         for (size_t i = 0; i < scheduler.Accounts().size() && starts > before; ++i)
-            if (scheduler.Accounts()[i]->worker)
+            if (CheckRunning(*scheduler.Accounts()[i]))
                 return int(i);
         return -1;
     }
@@ -112,22 +112,107 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
     }
 }
 
-TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownProtocolIsPassedOverAndSaidSoOnce)
+// The window wakes only when NextCheckWait says, and every wake-up starts a check.
+TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach)
+{
+    EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);  // no account: no timer
+    AddAccount(5, nullptr, "");  // never checked: no reason to wake
+    EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);
+    for (const int32_t duration : {2, 1})
+        AddAccount(duration);
+    const uint32_t start = kMax - 90 * 1000;  // the tick count wraps on the way
+    clock = start;
+    std::vector<std::pair<int, uint32_t>> checks;  // account, seconds since the start
+    while (checks.size() < 6) {
+        const std::optional<uint32_t> wait = scheduler.NextCheckWait();
+        ASSERT_TRUE(wait.has_value());
+        const int started = TickAt(clock + *wait);
+        ASSERT_GE(started, 0) << "a wake-up that starts nothing";
+        EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt) << "no timer while a check runs";
+        checks.push_back({started, (clock - start) / 1000});
+        clock += 3000;  // each check takes three seconds
+        FinishCheck(started);
+    }
+    // The first checks in list order, a second after the start and after each other; then each
+    // account the moment its interval has passed.
+    EXPECT_EQ(checks, (std::vector<std::pair<int, uint32_t>>{{1, 1}, {2, 5}, {2, 68}, {1, 124}, {2, 131}, {2, 194}}));
+
+    // An account that stays due (its thread could not start) is tried again a second later.
+    threadsAvailable = false;
+    clock += 200 * 1000;
+    EXPECT_EQ(TickAt(clock), -1);
+    EXPECT_EQ(scheduler.NextCheckWait(), kShortestSchedulerWait);
+}
+
+TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
-    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}})
+    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}, {"h", "u"}})
         AddAccount(0, nullptr, address, login);
     AddAccount(0, nullptr, "h", "u");
+    scheduler.Accounts()[3]->Security = kSecurityUnknown;
     scheduler.Accounts()[4]->Protocol = kProtocolUnknown;
-    EXPECT_EQ(TickAt(1000), 3);
-    scheduler.Accounts()[3]->Duration = 5;
-    FinishCheck(3);
+    EXPECT_EQ(TickAt(1000), 5);
+    scheduler.Accounts()[5]->Duration = 5;
+    FinishCheck(5);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);
-    EXPECT_EQ(trace.Text(), "POP0 is never checked: it has no server address\n"
-                            "POP1 is never checked: it has no login name\n"
-                            "POP2 is never checked: it has no server address\n"
-                            "POP4 is never checked: its protocol is unknown\n");
+    EXPECT_EQ(trace.Text(), "POP0 is never checked: no server address\n"
+                            "POP1 is never checked: no login name\n"
+                            "POP2 is never checked: no server address\n"
+                            "POP3 is never checked: unknown Security value\n"
+                            "POP4 is never checked: unknown Protocol value\n");
+    // Whoever opens a session for it anyway gets no conversation, only the reason.
+    const CheckOutcome outcome = OpenMailSession(*scheduler.Accounts()[3], nullptr)->RunCheck();
+    EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
+    EXPECT_EQ(outcome.reason, "unknown Security value");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SchedulerTest, AnIdlingAccountIsNotPolledAndPolledOnesStillTakeTurns)
+{
+    for (int i = 0; i < 3; ++i)
+        AddAccount(0);
+    MailAccount& idling = *scheduler.Accounts()[0];
+    idling.worker = true;
+    idling.idling = true;
+    EXPECT_EQ(TickAt(1000), 1);
+    EXPECT_EQ(TickAt(2000), -1);  // one polled check at a time
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(3000), 2);
+    FinishCheck(2);
+    EXPECT_EQ(TickAt(4000), 1);
+    EXPECT_EQ(starts, 3);
+}
+
+TEST_F(SchedulerTest, AfterAResumeEveryAccountIsDueAndFailuresAreRetriedEveryTwoSecondsForAWhile)
+{
+    const uint32_t justChecked = 1000;
+    for (int i = 0; i < 3; ++i)
+        AddAccount(60, &justChecked);
+    MailAccount& running = *scheduler.Accounts()[0];
+    running.worker = true;  // its worker replaces its connection
+    scheduler.Accounts()[2]->stopRequested = kStopForExit;
+    clock = 5000;
+    scheduler.ResumeChecks();
+    EXPECT_EQ(running.stopRequested.load(), kStopToReconnect);
+    EXPECT_EQ(scheduler.Accounts()[2]->stopRequested.load(), kStopForExit) << "an exit is never taken back";
+    running.worker = false;
+    running.stopRequested = 0;
+    running.checkedOnce = true;
+
+    EXPECT_EQ(TickAt(6000), 1);
+    scheduler.Accounts()[1]->lastFailure = "server unreachable";
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(7000), 2);
+    FinishCheck(2);
+    EXPECT_EQ(TickAt(8000), -1);
+    EXPECT_EQ(TickAt(8001), 1);  // 2 s after its failed check ended
+    FinishCheck(1);
+    EXPECT_EQ(TickAt(5000 + 120000), -1) << "two minutes after the resume a failure waits its interval";
 }
 
 }  // namespace

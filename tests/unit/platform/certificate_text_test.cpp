@@ -38,19 +38,31 @@ TEST(Fingerprint, TypedFormsMatchOnlyTheSameDigest)
     EXPECT_TRUE(FingerprintMatches(FingerprintText(other), other));
 }
 
-TEST(TrustFile, PemBlocksAreDecodedAndAnythingElseIsDer)
+// A DER certificate's outline: a sequence spanning the bytes whole, opening with a sequence.
+// "MAMwAQA=" is 30 03 30 01 00; "MAQwAgAA" is 30 04 30 02 00 00.
+TEST(TrustFile, PemBlocksAreDecodedAnythingElseIsDerAndOnlyCertificateShapesCount)
 {
-    // "AAEC" is 00 01 02; "/+8=" is ff ef; "Zm9v" is "foo".
     const std::string pem = "Bag Attributes: text before the block\r\n"
-                            "-----BEGIN CERTIFICATE-----\r\nAAEC\r\n/+8=\r\n-----END CERTIFICATE-----\r\n"
-                            "-----BEGIN CERTIFICATE-----\nZm9v\n-----END CERTIFICATE-----\n"
+                            "-----BEGIN CERTIFICATE-----\r\nMAMw\r\nAQA=\r\n-----END CERTIFICATE-----\r\n"
+                            "-----BEGIN CERTIFICATE-----\nZm9v\n-----END CERTIFICATE-----\n"  // "foo"
                             "-----BEGIN CERTIFICATE-----\nnot*base64\n-----END CERTIFICATE-----\n"
-                            "-----BEGIN CERTIFICATE-----\nZm9v\n";  // never ended
-    const std::vector<std::string> expected = {std::string("\x00\x01\x02\xff\xef", 5), "foo"};
+                            "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n"
+                            "-----BEGIN CERTIFICATE-----\nMAMwAQA=\n";  // never ended
+    const std::vector<std::string> expected = {std::string("\x30\x03\x30\x01\x00", 5),
+                                               std::string("\x30\x04\x30\x02\x00\x00", 6)};
     EXPECT_EQ(CertificatesInFile(pem), expected);
-    const std::string der("\x30\x82\x01\x00\x00", 5);
+    const std::string der("\x30\x82\x00\x04\x30\x02\x00\x00", 8);
     EXPECT_EQ(CertificatesInFile(der), std::vector<std::string>{der});
-    EXPECT_TRUE(CertificatesInFile("").empty());
+    for (const std::string& none : {std::string(), std::string(4096, '\0'), der + "x", der.substr(0, 7),
+                                    std::string("\x30\x84\xff\xff\xff\xff", 6), std::string("\x30\x02\x04\x00", 4)})
+        EXPECT_TRUE(CertificatesInFile(none).empty()) << none.size();
+}
+
+TEST(CertificateText, ControlCharactersCannotForgeATraceLine)
+{
+    EXPECT_EQ(EscapeControlCharacters("CN=mail\r\nMSG: Command Normal End\x7f\\"),
+              "CN=mail\\x0D\\x0AMSG: Command Normal End\\x7F\\\\");
+    EXPECT_EQ(EscapeControlCharacters("O=B\xc3\xa4r \xc2\x85 \xc2\xa0\xc2"), "O=B\xc3\xa4r \\x85 \xc2\xa0\xc2");
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "platform/profile_store.h"
 #include "setting/account_form.h"
 #include "setting/account_settings.h"
@@ -22,6 +25,8 @@ TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
     stored.TrustFile = "C:\\ca.pem";
     stored.Fingerprint = "AB:cd";
     stored.UnreadableSecrets = kSecretPassword;
+    stored.Protocol = kProtocolImap;
+    stored.Folder = "INBOX.Entw\xc3\xbcrfe";
     EXPECT_EQ(SettingsFromForm(FormFromSettings(stored), stored), stored);
     AccountSettings expected = stored;
     expected.Account = "alice";
@@ -31,6 +36,8 @@ TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
     expected.Port = 995;
     expected.Security = kSecurityTls;
     expected.TrustFile = expected.Fingerprint = "";
+    expected.Protocol = kProtocolPop3;
+    expected.Folder = kDefaultFolder;
     EXPECT_EQ(SettingsFromForm(kValid, stored), expected);
     AccountForm typed = kValid;
     typed.password = "again";
@@ -67,6 +74,43 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
         EXPECT_EQ(problem.field, c.refused) << '"' << c.text << '"';  // 0 minutes: about every second
         EXPECT_EQ(problem.message.empty(), c.refused == FormField::None);
     }
+}
+
+// What a check would refuse later is refused while the user still edits: a damaged security,
+// a trust file or fingerprint without protection, a trust file the check could not use.
+TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
+{
+    const std::string folder = ::testing::TempDir();
+    const std::string pem = folder + "zantoli-form-ca.pem", text = folder + "zantoli-form-text.pem";
+    std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n";
+    std::ofstream(text) << "not a certificate\n";
+    const std::string hex(64, 'a');
+    struct Case {
+        int32_t security;
+        std::string trustFile;
+        std::string fingerprint;
+        FormField refused;
+        const char* says;
+    } cases[] = {
+        {kSecurityUnknown, "", "", FormField::Security, "Choose the security"},
+        {kSecurityStls, " " + pem, hex, FormField::None, ""},
+        {kSecurityNone, pem, "", FormField::TrustFile, "needs STLS or TLS"},
+        {kSecurityNone, "", hex, FormField::Fingerprint, "needs STLS or TLS"},
+        {kSecurityTls, pem + ".missing", "", FormField::TrustFile, "Trust file unusable: not found."},
+        {kSecurityTls, text, "", FormField::TrustFile, "Trust file unusable: holds no certificate."},
+        {kSecurityTls, folder, "", FormField::TrustFile, "Trust file unusable: not a file."},
+    };
+    for (const Case& c : cases) {
+        AccountForm form = kValid;
+        form.security = c.security;
+        form.trustFile = c.trustFile;
+        form.fingerprint = c.fingerprint;
+        const FormProblem problem = CheckForm(form);
+        EXPECT_EQ(problem.field, c.refused) << c.trustFile << c.fingerprint;
+        EXPECT_NE(problem.message.find(c.says), std::string::npos) << problem.message;
+    }
+    std::remove(pem.c_str());
+    std::remove(text.c_str());
 }
 
 // A profile whose writes to one key do not arrive, as when the registry refuses them.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "debug_capture.h"
 #include "test_seal.h"
 #include "platform/profile_store.h"
@@ -57,13 +59,17 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
         store.Write("POP0", "Port", port);
         EXPECT_EQ(Load(0).Port, 110) << '"' << port << '"';
     }
-    // The protection has its own default port; an unknown one is plain text on the plain port.
+    // The protection has its own default port. Only its exact stored forms count: anything
+    // else is unknown (never plain text, which would send the password in clear).
     store.Write("POP0", "Port", "");
-    for (const auto& security : {std::pair<const char*, int>{"2", 995}, {"3", 110}}) {
-        store.Write("POP0", "Security", security.first);
-        EXPECT_EQ(Load(0).Port, security.second) << security.first;
+    const std::tuple<const char*, int32_t, int> securities[] = {{"", kSecurityNone, 110},
+        {"2", kSecurityTls, 995}, {"1", kSecurityStls, 110}, {"3", kSecurityUnknown, 110},
+        {"1x", kSecurityUnknown, 110}, {" 1", kSecurityUnknown, 110}, {"-1", kSecurityUnknown, 110}};
+    for (const auto& [text, security, port] : securities) {
+        store.Write("POP0", "Security", text);
+        EXPECT_EQ(Load(0).Security, security) << '"' << text << '"';
+        EXPECT_EQ(Load(0).Port, port) << '"' << text << '"';
     }
-    EXPECT_EQ(Load(0).Security, kSecurityNone);
 }
 
 TEST_F(SettingsTest, CryptPasswardWinsOverPasswardUnlessEmpty)
@@ -96,7 +102,8 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     EXPECT_TRUE(store.ReadBinary("POP0", "ProtectedPassward", sealed) && sealed == "sealed:\xe9p");
     EXPECT_TRUE(!store.Has("POP0", "Passward") && !store.Has("POP0", "CryptPassward"));
     EXPECT_EQ(store.Read("POP4", "Account"), "old");
-    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint", "Auth", "ClientId", "ProtectedPassward"})
+    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint", "Auth", "ClientId", "ProtectedPassward",
+                            "Protocol", "Folder"})
         EXPECT_FALSE(store.Has("POP1", key)) << key;
     EXPECT_EQ(Load(0), list[0]);  // what was stored is overwritten with the defaults
     EXPECT_EQ(Load(1).Password, "");  // the old plain form went with the save
@@ -137,6 +144,15 @@ TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccoun
     seal.canSeal = false;
     SaveAccount(1, Account("u", "new", 1, 1, 110), seal);
     EXPECT_TRUE(store.Has("POP1", "CryptPassward") && !store.Has("POP1", "ProtectedPassward"));
+}
+
+TEST_F(SettingsTest, AcknowledgementsAreKeptUnlessTurnedOff)
+{
+    EXPECT_TRUE(ReadKeepSeen());
+    for (const bool keep : {false, true}) {
+        WriteKeepSeen(keep);
+        EXPECT_EQ(ReadKeepSeen(), keep);
+    }
 }
 
 TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)

@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""The whole program under Wine with IMAP accounts on Debian's Dovecot: mail pushed as it is
+delivered and gone when read elsewhere, a resume from sleep that replaces a frozen connection,
+and the exit with five waiting connections. With --bench it also times push: delivery into the
+maildir to the notifier's trace of the new count, median of 10.
+
+  push_test.py WORK_DIR WINE_RUN BIN_DIR [--bench]
+"""
+import os
+import re
+import signal
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
+
+WORK, WINE_RUN, BIN = (os.path.abspath(a) for a in sys.argv[1:4])
+BENCH = "--bench" in sys.argv
+KEY = r"HKEY_CURRENT_USER\Software\QUVA\Zantoli"
+COUNTS = re.compile(r"Mailbox changed: new=(\d+) seen=(\d+)")
+failures = []
+
+
+def expect(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED: " + what)
+    return condition
+
+
+def wine(*arguments, **options):
+    return subprocess.run([WINE_RUN, *arguments], capture_output=True, text=True, timeout=120, **options)
+
+
+def write_profile(port, accounts):
+    lines = ["Windows Registry Editor Version 5.00", "", f"[-{KEY}]", "", f"[{KEY}\\GLOBAL]",
+             f'"POP_COUNT"="{accounts}"']
+    for i in range(accounts):
+        lines += ["", f"[{KEY}\\POP{i}]", f'"Account"="{USER}"', '"Address"="127.0.0.1"', f'"Port"="{port}"',
+                  '"Protocol"="1"', '"Duration"="60"', f'"Passward"="{PASSWORD}"', f'"COLOR"="{i}"']
+    path = os.path.join(WORK, "profile.reg")
+    with open(path, "w", newline="\r\n") as out:
+        out.write("\n".join(lines) + "\n")
+    wine("reg", "import", "Z:" + path.replace("/", "\\"))
+
+
+class Notifier:
+    """Zantoli.exe under Wine, its debug channel in a file read as it grows."""
+
+    def __init__(self, name):
+        self.path = os.path.join(WORK, name + ".trace")
+        self.log = open(self.path, "w")
+        env = dict(os.environ, WINEDEBUG="-all,+debugstr")
+        self.process = subprocess.Popen([WINE_RUN, os.path.join(BIN, "Zantoli.exe")], stderr=self.log,
+                                        stdout=subprocess.DEVNULL, env=env)
+        self.read = 0
+
+    def trace(self):
+        with open(self.path, errors="replace") as text:
+            return text.read()
+
+    def counts(self):
+        return [(int(n), int(s)) for n, s in COUNTS.findall(self.trace())]
+
+    def wait_for(self, condition, seconds=20):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if condition():
+                return True
+            time.sleep(0.01)
+        return condition()
+
+    def envelopes(self):
+        windows = wine(os.path.join(BIN, "zdriver.exe"), "windows").stdout.splitlines()
+        # The envelopes are owned, one by the other, from the character, which has no owner.
+        owned = re.compile(r"visible=1 .*owner=(?!0+ |\(nil\) )")
+        return sum(1 for w in windows if owned.search(w))
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(10)
+        self.log.close()
+
+
+def imap_processes(server):
+    """The imap processes this server's master started for the connections so far."""
+    rows = [line.split() for line in subprocess.run(["ps", "-eo", "pid=,ppid=,comm="], capture_output=True,
+                                                     text=True).stdout.splitlines()]
+    masters = {int(r[0]) for r in rows if int(r[1]) == server.process.pid}
+    return [int(r[0]) for r in rows if int(r[1]) in masters and r[2] == "imap"]
+
+
+def push_and_resume(server):
+    write_profile(server.imap_port, 1)
+    notifier = Notifier("push")
+    try:
+        expect(notifier.wait_for(lambda: notifier.counts()[-1:] == [(1, 0)], 60), "the first check shows one")
+        before = set(imap_processes(server))
+        server.add_messages(1)
+        expect(notifier.wait_for(lambda: notifier.counts()[-1:] == [(2, 0)]), "a delivered message is pushed")
+        expect(notifier.wait_for(lambda: notifier.envelopes() == 2, 20), "its envelope shows")
+        server.mark_all_seen()
+        expect(notifier.wait_for(lambda: notifier.counts()[-1:] == [(0, 0)]), "mail read elsewhere leaves")
+        expect(notifier.wait_for(lambda: notifier.envelopes() == 0, 20), "and so do the envelopes")
+
+        # Asleep: the connection's server side freezes, mail arrives meanwhile, no push comes.
+        frozen = [pid for pid in imap_processes(server) if pid not in before] or imap_processes(server)
+        for pid in frozen:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            server.add_messages(1)
+            time.sleep(2)
+            expect(notifier.counts()[-1:] == [(0, 0)], "no push from a frozen connection")
+            wine(os.path.join(BIN, "zdriver.exe"), "resume")
+            expect(notifier.wait_for(lambda: notifier.counts()[-1:] == [(1, 0)], 15),
+                   "after the resume a new connection shows the mail delivered meanwhile")
+        finally:
+            for pid in frozen:
+                os.kill(pid, signal.SIGCONT)
+
+        if BENCH:
+            bench_push(server, notifier)
+    finally:
+        wine(os.path.join(BIN, "zdriver.exe"), "command", "57665")
+        notifier.process.wait(30)
+        notifier.stop()
+
+
+def bench_push(server, notifier):
+    waits = []
+    for _ in range(10):
+        known = len(notifier.counts())
+        time.sleep(0.5)
+        delivered = time.monotonic()
+        server.add_messages(1)
+        if not notifier.wait_for(lambda: len(notifier.counts()) > known, 30):
+            print("bench: a delivery was never traced")
+            return
+        waits.append(time.monotonic() - delivered)
+    print(f"push latency under Wine, delivery to the trace of the new count: median {statistics.median(waits) * 1000:.0f} ms"
+          f" (min {min(waits) * 1000:.0f}, max {max(waits) * 1000:.0f}, n=10); a polled account at a one-minute"
+          f" interval waits 30 s on average")
+
+
+def exit_with_five(server):
+    write_profile(server.imap_port, 5)
+    notifier = Notifier("exit")
+    try:
+        expect(notifier.wait_for(lambda: len(notifier.counts()) >= 5, 90), "five accounts wait for changes")
+        logged_out = server_log(server).count("Logged out")
+        asked = time.monotonic()
+        wine(os.path.join(BIN, "zdriver.exe"), "command", "57665")
+        ended = notifier.wait_for(lambda: notifier.trace().count("Check ended at exit") >= 5, 10)
+        stopped = time.monotonic() - asked
+        expect(ended and stopped < 4, f"every waiting connection ends at the exit (took {stopped:.2f} s from the"
+                                      " command, Wine's start of zdriver included)")
+        expect(notifier.process.wait(30) == 0, "the program ends")
+        print(f"exit with five waiting accounts: every worker ended {stopped:.2f} s after the command was sent")
+        expect(notifier.wait_for(lambda: server_log(server).count("Logged out") >= logged_out + 5, 10),
+               "each connection logged out")
+    finally:
+        notifier.stop()
+
+
+def server_log(server):
+    with open(os.path.join(server.work, "dovecot.log"), errors="replace") as log:
+        return log.read()
+
+
+def main():
+    os.makedirs(WORK, exist_ok=True)
+    with DovecotPop3(os.path.join(WORK, "dovecot")) as server:
+        server.add_messages(1)
+        push_and_resume(server)
+        exit_with_five(server)
+    print("push test: " + ("FAILED: " + "; ".join(failures) if failures else "passed"))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
