@@ -160,14 +160,15 @@ protected:
         return bottom && WaitUntil([&] { return Topmost(); }, kWaitMs);
     }
 
-    bool CharacterUnderCursor()
+    // scale: the art's, which the distance to the cursor follows.
+    bool CharacterUnderCursor(int32_t scale = 1)
     {
         const POINT cursor{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
         SetCursorPos(cursor.x, cursor.y);
         // At rest: a click on a window still gliding may reach the desktop under Wine.
         const auto resting = [&] {
             const RECT rect = ReadWindowState(character).rect;
-            const MotionPoint end = GlideEnd({cursor.x - 10, cursor.y - 10}, {rect.left, rect.top});
+            const MotionPoint end = GlideEnd({cursor.x - 10 * scale, cursor.y - 10 * scale}, {rect.left, rect.top});
             return end.x == rect.left && end.y == rect.top;
         };
         return WaitUntil([&] { return resting() && WindowFromPoint(cursor) == character; }, kWaitMs);
@@ -425,7 +426,7 @@ TEST_F(ProgramTest, OnATwiceAsDenseScreenTheArtIsTwiceTheSizeAndTheClickStillLan
     EXPECT_TRUE(size.cx == 66 && size.cy == 82) << size.cx << " x " << size.cy;
     EXPECT_TRUE(envelope.cx == 2 * kEnvelope.cx && envelope.cy == 2 * kEnvelope.cy) << envelope.cx << " x " << envelope.cy;
     EXPECT_FALSE(WindowRegionContains(character, 1, 1)) << "the key-coloured corner is cut away";
-    ASSERT_TRUE(CharacterUnderCursor());
+    ASSERT_TRUE(CharacterUnderCursor(2));
     Press(MOUSEEVENTF_LEFTDOWN);
     EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
 }
