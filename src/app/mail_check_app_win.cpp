@@ -124,4 +124,5 @@ int MailCheckApp::SaveSettings()
 void MailCheckApp::LoadAccount(int index, MailAccount& account)
 {
     ::LoadAccount(index, account);
+    account.profileIndex = index;
 }

@@ -15,4 +15,6 @@ struct CheckOutcome {
     UidSet uids;  // the server's whole list, when Listed
     // When Failed: why, in a few words for the user ("login refused", "server unreachable").
     std::string reason;
+    // When Failed: the server refused the account's access token; a fresh one may pass.
+    bool tokenRefused = false;
 };

@@ -12,10 +12,12 @@
 
 #include "mail/change_watch.h"
 #include "mail/seen_keeping.h"
+#include "mail/token_check.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
 #include "platform/tick_count.h"
+#include "profile/account_secrets.h"
 
 namespace {
 
@@ -116,6 +118,22 @@ void RunAndWatch(MailAccount& account, const CheckEnvironment& environment, Wind
     }
 }
 
+// The check proper, signed in as the account says.
+CheckOutcome RunSessionCheck(MailAccount& account, const CheckEnvironment& environment,
+                             std::unique_ptr<MailSession>& session)
+{
+    // A secret copied from another user or machine: the server is not even asked.
+    if (NeedsUnreadableSecret(account)) {
+        DebugWrite(std::string(kSecretUnreadable) + "\n");
+        CheckOutcome outcome;
+        outcome.reason = kSecretUnreadable;
+        return outcome;
+    }
+    if (account.Auth == kAuthOAuth)
+        return RunTokenCheck(account, environment, session);
+    return session->RunCheck();
+}
+
 }  // namespace
 
 bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
@@ -131,8 +149,8 @@ bool ApplyCheckOutcome(MailAccount& account, CheckOutcome outcome)
 }
 
 CheckEnvironment::CheckEnvironment()
-    : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls()), openSession(OpenAccountSession),
-      pause(PauseUnlessStopped)
+    : tickCount(TickCount), initSockets(InitSockets), tls(SystemTls()), https(SystemHttps()),
+      storeRefreshToken(StoreRotatedRefreshToken), openSession(OpenAccountSession), pause(PauseUnlessStopped)
 {
 }
 
@@ -141,7 +159,7 @@ std::unique_ptr<MailSession> RunOneCheck(MailAccount& account, const CheckEnviro
     std::unique_ptr<MailSession> session = environment.openSession(account);
     session->UseTls(environment.tls);
     environment.target.post(account.ownerWnd, ID_CHECK_STARTED, account.Color);
-    CheckOutcome outcome = session->RunCheck();
+    CheckOutcome outcome = RunSessionCheck(account, environment, session);
     const bool good = outcome.result != CheckOutcome::Result::Failed;
     // A check cut short for the exit or a resume found nothing: "stopped" is not the server's
     // fault, and the account keeps what it showed.

@@ -10,6 +10,7 @@
 
 #include "mail/mail_account.h"
 #include "mail/mail_session.h"
+#include "platform/https_post.h"
 
 // Commands the worker posts to the owner window (the wParam of WM_COMMAND); the lParam of
 // both is the account's Color.
@@ -37,6 +38,11 @@ struct CheckEnvironment {
     std::function<bool()> initSockets;
     // The TLS of protected accounts: the system's, where the build has one.
     TlsFactory tls;
+    // The token endpoint of accounts that sign in with OAuth 2.0: the system's HTTPS.
+    HttpsPoster https;
+    // Stores a refresh token the provider rotated, at once; the default seals it into the
+    // process-wide profile under the account's section.
+    std::function<void(const MailAccount& account)> storeRefreshToken;
     CheckTarget target;
     // Opens a session for the account, with the account's stop flag and memory: the session
     // of its protocol (OpenMailSession) unless a test puts its own in place.

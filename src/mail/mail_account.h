@@ -52,6 +52,14 @@ struct MailAccount : AccountSettings {
     // How often an idling connection of this account is refreshed. Set at start-up.
     uint32_t idleRefreshMs = kDefaultIdleRefreshMs;
 
+    // Signing in with OAuth 2.0, touched only by the running check (the refresh token it
+    // inherits, too): the access token lives in memory only.
+    int profileIndex = -1;  // the account's section number, for storing a rotated refresh token
+    std::string accessToken;
+    uint32_t accessTokenTick = 0;      // when it was granted
+    uint32_t accessTokenLifetimeMs = 0;
+    bool signInExpired = false;  // the provider refused the refresh token: wait for a new sign-in
+
     uint32_t lastCheckTick = 0;  // written by the worker while `worker` is set
     bool checkedOnce = false;    // whether lastCheckTick holds a check's end; written with it
     WindowHandle ownerWnd = nullptr;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "mail/check_outcome.h"
 #include "mail/session_memory.h"
@@ -18,6 +19,10 @@ public:
 
     // Where the TLS of a protected account comes from; without it such an account fails.
     virtual void UseTls(TlsFactory factory) = 0;
+
+    // The OAuth 2.0 access token an account that signs in with one logs in with (never traced);
+    // a session that never logs in has no use for it.
+    virtual void UseAccessToken(const std::string& /*token*/) {}
 
     // One whole check. Touches nothing of the account: the caller applies the outcome.
     virtual CheckOutcome RunCheck() = 0;

@@ -94,3 +94,44 @@ void RegistryProfileStore::RemoveSection(const std::string& section)
     const std::wstring path = branch + L"\\" + WideFromUtf8(section);
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
+
+bool RegistryProfileStore::ReadBinary(const std::string& section, const std::string& key, std::string& bytes)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegistryKey opened;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, opened.Receive()) != ERROR_SUCCESS)
+        return false;
+    const std::wstring name = WideFromUtf8(key);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY)
+        return false;
+    std::string value(size, '\0');
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value[0]), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_BINARY)
+        return false;
+    value.resize(size);
+    bytes = value;
+    return true;
+}
+
+void RegistryProfileStore::WriteBinary(const std::string& section, const std::string& key, const std::string& bytes)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegistryKey created;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, created.Receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(created.Get(), WideFromUtf8(key).c_str(), 0, REG_BINARY,
+                   reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()));
+}
+
+void RegistryProfileStore::RemoveValue(const std::string& section, const std::string& key)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    RegistryKey opened;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, opened.Receive()) == ERROR_SUCCESS)
+        RegDeleteValueW(opened.Get(), WideFromUtf8(key).c_str());
+}

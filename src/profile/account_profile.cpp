@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/debug_channel.h"
-#include "profile/password_codec.h"
+#include "profile/account_secrets.h"
 #include "profile/profile.h"
 
 namespace {
@@ -69,16 +69,13 @@ int32_t ReadAccountCount()
     return count;
 }
 
-void LoadAccount(int index, AccountSettings& account)
+void LoadAccount(int index, AccountSettings& account, const SecretSeal& seal)
 {
     const std::string section = AccountSection(index);
     account.Account = ReadProfileText(section, "Account");
     account.Address = ReadProfileText(section, "Address");
     account.Duration = TextToInt(ReadProfileText(section, "Duration"));
-    account.Password = ReadProfileText(section, "Passward");
-    const std::string& crypt = ReadProfileText(section, "CryptPassward");
-    if (!crypt.empty())
-        account.Password = DecodePassword(crypt);
+    LoadPassword(section, account, seal);
     account.Color = TextToInt(ReadProfileText(section, "COLOR"));
     account.Security = SecurityFromText(ReadProfileText(section, "Security"));
     account.Protocol = ProtocolFromText(ReadProfileText(section, "Protocol"));
@@ -88,6 +85,7 @@ void LoadAccount(int index, AccountSettings& account)
         account.Folder = kDefaultFolder;
     account.TrustFile = ReadProfileText(section, "TrustFile");
     account.Fingerprint = ReadProfileText(section, "Fingerprint");
+    LoadSignIn(section, account, seal);
 }
 
 void SaveAccountCount(int32_t count)
@@ -95,13 +93,13 @@ void SaveAccountCount(int32_t count)
     WriteProfileNumber(kGlobal, "POP_COUNT", count);
 }
 
-void SaveAccount(int index, const AccountSettings& account)
+void SaveAccount(int index, const AccountSettings& account, const SecretSeal& seal)
 {
     const std::string section = AccountSection(index);
     WriteProfileText(section, "Account", account.Account);
     WriteProfileText(section, "Address", account.Address);
     WriteProfileNumber(section, "Duration", account.Duration);
-    WriteProfileText(section, "CryptPassward", EncodePassword(account.Password));
+    SaveSecrets(section, account, seal);
     WriteProfileNumber(section, "COLOR", account.Color);
     WriteUnlessDefault(section, "Security", std::to_string(account.Security),
                        account.Security == kSecurityNone);
@@ -115,13 +113,14 @@ void SaveAccount(int index, const AccountSettings& account)
     WriteUnlessDefault(section, "Folder", account.Folder, account.Folder == kDefaultFolder);
     WriteUnlessDefault(section, "TrustFile", account.TrustFile, account.TrustFile.empty());
     WriteUnlessDefault(section, "Fingerprint", account.Fingerprint, account.Fingerprint.empty());
+    SaveSignIn(section, account);
 }
 
-int SaveSettings(const std::vector<AccountSettings>& accounts)
+int SaveSettings(const std::vector<AccountSettings>& accounts, const SecretSeal& seal)
 {
     const int count = int(accounts.size());
     SaveAccountCount(count);
     for (int i = 0; i < count; ++i)
-        SaveAccount(i, accounts[size_t(i)]);
+        SaveAccount(i, accounts[size_t(i)], seal);
     return count;
 }

@@ -33,6 +33,16 @@ inline int32_t DefaultPort(int32_t security, int32_t protocol = kProtocolPop3)
     return security == kSecurityTls ? kDefaultPop3sPort : kDefaultPop3Port;
 }
 
+// How an account logs in ("Auth"): with its password, or with an OAuth 2.0 access token got
+// from its refresh token.
+constexpr int32_t kAuthPassword = 0;
+constexpr int32_t kAuthOAuth = 1;
+
+// The protected values, as bits of AccountSettings::UnreadableSecrets.
+constexpr uint32_t kSecretPassword = 1;
+constexpr uint32_t kSecretClientSecret = 2;
+constexpr uint32_t kSecretRefreshToken = 4;
+
 struct AccountSettings {
     std::string Account;   // login name
     std::string Address;   // POP3 server: a host name or an address
@@ -45,13 +55,28 @@ struct AccountSettings {
     std::string Fingerprint;  // the server certificate's SHA-256 in hex; or empty
     int32_t Protocol = kProtocolPop3;
     std::string Folder = kDefaultFolder;  // the IMAP folder watched, in UTF-8 as typed
+    int32_t Auth = kAuthPassword;
+    std::string OAuthProvider;  // "microsoft", "google" or "custom"
+    std::string ClientId;
+    std::string ClientSecret;  // protected at rest; empty for a client without one
+    std::string AuthorizeUrl;  // "custom" only: the presets know their own endpoints
+    std::string TokenUrl;
+    std::string Scope;
+    std::string RefreshToken;  // protected at rest; never in clear
+    // The protected values that were stored but could not be opened (the profile came from
+    // another user or machine): they read as empty, and an account that needs one fails.
+    uint32_t UnreadableSecrets = 0;
 
     bool operator==(const AccountSettings& other) const
     {
         return Account == other.Account && Address == other.Address && Password == other.Password &&
                Duration == other.Duration && Color == other.Color && Port == other.Port &&
                Security == other.Security && TrustFile == other.TrustFile && Fingerprint == other.Fingerprint &&
-               Protocol == other.Protocol && Folder == other.Folder;
+               Protocol == other.Protocol && Folder == other.Folder &&
+               Auth == other.Auth && OAuthProvider == other.OAuthProvider && ClientId == other.ClientId &&
+               ClientSecret == other.ClientSecret && AuthorizeUrl == other.AuthorizeUrl &&
+               TokenUrl == other.TokenUrl && Scope == other.Scope && RefreshToken == other.RefreshToken &&
+               UnreadableSecrets == other.UnreadableSecrets;
     }
     bool operator!=(const AccountSettings& other) const { return !(*this == other); }
 };

@@ -6,6 +6,8 @@
 #include "platform/gdi_win.h"
 #include "setting/account_labels.h"
 #include "setting/color_names.h"
+#include "setting/oauth_dialog_win.h"
+#include "setting/oauth_form.h"
 #include "setting/setting_resource.h"
 #include "platform/wide_text_win.h"
 
@@ -47,7 +49,7 @@ constexpr COLORREF kProblemTextColor = RGB(176, 0, 0);
 }  // namespace
 
 AccountDialog::AccountDialog(const AccountSettings& settings, bool isNew)
-    : Dialog(IDD_ACCOUNT), original(settings), result(settings), isNew(isNew)
+    : Dialog(IDD_ACCOUNT), original(settings), result(settings), signIn(settings), isNew(isNew)
 {
 }
 
@@ -73,6 +75,9 @@ INT_PTR AccountDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         case IDC_TRUST_CERTIFICATE:
             OnTrustCertificate();
+            return TRUE;
+        case IDC_SIGN_IN_OPTIONS:
+            OnSignInOptions();
             return TRUE;
         default:
             if (LOWORD(wParam) == IDC_SECURITY && HIWORD(wParam) == CBN_SELCHANGE)
@@ -198,7 +203,20 @@ void AccountDialog::OnOk()
         return;
     }
     result = SettingsFromForm(form, original);
+    CopySignIn(signIn, result);
     EndWith(IDOK);
+}
+
+// The sign-in values live in a dialog of their own; the sign-in uses the login name and trust
+// file as typed here.
+void AccountDialog::OnSignInOptions()
+{
+    AccountSettings edited = signIn;
+    edited.Account = ItemText(IDC_LOGIN);
+    edited.TrustFile = ItemText(IDC_TRUST_FILE);
+    OAuthDialog dialog(edited);
+    if (dialog.RunModal(Handle()) == IDOK)
+        CopySignIn(dialog.Result(), signIn);
 }
 
 void AccountDialog::ShowProblem(const FormProblem& problem)

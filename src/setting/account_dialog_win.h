@@ -39,6 +39,7 @@ private:
     void OnTrustCertificate();
     void EndWith(int result);
     void OnOk();
+    void OnSignInOptions();
     AccountForm ReadForm() const;
     void ShowProblem(const FormProblem& problem);
     void OnFieldChanged();
@@ -47,6 +48,7 @@ private:
 
     AccountSettings original;
     AccountSettings result;
+    AccountSettings signIn;  // the sign-in values as the sign-in dialog left them
     bool isNew;
     bool showingProblem = false;
     int32_t shownSecurity = kSecurityNone;  // the choice the port field was last set for

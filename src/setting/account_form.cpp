@@ -146,8 +146,10 @@ AccountSettings SettingsFromForm(const AccountForm& form, const AccountSettings&
     settings.Address = Trimmed(form.server);
     ParseNumber(form.port, 1, 65535, settings.Port);
     ParseNumber(form.interval, 0, kMaxIntervalMinutes, settings.Duration);
-    if (!form.password.empty())
+    if (!form.password.empty()) {
         settings.Password = form.password;
+        settings.UnreadableSecrets &= ~kSecretPassword;
+    }
     settings.Color = form.color;
     settings.Security = form.security;
     settings.TrustFile = Trimmed(form.trustFile);

@@ -3,6 +3,7 @@
 // profile rules (settings/account_profile.h).
 #include <vector>
 
+#include "platform/secret_seal.h"
 #include "profile/account_settings.h"
 
 using AccountSettingsList = std::vector<AccountSettings>;
@@ -12,10 +13,10 @@ using AccountSettingsList = std::vector<AccountSettings>;
 AccountSettings NewAccountSettings();
 
 // Every account of the current profile, read as the notifier reads them at start-up.
-AccountSettingsList LoadAccountSettings();
+AccountSettingsList LoadAccountSettings(const SecretSeal& seal = UserSecretSeal());
 
-// Writes "POP_COUNT" and one section per account as the notifier's SaveSettings does, removes
-// the sections of accounts that no longer exist, and makes sure each section loads back with
-// the password it was given. The store reports no
+// Writes "POP_COUNT" and one section per account as the notifier's SaveSettings does (secrets
+// protected, the reversible password forms removed), and removes the sections of accounts that
+// no longer exist. The store reports no
 // failures, so the profile is read back: false when it does not hold what was written.
-bool SaveAccountSettings(const AccountSettingsList& list);
+bool SaveAccountSettings(const AccountSettingsList& list, const SecretSeal& seal = UserSecretSeal());

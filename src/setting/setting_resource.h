@@ -35,3 +35,19 @@
 #define IDC_TEST_RESULT 1117
 #define IDC_CERTIFICATE 1118
 #define IDC_TRUST_CERTIFICATE 1119
+
+// Signing in with OAuth 2.0: the account dialog's button, the sign-in dialog, the wait.
+#define IDD_OAUTH 103
+#define IDD_SIGN_IN_WAIT 104
+#define IDC_SIGN_IN_OPTIONS 1120
+#define IDC_OAUTH_ON 1201
+#define IDC_OAUTH_PROVIDER 1202
+#define IDC_CLIENT_ID 1203
+#define IDC_CLIENT_SECRET 1204
+#define IDC_AUTHORIZE_URL 1205
+#define IDC_TOKEN_URL 1206
+#define IDC_SCOPE 1207
+#define IDC_SIGN_IN 1208
+#define IDC_SIGN_IN_STATE 1209
+#define IDC_OAUTH_PROBLEM 1210
+#define IDC_WAIT_TEXT 1211

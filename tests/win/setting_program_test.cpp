@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry_profile_store_win.h"
+#include "platform/secret_seal.h"
 #include "platform/wide_text_win.h"
 #include "platform/window_base_win.h"
 #include "program_driver_win.h"
@@ -36,8 +37,12 @@ bool Eventually(Condition condition)
 std::string Unexpected(const std::vector<std::array<const char*, 3>>& expected)
 {
     std::string found;
-    for (const auto& value : expected) {
-        const std::string text = RegistryProfileStore("QUVA", "Zantoli").Read(value[0], value[1]);
+    for (const auto& value : expected) {  // a protected value is compared opened
+        RegistryProfileStore store("QUVA", "Zantoli");
+        std::string text = store.Read(value[0], value[1]);
+        std::string sealed;
+        if (store.ReadBinary(value[0], value[1], sealed) && !UserSecretSeal().Open(sealed, text))
+            text = "<unreadable>";
         found += text == value[2] ? "" : std::string(value[0]) + "\\" + value[1] + "=" + text + " ";
     }
     return found;
@@ -264,7 +269,8 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         Click(main, id);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
-                          {"POP0", "CryptPassward", "73c3a973616d65"}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
+                          {"POP0", "ProtectedPassward", "s\xc3\xa9same"},
+                          {"POP0", "CryptPassward", ""}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
               "");
     EXPECT_EQ(RunCommand(), L"\"" + folder + L"Zantoli.exe\"");
     EXPECT_FALSE(IsWindow(running)) << "the running notifier was asked to exit";
@@ -343,7 +349,8 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     Answer(L"Remove Account", IDYES);
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
-    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "CryptPassward", "80ff41"},
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "ProtectedPassward", "\x80\xff\x41"},
+                          {"POP1", "CryptPassward", ""},
                           {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP0", "Protocol", "1"},
                           {"POP0", "Folder", "INBOX.Entw\xc3\xbcrfe"}, {"POP1", "Account", ""}}),
               "") << "the removed account's section is gone";

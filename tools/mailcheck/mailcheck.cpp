@@ -3,9 +3,12 @@
 //
 //   mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]
 //             [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX]
-//             [--idle SECONDS] HOST USER
+//             [--idle SECONDS] [--xoauth2] [--token-url URL --client-id ID] HOST USER
 //
-// The password comes from the environment variable ZANTOLI_PASSWORD. Each check prints the
+// The password comes from the environment variable ZANTOLI_PASSWORD; with --xoauth2 the login
+// is SASL with an OAuth 2.0 access token from ZANTOLI_ACCESS_TOKEN instead. --token-url URL with
+// --client-id ID gets the access token as the notifier does, from the refresh token in
+// ZANTOLI_REFRESH_TOKEN (a rotated one is announced, never printed); --trust-file applies to it. Each check prints the
 // debug-channel trace as it goes, then "check N: new=X seen=Y" and the new UIDs, one per line,
 // or "check N: failed: REASON".
 // --ack acknowledges all new mail after each check; --step waits for a line on standard input
@@ -29,6 +32,7 @@
 #include "idle_mode.h"
 #include "mail/check_worker.h"
 #include "mail/mail_account.h"
+#include "mail/token_check.h"
 #include "mail/uid_reconcile.h"
 #include "platform/debug_channel.h"
 #include "platform/tcp_client.h"
@@ -42,8 +46,11 @@
 namespace {
 
 const char kUsage[] =
-    "usage: mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step] [--security none|stls|tls]"
-    " [--trust-file PATH] [--fingerprint HEX] [--idle SECONDS] HOST USER (password in ZANTOLI_PASSWORD)\n";
+    "usage: mailcheck [--protocol pop3|imap] [--folder NAME] [--port N] [--checks K] [--ack] [--step]"
+    " [--security none|stls|tls] [--trust-file PATH] [--fingerprint HEX] [--idle SECONDS]"
+    " [--xoauth2] [--token-url URL --client-id ID] HOST USER\n"
+    "(password in ZANTOLI_PASSWORD; with --xoauth2 an access token in ZANTOLI_ACCESS_TOKEN;\n"
+    " with --token-url a refresh token in ZANTOLI_REFRESH_TOKEN)\n";
 
 struct Options {
     int port = 0;  // none given: the protection's default
@@ -56,6 +63,9 @@ struct Options {
     bool ack = false;
     bool step = false;
     long idleSeconds = 0;
+    bool xoauth2 = false;
+    std::string tokenUrl;
+    std::string clientId;
     std::string host;
     std::string user;
 };
@@ -86,6 +96,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.ack = true;
         } else if (arg == "--step") {
             options.step = true;
+        } else if (arg == "--xoauth2") {
+            options.xoauth2 = true;
+        } else if (arg == "--token-url" && i + 1 < argc) {
+            options.tokenUrl = argv[++i];
+        } else if (arg == "--client-id" && i + 1 < argc) {
+            options.clientId = argv[++i];
         } else if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 1, 65535, value)) {
             options.port = int(value);
             ++i;
@@ -139,6 +155,23 @@ std::string Escaped(const std::string& uid)
     return out;
 }
 
+// One check, applied to the account as the notifier's worker applies it; the session when the
+// check completed. An access token given with --xoauth2 is used as it is, never refreshed.
+std::unique_ptr<MailSession> RunCheck(MailAccount& account, const CheckEnvironment& environment,
+                                      const std::string& givenToken)
+{
+    if (account.Auth != kAuthOAuth || !account.TokenUrl.empty())
+        return RunOneCheck(account, environment);
+    std::unique_ptr<MailSession> session = environment.openSession(account);
+    session->UseTls(environment.tls);
+    session->UseAccessToken(givenToken);
+    CheckOutcome outcome = session->RunCheck();
+    const bool completed = outcome.result != CheckOutcome::Result::Failed;
+    ApplyCheckOutcome(account, std::move(outcome));
+    if (!completed)
+        session.reset();
+    return session;
+}
 
 void PrintResult(long number, MailAccount& account, bool completed)
 {
@@ -211,10 +244,26 @@ int main(int argc, char** argv)
     account.Fingerprint = options.fingerprint;
     if (const char* password = std::getenv("ZANTOLI_PASSWORD"))
         account.Password = password;
+    std::string accessToken;
+    if (!options.tokenUrl.empty()) {
+        account.Auth = kAuthOAuth;
+        account.OAuthProvider = "custom";
+        account.TokenUrl = options.tokenUrl;
+        account.ClientId = options.clientId;
+        if (const char* token = std::getenv("ZANTOLI_REFRESH_TOKEN"))
+            account.RefreshToken = token;
+    } else if (options.xoauth2) {
+        account.Auth = kAuthOAuth;
+        if (const char* token = std::getenv("ZANTOLI_ACCESS_TOKEN"))
+            accessToken = token;
+    }
 
     // Each check is applied to the account as the notifier's worker applies it; its session
     // stays open when it completed, for --idle.
-    const CheckEnvironment environment;
+    CheckEnvironment environment;
+    environment.storeRefreshToken = [](const MailAccount&) {
+        std::fputs("The provider issued a new refresh token (not shown)\n", stdout);
+    };
     std::unique_ptr<MailSession> session;
     bool completed = false;
     for (long number = 1; number <= options.checks; ++number) {
@@ -222,7 +271,7 @@ int main(int argc, char** argv)
             WaitForNextStep();
         if (session)
             session->Close();
-        session = RunOneCheck(account, environment);
+        session = RunCheck(account, environment, accessToken);
         completed = session != nullptr;
         EndTraceLine();
         PrintResult(number, account, completed);

@@ -152,6 +152,7 @@ CheckOutcome ImapSession::RunCheck()
     if (!checked) {
         outcome = CheckOutcome();
         outcome.reason = StopRequested() ? kStopped : failure;
+        outcome.tokenRefused = tokenRefused;
     }
     return outcome;
 }
@@ -268,6 +269,8 @@ bool ImapSession::Login(const std::string& tag)
         loggedIn = true;
         return true;
     }
+    if (account.Auth == kAuthOAuth)
+        return LoginWithToken(tag);
     if (capabilities.count("LOGINDISABLED")) {
         TraceFailure(kPlainLoginRefused);
         return Fail(ReasonFromTrace(kPlainLoginRefused));

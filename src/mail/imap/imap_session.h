@@ -30,6 +30,7 @@ public:
     ImapSession& operator=(const ImapSession&) = delete;
 
     void UseTls(TlsFactory factory) override { tlsFactory = std::move(factory); }
+    void UseAccessToken(const std::string& token) override { accessToken = token; }
     CheckOutcome RunCheck() override;
     bool CanWaitForChanges() const override;
     CheckOutcome WaitForChange(uint32_t refreshMs) override;
@@ -54,6 +55,10 @@ private:
     bool LogInAndRelearnCapabilities();
     // LOGIN under tag.
     bool Login(const std::string& tag);
+    // AUTHENTICATE with the access token (imap_token_login.cpp), for an account that signs in
+    // with one.
+    bool LoginWithToken(const std::string& tag);
+    bool AwaitAuthentication(const std::string& tag, bool bearer);
     // EXAMINE (SELECT once the folder's UIDVALIDITY moved) and its answer; reopen tells that
     // it moved just now, so the folder must be opened again read-write.
     std::string OpenCommand(std::string& tag);
@@ -109,6 +114,8 @@ private:
     bool capabilitiesStale = false;  // the login's answer named none
     bool loggingOut = false;
     bool stayConnected = false;
+    std::string accessToken;
+    bool tokenRefused = false;  // the server refused accessToken
     bool idling = false;        // IDLE sent and not yet ended
     bool checked = false;       // the last check or wait listed the folder
     bool folderChanged = false; // EXISTS, EXPUNGE, FETCH or VANISHED since the last search

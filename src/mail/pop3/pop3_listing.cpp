@@ -76,7 +76,14 @@ ReplyProgress CapabilityReader::Feed(const std::string& line)
         sound_ = false;
     else
         names_.push_back(name);
+    if (name == "SASL")
+        saslLine_ = UpperCase(text.substr(0, text.find_first_of("\r\n"))) + " ";
     return ReplyProgress::More;
+}
+
+bool CapabilityReader::OffersSasl(const std::string& mechanism) const
+{
+    return Offers("SASL") && saslLine_.find(" " + UpperCase(mechanism) + " ") != std::string::npos;
 }
 
 bool CapabilityReader::Offers(const std::string& name) const

@@ -45,6 +45,8 @@ public:
     bool Offers(const std::string& name) const;
     bool Pipelining() const { return Offers("PIPELINING"); }
     bool Stls() const { return Offers("STLS"); }
+    // Whether the SASL capability names this mechanism.
+    bool OffersSasl(const std::string& mechanism) const;
 
 private:
     bool sawStatus_ = false;
@@ -53,6 +55,7 @@ private:
     ReplyFault fault_ = ReplyFault::None;
     size_t lines_ = 0;
     std::vector<std::string> names_;  // in upper case
+    std::string saslLine_;            // the SASL capability's line, in upper case
 };
 
 // The reply to UIDL without argument, starting with its status line: one line per message,

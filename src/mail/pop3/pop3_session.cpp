@@ -108,8 +108,10 @@ CheckOutcome Pop3Session::RunCheck()
         outcome = Converse();
     }
     const bool good = outcome.result != CheckOutcome::Result::Failed;
-    if (!good)
+    if (!good) {
         outcome.reason = StopRequested() ? kStopped : failure;
+        outcome.tokenRefused = tokenRefused;
+    }
     Remember(good);
     return outcome;
 }
@@ -129,7 +131,7 @@ void Pop3Session::Disconnect()
     tls.reset();
     socket.Close();
     capabilities = CapabilityReader();
-    pipelinedLogin = relistByNumber = false;
+    pipelinedLogin = relistByNumber = tokenRefused = false;
     messageCount = 0;
     failure.clear();
 }
@@ -207,6 +209,9 @@ bool Pop3Session::AskCapabilities()
 
 bool Pop3Session::Login()
 {
+    // A token login goes one command at a time, and so does everything after it.
+    if (account.Auth == kAuthOAuth)
+        return AskCapabilities() && UpgradeAfterGreeting() && LoginWithToken();
     const std::string user = "USER " + account.Account + "\r\n";
     const std::string pass = "PASS " + account.Password + "\r\n";
     // The debug channel is readable by any process on the desktop: the password stays out.

@@ -40,6 +40,7 @@ public:
 
     // Where the TLS of a protected account comes from; without it such an account fails.
     void UseTls(TlsFactory factory) override { tlsFactory = std::move(factory); }
+    void UseAccessToken(const std::string& token) override { accessToken = token; }
 
     // The whole conversation. Touches nothing of the account: the caller applies the outcome.
     CheckOutcome RunCheck() override;
@@ -66,6 +67,9 @@ private:
     // STAT, the listing and QUIT, however the server takes them.
     void ListMailbox(CheckOutcome& outcome);
     void ListPipelined(CheckOutcome& outcome);
+    // AUTH with the access token (pop3_token_login.cpp), for an account that signs in with one;
+    // nothing is pipelined after it.
+    bool LoginWithToken();
     bool Stat();
     bool ListUids(UidSet& listed);
     void Quit();
@@ -113,4 +117,6 @@ private:
     // What the server offered in reply to CAPA; nothing when it has no capability list.
     CapabilityReader capabilities;
     std::string failure;  // the first reason the check failed
+    std::string accessToken;
+    bool tokenRefused = false;  // the server refused accessToken
 };

@@ -38,7 +38,12 @@ private:
 // One check of "me" with the protection; probe null: a build without TLS.
 CheckOutcome Check(const Server& server, int security, TlsProbe* probe, std::string& trace)
 {
-    const AccountSettings account{"me", "127.0.0.1", "secret", 0, 0, server.Port(), security, "", ""};
+    AccountSettings account;
+    account.Account = "me";
+    account.Address = "127.0.0.1";
+    account.Password = "secret";
+    account.Port = server.Port();
+    account.Security = security;
     DebugCapture capture;
     Pop3Session session(account, nullptr, nullptr, 5000, 5000);
     if (probe)

@@ -9,6 +9,7 @@
 
 #include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
+#include "profile/account_secrets.h"
 #include "session_helpers.h"
 
 namespace {
@@ -95,13 +96,18 @@ protected:
     std::unique_ptr<Scheduler> scheduler;
 };
 
-// Finished is posted only once the check no longer runs; a failed check is stamped too.
+// Finished is posted only once the check no longer runs; a failed check is stamped too. A
+// password copied from another machine fails its account without a word to the server.
 TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
 {
-    for (const bool loginRefused : {false, true}) {
+    for (const int failure : {0, 1, 2}) {
+        const bool loginRefused = failure == 1;
         server.Script("PASS ", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
         Restart(777);
         MailAccount& account = AddAccount(0x100, -1);
+        const int connections = server.Connections();
+        if (failure == 2)
+            account.UnreadableSecrets = kSecretPassword;
         recorder->watched = &account;
         scheduler->RunScheduler();
         ASSERT_TRUE(recorder->WaitForNotices(2));
@@ -111,7 +117,10 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
         EXPECT_TRUE(n[0].owner == account.ownerWnd && n[1].owner == account.ownerWnd && n[0].color == -1 && n[1].color == -1);
         EXPECT_TRUE(n[0].workerSet && !n[1].workerSet) << "finished was posted while the check still counted as running";
         EXPECT_EQ(account.lastCheckTick, 777u);
-        EXPECT_EQ(NewUidCount(account), loginRefused ? 0u : 2u);
+        EXPECT_EQ(NewUidCount(account), failure == 0 ? 2u : 0u);
+        if (failure == 2) {
+            EXPECT_TRUE(account.lastFailure == kSecretUnreadable && server.Connections() == connections);
+        }
         recorder->watched = nullptr;
     }
 }

@@ -7,6 +7,7 @@
 #include "setting/account_form.h"
 #include "setting/account_settings.h"
 #include "profile/profile.h"
+#include "test_seal.h"
 
 namespace {
 
@@ -14,11 +15,35 @@ const AccountForm kValid{"  alice ", "\tpop.example.com ", " 995 ", "10080", "",
 
 TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
 {
-    const AccountSettings stored{"bob", "10.0.0.1", "secret", 0, -1, 2110, kSecurityStls, "C:\\ca.pem", "AB:cd",
-                                 1, "INBOX.Entw\xc3\xbcrfe"};
+    AccountSettings stored;
+    stored.Account = "bob";
+    stored.Address = "10.0.0.1";
+    stored.Password = "secret";
+    stored.Color = -1;
+    stored.Port = 2110;
+    stored.Security = kSecurityStls;
+    stored.TrustFile = "C:\\ca.pem";
+    stored.Fingerprint = "AB:cd";
+    stored.UnreadableSecrets = kSecretPassword;
+    stored.Protocol = kProtocolImap;
+    stored.Folder = "INBOX.Entw\xc3\xbcrfe";
     EXPECT_EQ(SettingsFromForm(FormFromSettings(stored), stored), stored);
-    EXPECT_EQ(SettingsFromForm(kValid, stored),
-              (AccountSettings{"alice", "pop.example.com", "secret", 10080, 4, 995, kSecurityTls, "", ""}));
+    AccountSettings expected = stored;
+    expected.Account = "alice";
+    expected.Address = "pop.example.com";
+    expected.Duration = 10080;
+    expected.Color = 4;
+    expected.Port = 995;
+    expected.Security = kSecurityTls;
+    expected.TrustFile = expected.Fingerprint = "";
+    expected.Protocol = kProtocolPop3;
+    expected.Folder = kDefaultFolder;
+    EXPECT_EQ(SettingsFromForm(kValid, stored), expected);
+    AccountForm typed = kValid;
+    typed.password = "again";
+    expected.Password = "again";
+    expected.UnreadableSecrets = 0;  // given again: the copied value is replaced at the next save
+    EXPECT_EQ(SettingsFromForm(typed, stored), expected);
 }
 
 TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMessage)
@@ -97,36 +122,53 @@ public:
         if (key != lostKey)
             MemoryProfileStore::Write(section, key, text);
     }
+    void WriteBinary(const std::string& section, const std::string& key, const std::string& bytes) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::WriteBinary(section, key, bytes);
+    }
 };
+
+AccountSettings Stored(const char* login, const char* password, int32_t port)
+{
+    AccountSettings account;
+    account.Account = login;
+    account.Address = "h";
+    account.Password = password;
+    account.Duration = 5;
+    account.Color = 1;
+    account.Port = port;
+    return account;
+}
 
 class SettingAccountsTest : public ::testing::Test {
 protected:
     void SetUp() override { SetProfileStore(&store); }
     void TearDown() override { SetProfileStore(nullptr); }
     LossyStore store;
+    TestSeal seal;
 };
 
 TEST_F(SettingAccountsTest, RemovedAccountsLeaveNoSectionAndTheirSuccessorsInheritNothing)
 {
-    AccountSettingsList list = {{"a", "h", "pa", 5, 1, 2110, 0, "", ""}, {"b", "h", "", 5, 1, 110, 0, "", ""},
-                                {"c", "h", "pc", 5, 1, 995, 0, "", ""}};
+    AccountSettingsList list = {Stored("a", "pa", 2110), Stored("b", "", 110), Stored("c", "pc", 995)};
     store.Write("POP0", "Passward", "old account's secret");
-    ASSERT_TRUE(SaveAccountSettings(list));
-    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a plain password
+    ASSERT_TRUE(SaveAccountSettings(list, seal));
+    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
     list.pop_back();
-    EXPECT_TRUE(SaveAccountSettings(list));
-    EXPECT_EQ(LoadAccountSettings(), list);
-    for (const char* key : {"Account", "Address", "CryptPassward", "Duration", "COLOR", "Port"})
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
+    EXPECT_EQ(LoadAccountSettings(seal), list);
+    for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
         EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
 }
 
 TEST_F(SettingAccountsTest, AWriteThatDidNotArriveIsReportedNotTakenForSuccess)
 {
-    for (const char* lost : {"POP_COUNT", "Address", "CryptPassward", "COLOR", "Port"}) {
+    for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
         LossyStore lossy;
         lossy.lostKey = lost;
         SetProfileStore(&lossy);
-        EXPECT_FALSE(SaveAccountSettings({{"alice", "pop.example.com", "pw", 10, 3, 995, 0, "", ""}})) << lost;
+        EXPECT_FALSE(SaveAccountSettings({Stored("alice", "pw", 995)}, seal)) << lost;
     }
 }
 

@@ -3,8 +3,10 @@
 #include <tuple>
 
 #include "debug_capture.h"
+#include "test_seal.h"
 #include "platform/profile_store.h"
 #include "profile/account_profile.h"
+#include "profile/account_secrets.h"
 #include "profile/password_codec.h"
 #include "profile/profile.h"
 
@@ -13,7 +15,15 @@ namespace {
 AccountSettings Account(std::string login, std::string password, int32_t duration, int32_t color, int32_t port,
                         int32_t security = kSecurityNone)
 {
-    return {std::move(login), "host", std::move(password), duration, color, port, security, "", ""};
+    AccountSettings account;
+    account.Account = std::move(login);
+    account.Address = "host";
+    account.Password = std::move(password);
+    account.Duration = duration;
+    account.Color = color;
+    account.Port = port;
+    account.Security = security;
+    return account;
 }
 
 class SettingsTest : public ::testing::Test {
@@ -24,11 +34,12 @@ protected:
     AccountSettings Load(int index)
     {
         AccountSettings account;
-        LoadAccount(index, account);
+        LoadAccount(index, account, seal);
         return account;
     }
 
     MemoryProfileStore store;
+    TestSeal seal;
 };
 
 TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
@@ -86,13 +97,16 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     const std::vector<AccountSettings> list = {Account("user0", "p\xe9", -5, -1, 110), Account("user1", "", 3, 9, 110),
                                                Account("user2", "", 3, 9, 995, kSecurityTls),
                                                Account("user3", "", 3, 9, 110, kSecurityTls)};
-    EXPECT_EQ(SaveSettings(list), 4);
-    EXPECT_EQ(store.Read("POP0", "CryptPassward"), "70e9");
-    EXPECT_TRUE(store.Read("POP0", "Passward") == "kept" && store.Read("POP4", "Account") == "old");
-    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint", "Protocol", "Folder"})
+    EXPECT_EQ(SaveSettings(list, seal), 4);
+    std::string sealed;
+    EXPECT_TRUE(store.ReadBinary("POP0", "ProtectedPassward", sealed) && sealed == "sealed:\xe9p");
+    EXPECT_TRUE(!store.Has("POP0", "Passward") && !store.Has("POP0", "CryptPassward"));
+    EXPECT_EQ(store.Read("POP4", "Account"), "old");
+    for (const char* key : {"Security", "Port", "TrustFile", "Fingerprint", "Auth", "ClientId", "ProtectedPassward",
+                            "Protocol", "Folder"})
         EXPECT_FALSE(store.Has("POP1", key)) << key;
     EXPECT_EQ(Load(0), list[0]);  // what was stored is overwritten with the defaults
-    EXPECT_EQ(Load(1).Password, "plain");  // an empty password is stored empty: the plain key speaks
+    EXPECT_EQ(Load(1).Password, "");  // the old plain form went with the save
     EXPECT_EQ(store.Read("POP2", "Security") + "|" + store.Read("POP2", "Port"), "2|");
     EXPECT_EQ(store.Read("POP3", "Port"), "110");  // the plain port with TLS is no default
     EXPECT_EQ(ReadAccountCount(), 4);
@@ -100,6 +114,36 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     DebugCapture trace;
     EXPECT_EQ(ReadAccountCount(), kMaxAccounts);
     EXPECT_NE(trace.Text().find("POP_COUNT"), std::string::npos);
+}
+
+TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccountThatNeedsIt)
+{
+    store.Write("POP0", "Passward", "old");
+    store.Write("POP0", "CryptPassward", "6f6c64");
+    EXPECT_EQ(Load(0).Password, "old");  // a profile written before keeps working
+    store.WriteBinary("POP0", "ProtectedPassward", "sealed:wen");
+    EXPECT_EQ(Load(0).Password, "new");
+
+    // Copied from another user: the value stays as it was until the user gives it again.
+    store.WriteBinary("POP0", "ProtectedPassward", "\x01\x02 foreign");
+    store.Write("POP0", "Auth", "1");
+    store.WriteBinary("POP0", "RefreshToken", "sealed:nekot");
+    AccountSettings account = Load(0);
+    EXPECT_EQ(account.UnreadableSecrets, kSecretPassword);
+    EXPECT_EQ(account.RefreshToken, "token");
+    EXPECT_FALSE(NeedsUnreadableSecret(account));  // it signs in with its token
+    account.Auth = kAuthPassword;
+    EXPECT_TRUE(NeedsUnreadableSecret(account));
+    SaveAccount(0, account, seal);
+    std::string sealed;
+    EXPECT_TRUE(store.ReadBinary("POP0", "ProtectedPassward", sealed) && sealed == "\x01\x02 foreign");
+    EXPECT_EQ(Load(0), account);
+
+    // Without the system's protection nothing is sealed, and the reversible form is not removed.
+    store.Write("POP1", "CryptPassward", "6f6c64");
+    seal.canSeal = false;
+    SaveAccount(1, Account("u", "new", 1, 1, 110), seal);
+    EXPECT_TRUE(store.Has("POP1", "CryptPassward") && !store.Has("POP1", "ProtectedPassward"));
 }
 
 TEST_F(SettingsTest, AcknowledgementsAreKeptUnlessTurnedOff)
@@ -128,7 +172,7 @@ TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
     // New keys are written only where they say something; an unknown protocol stays as typed.
     AccountSettings imap = Account("u", "", 3, 9, 143);
     imap.Protocol = kProtocolImap;
-    SaveSettings({Account("u", "", 3, 9, 110), imap, Load(2)});
+    SaveSettings({Account("u", "", 3, 9, 110), imap, Load(2)}, seal);
     for (const char* key : {"Protocol", "Folder", "Port"})
         EXPECT_FALSE(store.Has("POP0", key)) << key;
     EXPECT_EQ(store.Read("POP1", "Protocol") + "|" + store.Read("POP1", "Port") + "|" + store.Read("POP1", "Folder"),

@@ -1,0 +1,6 @@
+#include "platform/https_post.h"
+
+HttpsPoster SystemHttps()
+{
+    return HttpsPoster();
+}

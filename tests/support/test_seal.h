@@ -1,0 +1,30 @@
+#pragma once
+// A stand-in for the user's data protection where the test needs to know what is stored: it
+// seals by a tag and reversed bytes, and opens only what it sealed itself.
+#include <algorithm>
+#include <string>
+
+#include "platform/secret_seal.h"
+
+class TestSeal : public SecretSeal {
+public:
+    bool canSeal = true;
+
+    bool Seal(const std::string& secret, std::string& sealed) const override
+    {
+        if (!canSeal)
+            return false;
+        sealed = kTag + std::string(secret.rbegin(), secret.rend());
+        return true;
+    }
+    bool Open(const std::string& sealed, std::string& secret) const override
+    {
+        if (sealed.compare(0, kTag.size(), kTag) != 0)
+            return false;
+        secret.assign(sealed.rbegin(), sealed.rend() - long(kTag.size()));
+        return true;
+    }
+
+private:
+    const std::string kTag = "sealed:";
+};

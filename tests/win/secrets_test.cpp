@@ -1,0 +1,86 @@
+// Secrets at rest under the system's data protection, in the test prefix's real registry.
+#include <windows.h>
+#include <dpapi.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/registry_profile_store_win.h"
+#include "platform/secret_seal.h"
+#include "profile/account_secrets.h"
+#include "setting/account_settings.h"
+
+namespace {
+
+// Sealed by the system without our entropy: what another program of the user would store, or
+// what a copied profile looks like to us.
+std::string SealedWithoutOurEntropy(const std::string& secret)
+{
+    DATA_BLOB in{DWORD(secret.size()), reinterpret_cast<BYTE*>(const_cast<char*>(secret.data()))};
+    DATA_BLOB out{};
+    EXPECT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out));
+    std::string sealed(reinterpret_cast<const char*>(out.pbData), out.cbData);
+    LocalFree(out.pbData);
+    return sealed;
+}
+
+class SecretsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, store.BranchPath().c_str());
+        SetProfileStore(&store);
+    }
+    void TearDown() override
+    {
+        SetProfileStore(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, store.BranchPath().c_str());
+    }
+    RegistryProfileStore store{"QUVA", "ZantoliSecretsTest"};
+};
+
+TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValuesAndDropsTheReversibleForms)
+{
+    store.Write("GLOBAL", "POP_COUNT", "1");
+    store.Write("POP0", "Account", "me");
+    store.Write("POP0", "Passward", "plain old");
+    store.Write("POP0", "CryptPassward", "6f6c64");
+    AccountSettingsList accounts = LoadAccountSettings();
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(accounts[0].Password, "old");  // the old form still works until the next save
+
+    accounts[0].Password = "p\xc3\xa4ss";
+    accounts[0].Auth = kAuthOAuth;
+    accounts[0].RefreshToken = std::string(3000, 'r');  // providers' tokens can be long
+    ASSERT_TRUE(SaveAccountSettings(accounts));
+    EXPECT_EQ(store.Read("POP0", "Passward") + store.Read("POP0", "CryptPassward"), "");
+    for (const char* key : {"ProtectedPassward", "RefreshToken"}) {
+        std::string sealed;
+        ASSERT_TRUE(store.ReadBinary("POP0", key, sealed)) << key;
+        EXPECT_EQ(sealed.find(key[0] == 'P' ? "p\xc3\xa4ss" : "rrrrrrrr"), std::string::npos) << key;
+        EXPECT_EQ(store.Read("POP0", key), "") << "a binary value is no text";
+    }
+    EXPECT_EQ(LoadAccountSettings(), accounts);
+
+    // Removing the token removes its value; the password stays.
+    accounts[0].RefreshToken.clear();
+    ASSERT_TRUE(SaveAccountSettings(accounts));
+    std::string sealed;
+    EXPECT_FALSE(store.ReadBinary("POP0", "RefreshToken", sealed));
+    EXPECT_EQ(LoadAccountSettings()[0].Password, "p\xc3\xa4ss");
+}
+
+TEST_F(SecretsTest, AValueSealedElsewhereIsUnreadableAndFailsOnlyItsAccount)
+{
+    std::string opened;
+    EXPECT_FALSE(UserSecretSeal().Open(SealedWithoutOurEntropy("secret"), opened));
+    EXPECT_FALSE(UserSecretSeal().Open("not sealed at all", opened));
+
+    store.Write("GLOBAL", "POP_COUNT", "1");
+    store.WriteBinary("POP0", "ProtectedPassward", SealedWithoutOurEntropy("secret"));
+    store.Write("POP0", "CryptPassward", "6f6c64");  // an old form never stands in for it
+    AccountSettingsList accounts = LoadAccountSettings();
+    EXPECT_EQ(accounts[0].Password, "");
+    EXPECT_TRUE(NeedsUnreadableSecret(accounts[0]));
+}
+
+}  // namespace
