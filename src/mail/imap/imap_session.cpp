@@ -1,10 +1,10 @@
 #include "mail/imap/imap_session.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "mail/imap/folder_list.h"
 #include "mail/imap/folder_name.h"
+#include "mail/session_support.h"
 #include "platform/debug_channel.h"
 #include "platform/tick_count.h"
 
@@ -36,31 +36,6 @@ constexpr char kSessionClosed[] = "server closed the session";
 constexpr char kNoStarttls[] = "Server offers no STARTTLS";
 constexpr char kStarttlsRefused[] = "STARTTLS refused";
 constexpr char kPlainLoginRefused[] = "Server refuses plain-text login";
-constexpr char kNoTls[] = "TLS is not available in this build";
-
-// The trace's words for the user: "Certificate not trusted" becomes "certificate not trusted".
-std::string ReasonFromTrace(const std::string& traced)
-{
-    std::string reason = traced;
-    if (reason.size() > 1 && std::islower(static_cast<unsigned char>(reason[1])))
-        reason[0] = char(std::tolower(static_cast<unsigned char>(reason[0])));
-    return reason;
-}
-
-struct LineFault {
-    const char* traced;
-    const char* reason;
-};
-
-LineFault FaultOf(LineStream::LineResult result)
-{
-    switch (result) {
-    case LineStream::LineResult::Closed: return {"Connection closed", "connection closed"};
-    case LineStream::LineResult::TimedOut: return {"No reply in time", "no reply"};
-    case LineStream::LineResult::TooLong: return {"Reply line too long", "reply too long"};
-    default: return {"Connection failed", "connection failed"};
-    }
-}
 
 void TraceFailure(const std::string& reply)
 {
@@ -233,25 +208,11 @@ bool ImapSession::UpgradeToTls()
 
 bool ImapSession::StartTls()
 {
-    if (!tlsFactory) {
-        TraceFailure(kNoTls);
-        return Fail(kNoTls);
-    }
-    tls = tlsFactory(socket);
-    const TlsResult result = tls->Handshake({account.Address, account.TrustFile, account.Fingerprint});
-    // Described even when refused, so that a user can check the certificate and pin it.
-    const std::string certificate = tls->CertificateDescription();
-    if (!certificate.empty())
-        DebugWrite("Server certificate: " + certificate + "\n");
-    if (result == TlsResult::Ok) {
-        stream = tls.get();
-        return true;
-    }
-    socket.Close();
-    if (result == TlsResult::Stopped || StopRequested())
-        return Fail(kStopped);
-    TraceFailure(TlsResultText(result));
-    return Fail(ReasonFromTrace(TlsResultText(result)));
+    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, tls);
+    if (!failed.empty())
+        return Fail(failed);
+    stream = tls.get();
+    return true;
 }
 
 // Some servers hand the connection from a login process to a mailbox process once the login

@@ -1,9 +1,9 @@
 #include "mail/pop3/pop3_session.h"
 
-#include <cctype>
 #include <vector>
 
 #include "mail/pop3/pop3_reply.h"
+#include "mail/session_support.h"
 #include "platform/debug_channel.h"
 
 namespace {
@@ -29,16 +29,6 @@ constexpr char kCapabilitiesChanged[] = "Server no longer offers PIPELINING";
 constexpr char kStopped[] = "stopped";
 constexpr char kNoStls[] = "Server offers no STLS";
 constexpr char kStlsRefused[] = "STLS refused";
-constexpr char kNoTls[] = "TLS is not available in this build";
-
-// The trace's words for the user: "Certificate not trusted" becomes "certificate not trusted".
-std::string ReasonFromTrace(const std::string& traced)
-{
-    std::string reason = traced;
-    if (reason.size() > 1 && std::islower(static_cast<unsigned char>(reason[1])))
-        reason[0] = char(std::tolower(static_cast<unsigned char>(reason[0])));
-    return reason;
-}
 
 // A name or password that cannot travel on one command line: too long for it, or holding a
 // line break or zero byte that would end the command early and start another one.
@@ -49,22 +39,6 @@ const char* ArgumentFault(const std::string& text)
     if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         return "holds a line break";
     return nullptr;
-}
-
-// What the trace says about a line that did not arrive, and the reason the user sees.
-struct LineFault {
-    const char* traced;
-    const char* reason;
-};
-
-LineFault FaultOf(TcpClient::LineResult result)
-{
-    switch (result) {
-    case TcpClient::LineResult::Closed: return {"Connection closed", "connection closed"};
-    case TcpClient::LineResult::TimedOut: return {"No reply in time", "no reply"};
-    case TcpClient::LineResult::TooLong: return {"Reply line too long", "reply too long"};
-    default: return {"Connection failed", "connection failed"};
-    }
 }
 
 }  // namespace
@@ -180,25 +154,11 @@ bool Pop3Session::UpgradeAfterGreeting()
 
 bool Pop3Session::StartTls()
 {
-    if (!tlsFactory) {
-        TraceFailure(kNoTls);
-        return Fail(kNoTls);
-    }
-    tls = tlsFactory(socket);
-    const TlsResult result = tls->Handshake({account.Address, account.TrustFile, account.Fingerprint});
-    // Described even when refused, so that a user can check the certificate and pin it.
-    const std::string certificate = tls->CertificateDescription();
-    if (!certificate.empty())
-        DebugWrite("Server certificate: " + certificate + "\n");
-    if (result == TlsResult::Ok) {
-        stream = tls.get();
-        return true;
-    }
-    socket.Close();
-    if (result == TlsResult::Stopped || StopRequested())
-        return Fail(kStopped);
-    TraceFailure(TlsResultText(result));
-    return Fail(ReasonFromTrace(TlsResultText(result)).c_str());
+    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, tls);
+    if (!failed.empty())
+        return Fail(failed.c_str());
+    stream = tls.get();
+    return true;
 }
 
 bool Pop3Session::AskCapabilities()
