@@ -1,17 +1,8 @@
 #include "profile/password_codec.h"
 
-namespace {
+#include "platform/hex_digits.h"
 
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 // The value of the piece's leading hexadecimal digits, as strtoul("0x" + piece, 16) gives it.
 unsigned PieceValue(const std::string& text, size_t start, size_t length)

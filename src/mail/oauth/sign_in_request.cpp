@@ -2,6 +2,7 @@
 
 #include "mail/oauth/base64.h"
 #include "mail/oauth/sha256.h"
+#include "platform/hex_digits.h"
 #include "platform/random_bytes.h"
 
 namespace {
@@ -16,17 +17,6 @@ bool IsUnreserved(char c)
            c == '_' || c == '~';
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // %XX and "+" decoded; a broken escape stays as it is. Control characters become blanks: the
 // values reach a message box and the token request.
 std::string FormDecode(const std::string& text)
@@ -36,8 +26,8 @@ std::string FormDecode(const std::string& text)
         char c = text[i];
         if (c == '+') {
             c = ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            c = char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        } else if (c == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
+            c = char(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         }
         decoded += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? ' ' : c;
