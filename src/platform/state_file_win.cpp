@@ -57,16 +57,6 @@ std::wstring FolderOf(const std::wstring& path)
 
 }  // namespace
 
-StateFileRead ReadStateFile(const std::string& path, size_t maxBytes, std::string& bytes)
-{
-    switch (ReadLocalFile(path, maxBytes, INT64_MAX, nullptr, bytes)) {
-    case LocalFileRead::Loaded: return StateFileRead::Loaded;
-    case LocalFileRead::Missing: return StateFileRead::Missing;
-    case LocalFileRead::TooLarge: return StateFileRead::TooLarge;
-    default: return StateFileRead::Failed;
-    }
-}
-
 LocalFileRead ReadLocalFile(const std::string& path, size_t maxBytes, int64_t deadline,
                             const std::atomic<int32_t>* stopFlag, std::string& bytes)
 {
