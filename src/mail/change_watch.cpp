@@ -26,9 +26,8 @@ void TraceLoss(const CheckOutcome& outcome, uint32_t waitMs)
     DebugWrite("Connection lost (" + outcome.reason + "), reconnecting in " + std::to_string(waitMs / 1000) + " s\n");
 }
 
-// Replaces a lost connection: attempts with growing waits until one gives a good check.
-// Returns its session when the server can still tell of changes; null at the exit, or when
-// it no longer can (its check has been applied, and the account is polled).
+// Replaces a lost connection: attempts with growing waits until one gives a good check, whose
+// session it returns (its outcome applied); null at the exit.
 std::unique_ptr<MailSession> Reconnect(MailAccount& account, ReconnectDelays& delays, const CheckEnvironment& environment)
 {
     for (;;) {
@@ -51,11 +50,7 @@ std::unique_ptr<MailSession> Reconnect(MailAccount& account, ReconnectDelays& de
         }
         if (session) {
             TraceCounts(account);
-            if (session->CanWaitForChanges())
-                return session;
-            DebugWrite("The server no longer tells of changes: polled from now on\n");
-            session->Close();
-            return nullptr;
+            return session;
         }
     }
 }
