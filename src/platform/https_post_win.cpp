@@ -53,38 +53,24 @@ const char* SendFailure(DWORD error)
     }
 }
 
-// The trust file's certificates, read once for this request, as a mail check reads them.
-TlsResult ReadTrustFile(const std::string& path, std::vector<std::string>& trusted)
-{
-    switch (LoadTrustFile(path, SteadyNowMs() + kConnectMs, nullptr, trusted)) {
-    case TrustFileResult::Loaded: return TlsResult::Ok;
-    case TrustFileResult::Stopped:
-    case TrustFileResult::Unreadable: return TlsResult::TrustFileUnreadable;
-    case TrustFileResult::NotFound: return TlsResult::TrustFileNotFound;
-    case TrustFileResult::TooLarge: return TlsResult::TrustFileTooLarge;
-    case TrustFileResult::NotAFile: return TlsResult::TrustFileNotAFile;
-    case TrustFileResult::NoCertificate: return TlsResult::TrustFileNoCertificate;
-    }
-    return TlsResult::TrustFileUnreadable;
-}
-
 // The server's certificate, checked by our own rules once the handshake is done and before a
 // byte of the body leaves.
 TlsResult CheckCertificate(HINTERNET request, const std::string& host, const std::string& trustFile)
 {
     std::vector<std::string> trusted;
     if (!trustFile.empty()) {
-        const TlsResult loaded = ReadTrustFile(trustFile, trusted);
+        // Read once for this request, as a mail check reads it.
+        const TlsResult loaded =
+            TrustFileVerdict(LoadTrustFile(trustFile, SteadyNowMs() + kConnectMs, nullptr, trusted));
         if (loaded != TlsResult::Ok)
             return loaded;
     }
-    PCCERT_CONTEXT certificate = nullptr;
-    DWORD size = sizeof certificate;
-    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) || !certificate)
+    PCCERT_CONTEXT received = nullptr;
+    DWORD size = sizeof received;
+    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &received, &size) || !received)
         return TlsResult::HandshakeFailed;
-    const TlsResult result = CheckServerCertificate(certificate, TlsOptions{host, trustFile, std::string()}, trusted);
-    CertFreeCertificateContext(certificate);
-    return result;
+    const CertificateHolder certificate(received);
+    return CheckServerCertificate(certificate.get(), TlsOptions{host, trustFile, std::string()}, trusted);
 }
 
 bool ReadBody(HINTERNET request, std::string& body)

@@ -4,10 +4,17 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/tls_stream.h"
+
+// A server certificate the system handed over, given back to it with its holder.
+struct CertificateFreer {
+    void operator()(PCCERT_CONTEXT certificate) const { CertFreeCertificateContext(certificate); }
+};
+using CertificateHolder = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
 
 // Ok when the certificate is acceptable for options.host. trusted holds the DER certificates
 // of options.trustFile, read once for the check (see trust_file.h).

@@ -31,8 +31,6 @@ public:
 
 private:
     struct Session;  // the system's credential and context handles
-    // The trust file's certificates, or why it cannot serve.
-    TlsResult ReadTrustFile(const std::string& path, int64_t deadline, std::vector<std::string>& trusted);
     TlsResult Negotiate(const std::string& host, int64_t deadline);
     // Decrypts what has arrived into plain_; false on a decryption failure. closed is set
     // when the server ended the session.

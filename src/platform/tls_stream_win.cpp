@@ -142,7 +142,8 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
     const int64_t deadline = SteadyNowMs() + connection_.ConnectTimeoutMs();
     std::vector<std::string> trusted;
     if (!options.trustFile.empty() && options.fingerprint.empty()) {
-        const TlsResult loaded = ReadTrustFile(options.trustFile, deadline, trusted);
+        const TlsResult loaded =
+            TrustFileVerdict(LoadTrustFile(options.trustFile, deadline, connection_.StopFlag(), trusted));
         if (loaded != TlsResult::Ok) {
             session_.reset();
             return loaded;
@@ -153,17 +154,16 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
         session_.reset();
         return negotiated;
     }
-    PCCERT_CONTEXT certificate = nullptr;
-    if (QueryContextAttributesW(&session_->context, SECPKG_ATTR_REMOTE_CERT_CONTEXT,
-                                &certificate) != SEC_E_OK ||
-        !certificate) {
+    PCCERT_CONTEXT received = nullptr;
+    if (QueryContextAttributesW(&session_->context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) != SEC_E_OK ||
+        !received) {
         session_.reset();
         return TlsResult::HandshakeFailed;
     }
-    certificate_ = SummariseCertificate(certificate);
+    const CertificateHolder certificate(received);
+    certificate_ = SummariseCertificate(certificate.get());
     certificateDescription_ = DescribeCertificate(certificate_);
-    const TlsResult verdict = CheckServerCertificate(certificate, options, trusted);
-    CertFreeCertificateContext(certificate);
+    const TlsResult verdict = CheckServerCertificate(certificate.get(), options, trusted);
     if (verdict != TlsResult::Ok ||
         QueryContextAttributesW(&session_->context, SECPKG_ATTR_STREAM_SIZES,
                                 &session_->sizes) != SEC_E_OK) {
@@ -172,20 +172,6 @@ TlsResult TlsStream::Handshake(const TlsOptions& options)
     }
     session_->established = true;
     return TlsResult::Ok;
-}
-
-TlsResult TlsStream::ReadTrustFile(const std::string& path, int64_t deadline, std::vector<std::string>& trusted)
-{
-    switch (LoadTrustFile(path, deadline, connection_.StopFlag(), trusted)) {
-    case TrustFileResult::Loaded: return TlsResult::Ok;
-    case TrustFileResult::Stopped: return TlsResult::Stopped;
-    case TrustFileResult::NotFound: return TlsResult::TrustFileNotFound;
-    case TrustFileResult::TooLarge: return TlsResult::TrustFileTooLarge;
-    case TrustFileResult::NotAFile: return TlsResult::TrustFileNotAFile;
-    case TrustFileResult::NoCertificate: return TlsResult::TrustFileNoCertificate;
-    case TrustFileResult::Unreadable: break;
-    }
-    return TlsResult::TrustFileUnreadable;
 }
 
 TlsResult TlsStream::Negotiate(const std::string& host, int64_t deadline)

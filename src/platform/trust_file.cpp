@@ -17,6 +17,20 @@ const char* TrustFileProblem(TrustFileResult result)
     return "";
 }
 
+TlsResult TrustFileVerdict(TrustFileResult result)
+{
+    switch (result) {
+    case TrustFileResult::Loaded: return TlsResult::Ok;
+    case TrustFileResult::Stopped: return TlsResult::Stopped;
+    case TrustFileResult::NotFound: return TlsResult::TrustFileNotFound;
+    case TrustFileResult::TooLarge: return TlsResult::TrustFileTooLarge;
+    case TrustFileResult::NotAFile: return TlsResult::TrustFileNotAFile;
+    case TrustFileResult::NoCertificate: return TlsResult::TrustFileNoCertificate;
+    case TrustFileResult::Unreadable: break;
+    }
+    return TlsResult::TrustFileUnreadable;
+}
+
 TrustFileResult LoadTrustFile(const std::string& path, int64_t deadline, const std::atomic<int32_t>* stopFlag,
                               std::vector<std::string>& certificates)
 {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/tls_layer.h"
+
 // Far more than any bundle of CA certificates a user names; the bound of every file the user
 // points the program at.
 constexpr size_t kMaxTrustFileBytes = size_t(1) << 20;
@@ -23,3 +25,6 @@ const char* TrustFileProblem(TrustFileResult result);
 // that runs out of time counts as unreadable.
 TrustFileResult LoadTrustFile(const std::string& path, int64_t deadline, const std::atomic<int32_t>* stopFlag,
                               std::vector<std::string>& certificates);
+
+// The handshake's verdict on a trust file that could not be read: Ok for Loaded.
+TlsResult TrustFileVerdict(TrustFileResult result);
