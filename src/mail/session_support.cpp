@@ -8,11 +8,6 @@ namespace {
 
 constexpr char kNoTls[] = "TLS is not available in this build";
 
-void TraceRefusal(const std::string& reply)
-{
-    DebugWrite("Bad Connection\nMSG: " + reply + "\n");
-}
-
 }  // namespace
 
 std::string ReasonFromTrace(const std::string& traced)
@@ -34,10 +29,11 @@ LineFault FaultOf(LineStream::LineResult result)
 }
 
 std::string StartTlsTraced(const TlsFactory& factory, TcpClient& socket, const AccountSettings& account,
-                           const std::atomic<int32_t>* stopFlag, std::unique_ptr<TlsLayer>& tls)
+                           const std::atomic<int32_t>* stopFlag, const RefusalTrace& traceRefusal,
+                           std::unique_ptr<TlsLayer>& tls)
 {
     if (!factory) {
-        TraceRefusal(kNoTls);
+        traceRefusal(kNoTls);
         return kNoTls;
     }
     tls = factory(socket);
@@ -50,6 +46,6 @@ std::string StartTlsTraced(const TlsFactory& factory, TcpClient& socket, const A
     socket.Close();
     if (result == TlsResult::Stopped || (stopFlag && stopFlag->load() != 0))
         return "stopped";
-    TraceRefusal(TlsResultText(result));
+    traceRefusal(TlsResultText(result));
     return ReasonFromTrace(TlsResultText(result));
 }

@@ -3,6 +3,7 @@
 // TLS handshake with its certificate on the trace.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,9 @@ LineFault FaultOf(LineStream::LineResult result);
 // Starts TLS on socket for the account and traces the server's certificate, also a refused
 // one, so that a user can check it and pin it. Empty when the handshake succeeded (tls then
 // carries the conversation); otherwise the socket is closed and the result is the reason for
-// the user: "stopped" when the stop flag ended it, else a refusal already traced.
+// the user: "stopped" when the stop flag ended it, else a refusal traced by traceRefusal (each
+// protocol keeps its own trace's shape).
+using RefusalTrace = std::function<void(const std::string&)>;
 std::string StartTlsTraced(const TlsFactory& factory, TcpClient& socket, const AccountSettings& account,
-                           const std::atomic<int32_t>* stopFlag, std::unique_ptr<TlsLayer>& tls);
+                           const std::atomic<int32_t>* stopFlag, const RefusalTrace& traceRefusal,
+                           std::unique_ptr<TlsLayer>& tls);

@@ -208,7 +208,7 @@ bool ImapSession::UpgradeToTls()
 
 bool ImapSession::StartTls()
 {
-    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, tls);
+    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, TraceFailure, tls);
     if (!failed.empty())
         return Fail(failed);
     stream = tls.get();

@@ -154,7 +154,8 @@ bool Pop3Session::UpgradeAfterGreeting()
 
 bool Pop3Session::StartTls()
 {
-    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, tls);
+    const auto traceRefusal = [this](const std::string& text) { TraceFailure(text); };
+    const std::string failed = StartTlsTraced(tlsFactory, socket, account, stopFlag, traceRefusal, tls);
     if (!failed.empty())
         return Fail(failed.c_str());
     stream = tls.get();
