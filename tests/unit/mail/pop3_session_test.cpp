@@ -93,7 +93,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain)
 {
     Server server({"a", "b"});
-    server.DropAfterPass(true);
+    server.DropAfterLogin(true);
     const auto sentByNextCheck = [&](Result result, const char* reason) {
         const size_t before = server.ReceivedBytes().size();
         const CheckOutcome outcome = CheckAgainst(account, server);
