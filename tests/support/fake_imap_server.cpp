@@ -33,30 +33,9 @@ std::string Ranges(const std::vector<uint32_t>& uids)
 
 }  // namespace
 
-FakeImapServer::FakeImapServer(std::vector<uint32_t> unread, int lifetimeMs)
-    : ScriptedServer(lifetimeMs), unread_(std::move(unread))
+FakeImapServer::FakeImapServer(std::vector<uint32_t> unread) : unread_(std::move(unread))
 {
     Start();
-}
-
-void FakeImapServer::SetUnread(std::vector<uint32_t> unread)
-{
-    WithLock([&] { unread_ = std::move(unread); });
-}
-
-void FakeImapServer::SetCapabilities(std::string beforeLogin, std::string afterLogin)
-{
-    WithLock([&] { capabilities_ = std::move(beforeLogin), capabilitiesAfterLogin_ = std::move(afterLogin); });
-}
-
-void FakeImapServer::NewUidValidityUntilSelect()
-{
-    WithLock([&] { newValidityUntilSelect_ = true; });
-}
-
-void FakeImapServer::Push(Reply reply, int atIdle)
-{
-    WithLock([&] { pushes_.emplace_back(atIdle, std::move(reply)); });
 }
 
 bool FakeImapServer::WhileWaiting(uintptr_t connection)

@@ -11,17 +11,20 @@
 
 class FakeImapServer : public ScriptedServer {
 public:
-    explicit FakeImapServer(std::vector<uint32_t> unread = {}, int lifetimeMs = 120000);
+    explicit FakeImapServer(std::vector<uint32_t> unread = {});
     ~FakeImapServer() override { Stop(); }
 
-    void SetUnread(std::vector<uint32_t> unread);
+    void SetUnread(std::vector<uint32_t> unread) { WithLock([&] { unread_ = std::move(unread); }); }
     // What CAPABILITY lists before the login (the greeting's code too), and after it; an empty
     // second list repeats the first.
-    void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string());
+    void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string())
+    {
+        WithLock([&] { capabilities_ = std::move(beforeLogin), capabilitiesAfterLogin_ = std::move(afterLogin); });
+    }
     // Every EXAMINE before the first SELECT gives the folder a new UIDVALIDITY.
-    void NewUidValidityUntilSelect();
+    void NewUidValidityUntilSelect() { WithLock([&] { newValidityUntilSelect_ = true; }); }
     // Sent during the atIdle-th IDLE (counted from the start), after its "+".
-    void Push(Reply reply, int atIdle = 1);
+    void Push(Reply reply, int atIdle = 1) { WithLock([&] { pushes_.emplace_back(atIdle, std::move(reply)); }); }
     int Idles() const { return Locked(idles_); }
 
 private:

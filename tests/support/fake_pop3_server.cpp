@@ -2,15 +2,9 @@
 
 #include <cstdlib>
 
-FakePop3Server::FakePop3Server(std::vector<std::string> uids, int lifetimeMs)
-    : ScriptedServer(lifetimeMs), uids_(std::move(uids))
+FakePop3Server::FakePop3Server(std::vector<std::string> uids) : uids_(std::move(uids))
 {
     Start();
-}
-
-void FakePop3Server::SetUids(std::vector<std::string> uids)
-{
-    WithLock([&] { uids_ = std::move(uids); });
 }
 
 ScriptedServer::Reply FakePop3Server::Answer(const std::string& command)

@@ -10,10 +10,10 @@
 
 class FakePop3Server : public ScriptedServer {
 public:
-    explicit FakePop3Server(std::vector<std::string> uids = {}, int lifetimeMs = 120000);
+    explicit FakePop3Server(std::vector<std::string> uids = {});
     ~FakePop3Server() override { Stop(); }
 
-    void SetUids(std::vector<std::string> uids);
+    void SetUids(std::vector<std::string> uids) { WithLock([&] { uids_ = std::move(uids); }); }
 
 private:
     Reply Answer(const std::string& command) override;

@@ -34,7 +34,7 @@ uintptr_t ListenOnLoopback(int& port)
 
 }  // namespace
 
-ScriptedServer::ScriptedServer(int lifetimeMs) : listener_(kNoSocket), endTimeMs_(SteadyNowMs() + lifetimeMs)
+ScriptedServer::ScriptedServer() : endTimeMs_(SteadyNowMs() + 120000)
 {
     InitSockets();
     listener_ = ListenOnLoopback(port_);

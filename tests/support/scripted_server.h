@@ -1,6 +1,6 @@
 #pragma once
 // What the scripted servers share: 127.0.0.1 and a port the system picks, one connection at a
-// time on a thread of their own, stopped in the destructor or by themselves after the lifetime.
+// time on a thread of their own, stopped in the destructor or by themselves after two minutes.
 // Each reads commands and answers them, and records every byte it receives.
 #include <cstdint>
 #include <map>
@@ -23,18 +23,17 @@ public:
     void Script(const std::string& key, Reply reply) { WithLock([&] { script_[key] = std::move(reply); }); }
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 1) { WithLock([&] { byteGapMs_ = on ? gapMs : -1; }); }
-    // Drops whatever arrived after the login in its segment, as a server does that hands the
-    // logged-in connection from its login program to its mailbox program.
+    // Drops what came after the login, as a server that hands the connection to another program.
     void DropAfterLogin(bool on) { WithLock([&] { dropAfterLogin_ = on; }); }
 
     std::string ReceivedBytes() const { return Locked(received_); }  // every byte, as sent
     int Connections() const { return Locked(connections_); }
-    // How often the client waited on the network: for each connection, and for each run of
-    // replies that ends with the server waiting for the next command or hanging up.
+    // The client's waits on the network: each connection, and each run of replies that ends with
+    // the server waiting for the next command or hanging up.
     int Waits() const { return Locked(waits_); }
 
 protected:
-    explicit ScriptedServer(int lifetimeMs);
+    ScriptedServer();
     virtual ~ScriptedServer() { Stop(); }
     void Start();  // at the end of the derived constructor
     void Stop();   // at the start of the derived destructor

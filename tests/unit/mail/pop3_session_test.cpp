@@ -28,9 +28,7 @@ protected:
     DebugCapture trace;
 };
 
-// Every listing path stores the same bytes for a message (the word as blanks split it, CR LF
-// included when it ends the line, cut at a zero byte) in the waits on the network the server
-// saw, on a first check and on one that remembers it.
+// Every listing path stores the same bytes for a message, first time and remembered.
 TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 {
     const std::vector<std::string> uids = {"a", "b c", "d ", "   e", "f\tg", std::string("h\0i", 3), "acknowledged"};
@@ -52,8 +50,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
         {kMultiLine, nullptr, login + atOnce, login + atOnce, 8, 8},
         {"+OK\r\nPIPELININGX\r\nSASL PIPELINING\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 8, 8},
         {"+OK\r\n PIPELINING\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 8, 8},  // unsound list
-        // Refusing the whole listing: by number, and with PIPELINING on a new connection, since
-        // QUIT went out with UIDL.
+        // By number; with PIPELINING on a new connection, since QUIT went out with UIDL.
         {kMultiLine, "-ERR use UIDL n\r\n", login + "STAT\r\nUIDL\r\n" + byNumber.substr(6), login + byNumber, 15, 14},
         {nullptr, "-ERR use UIDL n\r\n", login + atOnce + login + byNumber, login + byNumber, 12, 6},
     };
@@ -87,9 +84,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
 }
 
-// Nothing follows PASS before its reply: a server that drops what came with it (a login
-// program handing the connection over) is listed, and a refused PASS is the end. A remembered
-// server whose capabilities changed fails that one check; the next one asks first again.
+// Nothing follows PASS before its reply; changed capabilities fail one check, the next asks again.
 TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain)
 {
     Server server({"a", "b"});
@@ -120,8 +115,7 @@ TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain
     EXPECT_EQ(server.Waits() - waits, 3 + 8);  // the failed check's login, then one at a time
 }
 
-// Whatever goes wrong the sets stay; QUIT only while logged in and in step (or sent along);
-// last words traced. A reply must answer its command: "+OK" or "-ERR", and the number asked.
+// The sets stay; QUIT only while logged in and in step (or sent along); last words traced.
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     enum Path { Pipelined, OneAtATime, ByNumber };  // the listing at once, UIDL n without and with PIPELINING
@@ -222,8 +216,7 @@ TEST_F(Pop3SessionTest, EmptyMailboxEmptiesBothSets)
     }
 }
 
-// Replies in single bytes or at their line limits; arguments that cannot travel on one
-// 512-byte command line, or would smuggle in a command, are refused before connecting.
+// Arguments too long for a command line, or that would smuggle in a command, never connect.
 TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
 {
     Server server({std::string(512 - 8, 'u'), "y"});  // "+OK 1 ", the UID, CR LF: 512 bytes
