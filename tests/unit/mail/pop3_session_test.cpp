@@ -125,8 +125,7 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         Server::Reply reply;
         size_t commandsSent;  // QUIT included
         bool quit;
-        const char* traced;
-        const char* reason;
+        const char *traced, *reason;
     };
     const std::string closed = "Bad Connection\nMSG: Connection closed\n", listing = "+OK\r\n1 a\r\n";
     std::string endless = "+OK\r\n";
@@ -204,20 +203,8 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
     }
 }
 
-// Tabs separate the words of STAT too; a count below one means no mail.
-TEST_F(Pop3SessionTest, EmptyMailboxEmptiesBothSets)
-{
-    for (const char* reply : {"+OK 0 0\r\n", "+OK\t-2\t0\r\n"}) {
-        Server server;
-        server.Script("STAT", Server::Say(reply));
-        EXPECT_EQ(CheckAgainst(account, server).result, Result::EmptyMailbox) << reply;
-        EXPECT_TRUE(account.newUids.empty() && account.seenUids.empty());
-        EXPECT_EQ(server.ReceivedBytes(), "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\nUIDL\r\nQUIT\r\n");
-    }
-}
-
 // Arguments too long for a command line, or that would smuggle in a command, never connect.
-TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
+TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimitsAndEmptyMailboxes)
 {
     Server server({std::string(512 - 8, 'u'), "y"});  // "+OK 1 ", the UID, CR LF: 512 bytes
     server.Script("UIDL", Server::Say("-ERR by number\r\n"));
@@ -228,6 +215,13 @@ TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
         Server big;
         big.Script("", Server::Say("+OK " + std::string(length - 6, 'g') + "\r\n"));
         EXPECT_EQ(CheckAgainst(account, big).result, length == 262144 ? Result::EmptyMailbox : Result::Failed);
+    }
+    for (const char* reply : {"+OK 0 0\r\n", "+OK\t-2\t0\r\n"}) {  // tabs separate words; below one is no mail
+        Server empty;
+        empty.Script("STAT", Server::Say(reply));
+        EXPECT_EQ(CheckAgainst(account, empty).result, Result::EmptyMailbox) << reply;
+        EXPECT_TRUE(account.newUids.empty() && account.seenUids.empty());
+        EXPECT_EQ(empty.ReceivedBytes(), "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\nUIDL\r\nQUIT\r\n");
     }
     Server refusing({"a"});
     DebugCapture refusals;
