@@ -77,8 +77,7 @@ bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command)
 
 ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
 {
-    std::string tag = command.empty() ? "*" : command.substr(0, command.find(' '));
-    std::string word = command.empty() ? "" : UpperWord(command, tag.size() + 1);
+    std::string tag = command.substr(0, command.find(' ')), word = UpperWord(command, tag.size() + 1);
     if (word == "UID")
         word = UpperWord(command, tag.size() + 5);
     if (command.empty())  // a new connection
@@ -89,15 +88,16 @@ ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
         pending_.clear();
     idles_ += word == "IDLE";
     const std::string& listed = loggedIn_ && !capabilitiesAfterLogin_.empty() ? capabilitiesAfterLogin_ : capabilities_;
+    static const std::map<std::string, Reply> fixed = {
+        {"LOGIN", Say("$ OK logged in\r\n")}, {"IDLE", Say("+ idling\r\n")},
+        {"DONE", Say("$ OK idle done\r\n")}, {"LOGOUT", SayAndClose("* BYE bye\r\n$ OK done\r\n")}};
     Reply reply = Say(tag + " BAD unknown command\r\n");
-    if (script_.count(word)) {
-        reply = script_.at(word);
+    if (script_.count(word) || fixed.count(word)) {
+        reply = script_.count(word) ? script_.at(word) : fixed.at(word);
     } else if (word.empty()) {
         reply = Say("* OK [CAPABILITY " + capabilities_ + "] fake IMAP ready\r\n");
     } else if (word == "CAPABILITY") {
         reply = Say("* CAPABILITY " + listed + "\r\n$ OK done\r\n");
-    } else if (word == "LOGIN") {
-        reply = Say("$ OK logged in\r\n");
     } else if (word == "EXAMINE" || word == "SELECT") {
         uidValidity_ += newValidityUntilSelect_ && !selected_;
         selected_ = selected_ || word == "SELECT";
@@ -110,12 +110,6 @@ ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
         for (const uint32_t uid : unread_)
             text += " " + std::to_string(uid);
         reply = Say(text + "\r\n$ OK done\r\n");
-    } else if (word == "IDLE") {
-        reply = Say("+ idling\r\n");
-    } else if (word == "DONE") {
-        reply = Say("$ OK idle done\r\n");
-    } else if (word == "LOGOUT") {
-        reply = SayAndClose("* BYE bye\r\n$ OK done\r\n");
     }
     reply.text = WithTag(reply.text, tag);
     loggedIn_ = loggedIn_ || (word == "LOGIN" && reply.text.find(tag + " OK") == 0);

@@ -25,7 +25,6 @@ public:
     void NewUidValidityUntilSelect() { WithLock([&] { newValidityUntilSelect_ = true; }); }
     // Sent during the atIdle-th IDLE (counted from the start), after its "+".
     void Push(Reply reply, int atIdle = 1) { WithLock([&] { pushes_.emplace_back(atIdle, std::move(reply)); }); }
-    int Idles() const { return Locked(idles_); }
 
 private:
     Reply Answer(const std::string& command) override;

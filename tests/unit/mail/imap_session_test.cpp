@@ -241,7 +241,7 @@ TEST_F(ImapSessionTest, IdlesOnChangesAndSearchesOnceForEventsThatCameTogether)
     session->Close();
     const std::vector<std::string> commands = Commands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "UID SEARCH UNSEEN"), 3);
-    EXPECT_EQ(server.Idles(), 3);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "IDLE"), 3);
     EXPECT_EQ(commands.back(), "LOGOUT");
 }
 
