@@ -1,11 +1,6 @@
 #include "fake_imap_server.h"
 
 #include <cctype>
-#include <chrono>
-
-#include "loopback_listener.h"
-#include "platform/tcp_client.h"
-#include "platform/tick_count.h"
 
 namespace {
 
@@ -38,170 +33,39 @@ std::string Ranges(const std::vector<uint32_t>& uids)
 
 }  // namespace
 
-FakeImapServer::FakeImapServer(std::vector<uint32_t> unread, int lifetimeMs)
-    : listener_(kNoSocket), endTimeMs_(SteadyNowMs() + lifetimeMs), unread_(std::move(unread))
+FakeImapServer::FakeImapServer(std::vector<uint32_t> unread) : unread_(std::move(unread))
 {
-    InitSockets();
-    listener_ = ListenOnLoopback(port_);
-    if (port_ != 0)
-        thread_ = std::thread(&FakeImapServer::Run, this);
+    Start();
 }
 
-FakeImapServer::~FakeImapServer()
+bool FakeImapServer::WhileWaiting(uintptr_t connection)
 {
+    Reply push;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        stop_ = true;
+        if (idleTag_.empty() || pushes_.empty() || pushes_.front().first > idles_)
+            return true;
+        push = pushes_.front().second;
+        pushes_.pop_front();
     }
-    if (thread_.joinable())
-        thread_.join();
-    if (listener_ != kNoSocket)
-        CloseNative(Native(listener_));
+    return Send(connection, push.text) && !push.closeAfter;
 }
 
-void FakeImapServer::Script(const std::string& word, Reply reply)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    script_[word] = std::move(reply);
-}
-
-void FakeImapServer::SetUnread(std::vector<uint32_t> unread)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    unread_ = std::move(unread);
-}
-
-void FakeImapServer::SetCapabilities(std::string beforeLogin, std::string afterLogin)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    capabilities_ = std::move(beforeLogin);
-    capabilitiesAfterLogin_ = std::move(afterLogin);
-}
-
-void FakeImapServer::NewUidValidityUntilSelect()
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    newValidityUntilSelect_ = true;
-}
-
-void FakeImapServer::Push(Reply reply, int atIdle)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    pushes_.emplace_back(atIdle, std::move(reply));
-}
-
-void FakeImapServer::SendSingleBytes(bool on)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    singleBytes_ = on;
-}
-
-std::string FakeImapServer::ReceivedBytes() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return received_;
-}
-
-void FakeImapServer::DropAfterLogin(bool on)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    dropAfterLogin_ = on;
-}
-
-int FakeImapServer::Waits() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return waits_;
-}
-
-int FakeImapServer::Idles() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return idles_;
-}
-
-bool FakeImapServer::Stopping() const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return stop_ || SteadyNowMs() >= endTimeMs_;
-}
-
-void FakeImapServer::Run()
-{
-    InitSockets();
-    while (!Stopping()) {  // bounded by the lifetime: each pass waits at most 20 ms
-        NativeSocket connection = Readable(listener_, 20) ? accept(Native(listener_), nullptr, nullptr) : Native(kNoSocket);
-        if (connection == Native(kNoSocket))
-            continue;
-        int on = 1;
-        setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            loggedIn_ = false;
-            ++waits_;
-        }
-        pending_.clear();
-        Serve(uintptr_t(connection));
-        CloseNative(connection);
-    }
-}
-
-void FakeImapServer::Serve(uintptr_t connection)
-{
-    Reply reply = Answer("*", "", "");
-    std::string command, idleTag;
-    // Bounded by the lifetime: every pass waits for one command.
-    while (CountWait(reply) && Send(connection, reply.text) && !reply.closeAfter) {
-        if (!ReadCommand(connection, command, !idleTag.empty() && !reply.silentAfter) || reply.silentAfter) {
-            while (reply.silentAfter && ReadCommand(connection, command, false)) {
-            }
-            return;
-        }
-        const std::string tag = command.substr(0, command.find(' '));
-        std::string word = UpperWord(command, tag.size() + 1);
-        if (word == "UID")
-            word = UpperWord(command, tag.size() + 5);
-        reply = idleTag.empty() ? Answer(tag, word, command) : Answer(idleTag, "DONE", command);
-        if (word == "LOGIN" && idleTag.empty()) {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (dropAfterLogin_)
-                pending_.clear();
-        }
-        idleTag = word == "IDLE" && reply.text[0] == '+' ? tag : std::string();
-    }
-}
-
-bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command, bool idling)
+bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command)
 {
     command.clear();
-    // Bounded by the lifetime: every pass takes a line or waits at most 20 ms.
-    for (size_t end; !Stopping();) {
-        if ((end = pending_.find("\r\n")) == std::string::npos) {
-            std::unique_lock<std::mutex> guard(lock_);
-            if (idling && !pushes_.empty() && pushes_.front().first <= idles_) {
-                const Reply push = pushes_.front().second;
-                pushes_.pop_front();
-                guard.unlock();
-                if (!Send(connection, push.text) || push.closeAfter)
-                    return false;
-                idling = !push.silentAfter;
-            }
-            if (guard.owns_lock())
-                guard.unlock();
-            if (!Receive(connection))
-                return false;
-            continue;
-        }
-        const std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 2);
+    for (std::string line; ReadLine(connection, line);) {
         command += line;
         const size_t open = line.rfind('{');
         if (line.empty() || line.back() != '}' || open == std::string::npos)
             return true;
         // The literal's bytes join the command as they stand.
         const size_t count = size_t(std::stoul(line.substr(open + 1)));
-        if (line[line.size() - 2] != '+' && !(CountWait(Say("+")) && Send(connection, "+ go ahead\r\n")))
-            return false;
+        if (line[line.size() - 2] != '+') {
+            CountWait(Say("+"));
+            if (!Send(connection, "+ go ahead\r\n"))
+                return false;
+        }
         while (pending_.size() < count)
             if (Stopping() || !Receive(connection))
                 return false;
@@ -211,45 +75,29 @@ bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command, boo
     return false;
 }
 
-bool FakeImapServer::CountWait(const Reply& reply)
+ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
 {
-    // Counted before the answer goes out, so the client never sees it first.
-    if (!reply.text.empty() && pending_.find("\r\n") == std::string::npos) {
-        std::lock_guard<std::mutex> guard(lock_);
-        ++waits_;
-    }
-    return true;
-}
-
-bool FakeImapServer::Receive(uintptr_t connection)
-{
-    char chunk[4096];
-    if (!Readable(connection, 20))
-        return true;
-    const auto received = recv(Native(connection), chunk, int(sizeof chunk), 0);
-    if (received <= 0)
-        return false;
-    pending_.append(chunk, size_t(received));
-    std::lock_guard<std::mutex> guard(lock_);
-    received_.append(chunk, size_t(received));
-    return true;
-}
-
-FakeImapServer::Reply FakeImapServer::Answer(const std::string& tag, const std::string& word,
-                                             const std::string& command)
-{
-    std::lock_guard<std::mutex> guard(lock_);
+    std::string tag = command.substr(0, command.find(' ')), word = UpperWord(command, tag.size() + 1);
+    if (word == "UID")
+        word = UpperWord(command, tag.size() + 5);
+    if (command.empty())  // a new connection
+        idleTag_.clear(), loggedIn_ = false;
+    if (!idleTag_.empty())
+        tag = idleTag_, word = "DONE";
+    else if (word == "LOGIN" && dropAfterLogin_)
+        pending_.clear();
     idles_ += word == "IDLE";
     const std::string& listed = loggedIn_ && !capabilitiesAfterLogin_.empty() ? capabilitiesAfterLogin_ : capabilities_;
+    static const std::map<std::string, Reply> fixed = {
+        {"LOGIN", Say("$ OK logged in\r\n")}, {"IDLE", Say("+ idling\r\n")},
+        {"DONE", Say("$ OK idle done\r\n")}, {"LOGOUT", SayAndClose("* BYE bye\r\n$ OK done\r\n")}};
     Reply reply = Say(tag + " BAD unknown command\r\n");
-    if (script_.count(word)) {
-        reply = script_.at(word);
+    if (script_.count(word) || fixed.count(word)) {
+        reply = script_.count(word) ? script_.at(word) : fixed.at(word);
     } else if (word.empty()) {
         reply = Say("* OK [CAPABILITY " + capabilities_ + "] fake IMAP ready\r\n");
     } else if (word == "CAPABILITY") {
         reply = Say("* CAPABILITY " + listed + "\r\n$ OK done\r\n");
-    } else if (word == "LOGIN") {
-        reply = Say("$ OK logged in\r\n");
     } else if (word == "EXAMINE" || word == "SELECT") {
         uidValidity_ += newValidityUntilSelect_ && !selected_;
         selected_ = selected_ || word == "SELECT";
@@ -262,33 +110,9 @@ FakeImapServer::Reply FakeImapServer::Answer(const std::string& tag, const std::
         for (const uint32_t uid : unread_)
             text += " " + std::to_string(uid);
         reply = Say(text + "\r\n$ OK done\r\n");
-    } else if (word == "IDLE") {
-        reply = Say("+ idling\r\n");
-    } else if (word == "DONE") {
-        reply = Say("$ OK idle done\r\n");
-    } else if (word == "LOGOUT") {
-        reply = SayAndClose("* BYE bye\r\n$ OK done\r\n");
     }
     reply.text = WithTag(reply.text, tag);
     loggedIn_ = loggedIn_ || (word == "LOGIN" && reply.text.find(tag + " OK") == 0);
+    idleTag_ = word == "IDLE" && reply.text[0] == '+' ? tag : std::string();
     return reply;
-}
-
-bool FakeImapServer::Send(uintptr_t connection, const std::string& text) const
-{
-    bool singleBytes;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        singleBytes = singleBytes_;
-    }
-    const size_t piece = singleBytes ? 1 : text.size() + 1;
-    for (size_t at = 0; at < text.size(); at += piece) {
-        const int length = int(std::min(piece, text.size() - at));
-        if (Stopping() || send(Native(connection), text.data() + at, length, kSendFlags) != length)
-            return false;
-        // Apart in time, so that the bytes cannot be gathered into one segment.
-        if (singleBytes)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }

@@ -1,84 +1,43 @@
 #pragma once
-// A scripted IMAP server on 127.0.0.1 (a port the system picks), one connection at a time on a
-// thread of its own; it stops in its destructor, or by itself after its lifetime. By default
-// it serves one folder with the given unread UIDs correctly, answers a literal's "{n}" with
-// "+", and idles; Script() replaces the answer to chosen commands. It records every byte it
-// receives.
-#include <cstdint>
+// A scripted IMAP server. By default it serves one folder with the given unread UIDs correctly,
+// answers a literal's "{n}" with "+", and idles. A key of Script() is a command word ("LOGIN",
+// "EXAMINE", "SEARCH", "IDLE"), "DONE" for the end of an IDLE, or "" for the greeting; each "$"
+// in a reply stands for the command's tag. DropAfterLogin() drops what came after LOGIN.
 #include <deque>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-class FakeImapServer {
+#include "scripted_server.h"
+
+class FakeImapServer : public ScriptedServer {
 public:
-    struct Reply {
-        std::string text;          // sent as it stands, each "$" replaced by the command's tag
-        bool closeAfter = false;   // hang up once the text is sent
-        bool silentAfter = false;  // answer nothing more on this connection
-    };
-    static Reply Say(std::string text) { return {std::move(text), false, false}; }
-    static Reply SayAndClose(std::string text) { return {std::move(text), true, false}; }
-    static Reply Silence() { return {std::string(), false, true}; }
+    explicit FakeImapServer(std::vector<uint32_t> unread = {});
+    ~FakeImapServer() override { Stop(); }
 
-    explicit FakeImapServer(std::vector<uint32_t> unread = {}, int lifetimeMs = 120000);
-    ~FakeImapServer();
-    int Port() const { return port_; }
-
-    // The key is a command word ("LOGIN", "EXAMINE", "SEARCH", "IDLE"), "DONE" for the end of
-    // an IDLE, or "" for the greeting.
-    void Script(const std::string& word, Reply reply);
-    void SetUnread(std::vector<uint32_t> unread);
+    void SetUnread(std::vector<uint32_t> unread) { WithLock([&] { unread_ = std::move(unread); }); }
     // What CAPABILITY lists before the login (the greeting's code too), and after it; an empty
     // second list repeats the first.
-    void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string());
+    void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string())
+    {
+        WithLock([&] { capabilities_ = std::move(beforeLogin), capabilitiesAfterLogin_ = std::move(afterLogin); });
+    }
     // Every EXAMINE before the first SELECT gives the folder a new UIDVALIDITY.
-    void NewUidValidityUntilSelect();
+    void NewUidValidityUntilSelect() { WithLock([&] { newValidityUntilSelect_ = true; }); }
     // Sent during the atIdle-th IDLE (counted from the start), after its "+".
-    void Push(Reply reply, int atIdle = 1);
-    // Every byte of every answer in a segment of its own.
-    void SendSingleBytes(bool on);
-
-    // Drops whatever arrived after LOGIN in its segment, as a server that hands the connection
-    // from a login process to a mailbox process at the login may.
-    void DropAfterLogin(bool on);
-
-    std::string ReceivedBytes() const;
-    int Idles() const;
-    // The times the client had to wait on the network: the connection, and each answer (or
-    // go-ahead) after which the server had no whole command left to read.
-    int Waits() const;
+    void Push(Reply reply, int atIdle = 1) { WithLock([&] { pushes_.emplace_back(atIdle, std::move(reply)); }); }
 
 private:
-    void Run();
-    void Serve(uintptr_t connection);
-    // One command with its literals' bytes in place; false when the connection ends.
-    bool ReadCommand(uintptr_t connection, std::string& command, bool idling);
-    // Adds what arrived within 20 ms to pending_; false when the connection ended.
-    bool Receive(uintptr_t connection);
-    // Counts a wait when the reply goes out with no whole command left to read; always true.
-    bool CountWait(const Reply& reply);
-    Reply Answer(const std::string& tag, const std::string& word, const std::string& command);
-    bool Send(uintptr_t connection, const std::string& text) const;
-    bool Stopping() const;
+    Reply Answer(const std::string& command) override;
+    // One command with its literals' bytes in place.
+    bool ReadCommand(uintptr_t connection, std::string& command) override;
+    // Sends the pushes due in an IDLE.
+    bool WhileWaiting(uintptr_t connection) override;
 
-    uintptr_t listener_;
-    int port_ = 0;
-    int64_t endTimeMs_;
-    mutable std::mutex lock_;  // guards everything below but pending_
-    bool stop_ = false;
     std::vector<uint32_t> unread_;
     uint32_t uidValidity_ = 7;
-    bool newValidityUntilSelect_ = false, selected_ = false, loggedIn_ = false, singleBytes_ = false;
+    bool newValidityUntilSelect_ = false, selected_ = false, loggedIn_ = false;
     std::string capabilities_ = "IMAP4rev1 IDLE", capabilitiesAfterLogin_;
-    std::map<std::string, Reply> script_;
     std::deque<std::pair<int, Reply>> pushes_;
-    std::string received_;
     int idles_ = 0;
-    int waits_ = 0;
-    bool dropAfterLogin_ = false;
-    std::string pending_;  // received, not yet read as a command
-    std::thread thread_;   // last: starts once everything above is ready
+    std::string idleTag_;  // the tag of the IDLE in progress
 };

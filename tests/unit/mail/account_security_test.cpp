@@ -35,24 +35,6 @@ private:
     TlsProbe& probe;
 };
 
-// One check of "me" with the protection; probe null: a build without TLS.
-CheckOutcome Check(const Server& server, int security, TlsProbe* probe, std::string& trace)
-{
-    AccountSettings account;
-    account.Account = "me";
-    account.Address = "127.0.0.1";
-    account.Password = "secret";
-    account.Port = server.Port();
-    account.Security = security;
-    DebugCapture capture;
-    Pop3Session session(account, nullptr, nullptr, 5000, 5000);
-    if (probe)
-        session.UseTls([probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, *probe); });
-    const CheckOutcome outcome = session.RunCheck();
-    trace = capture.Text();
-    return outcome;
-}
-
 const char kCapaWithStls[] = "+OK\r\nUSER\r\nSTLS\r\n.\r\n";
 
 // Before a successful handshake only CAPA and STLS go out; there is never a fall back to plain text.
@@ -62,9 +44,8 @@ TEST(Pop3SecurityTest, LogsInOnlyInsideTheStreamOrFailsAndSaysWhy)
         int security;
         std::string capa, stls;
         TlsResult verdict;
-        bool withTls;
-        std::string sent;
-        std::string reason, traced;
+        bool withTls;  // false: a build without TLS
+        std::string sent, reason, traced;
     } const cases[] = {
         {kSecurityStls, kCapaWithStls, "+OK begin TLS\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "", ""},
         {kSecurityStls, "+OK\r\nUSER\r\n.\r\n", "", TlsResult::Ok, true, "CAPA\r\n", "server offers no STLS",
@@ -85,8 +66,17 @@ TEST(Pop3SecurityTest, LogsInOnlyInsideTheStreamOrFailsAndSaysWhy)
         server.Script("CAPA", Server::Say(c.capa));  // an empty reply only where never asked
         server.Script("STLS", Server::Say(c.stls));
         TlsProbe probe{c.verdict, "", 0};
-        std::string trace;
-        const CheckOutcome outcome = Check(server, c.security, c.withTls ? &probe : nullptr, trace);
+        AccountSettings account;
+        account.Account = "me";
+        account.Address = "127.0.0.1";
+        account.Password = "secret";
+        account.Port = server.Port();
+        account.Security = c.security;
+        DebugCapture trace;
+        Pop3Session session(account, nullptr, nullptr, 5000, 5000);
+        if (c.withTls)
+            session.UseTls([&probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); });
+        const CheckOutcome outcome = session.RunCheck();
         EXPECT_EQ(outcome.reason, c.reason);
         EXPECT_EQ(server.ReceivedBytes(), c.sent + probe.sentInside);
         if (c.reason.empty()) {  // the capabilities are asked again inside the stream; closed after QUIT
@@ -97,7 +87,7 @@ TEST(Pop3SecurityTest, LogsInOnlyInsideTheStreamOrFailsAndSaysWhy)
         }
         EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
         EXPECT_EQ(probe.sentInside, "");
-        EXPECT_NE(trace.find("Bad Connection\nMSG: " + c.traced + "\n"), std::string::npos) << trace;
+        EXPECT_NE(trace.Text().find("Bad Connection\nMSG: " + c.traced + "\n"), std::string::npos) << trace.Text();
     }
 }
 

@@ -28,9 +28,7 @@ protected:
     DebugCapture trace;
 };
 
-// Every listing path stores the same bytes for a message (the word as blanks split it, CR LF
-// included when it ends the line, cut at a zero byte) in the waits on the network the server
-// saw, on a first check and on one that remembers it.
+// Every listing path stores the same bytes for a message, first time and remembered.
 TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 {
     const std::vector<std::string> uids = {"a", "b c", "d ", "   e", "f\tg", std::string("h\0i", 3), "acknowledged"};
@@ -52,8 +50,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
         {kMultiLine, nullptr, login + atOnce, login + atOnce, 8, 8},
         {"+OK\r\nPIPELININGX\r\nSASL PIPELINING\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 8, 8},
         {"+OK\r\n PIPELINING\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 8, 8},  // unsound list
-        // Refusing the whole listing: by number, and with PIPELINING on a new connection, since
-        // QUIT went out with UIDL.
+        // By number; with PIPELINING on a new connection, since QUIT went out with UIDL.
         {kMultiLine, "-ERR use UIDL n\r\n", login + "STAT\r\nUIDL\r\n" + byNumber.substr(6), login + byNumber, 15, 14},
         {nullptr, "-ERR use UIDL n\r\n", login + atOnce + login + byNumber, login + byNumber, 12, 6},
     };
@@ -87,13 +84,11 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
 }
 
-// Nothing follows PASS before its reply: a server that drops what came with it (a login
-// program handing the connection over) is listed, and a refused PASS is the end. A remembered
-// server whose capabilities changed fails that one check; the next one asks first again.
+// Nothing follows PASS before its reply; changed capabilities fail one check, the next asks again.
 TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain)
 {
     Server server({"a", "b"});
-    server.DropAfterPass(true);
+    server.DropAfterLogin(true);
     const auto sentByNextCheck = [&](Result result, const char* reason) {
         const size_t before = server.ReceivedBytes().size();
         const CheckOutcome outcome = CheckAgainst(account, server);
@@ -120,8 +115,7 @@ TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain
     EXPECT_EQ(server.Waits() - waits, 3 + 8);  // the failed check's login, then one at a time
 }
 
-// Whatever goes wrong the sets stay; QUIT only while logged in and in step (or sent along);
-// last words traced. A reply must answer its command: "+OK" or "-ERR", and the number asked.
+// The sets stay; QUIT only while logged in and in step (or sent along); last words traced.
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     enum Path { Pipelined, OneAtATime, ByNumber };  // the listing at once, UIDL n without and with PIPELINING
@@ -131,8 +125,7 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         Server::Reply reply;
         size_t commandsSent;  // QUIT included
         bool quit;
-        const char* traced;
-        const char* reason;
+        const char *traced, *reason;
     };
     const std::string closed = "Bad Connection\nMSG: Connection closed\n", listing = "+OK\r\n1 a\r\n";
     std::string endless = "+OK\r\n";
@@ -210,21 +203,8 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
     }
 }
 
-// Tabs separate the words of STAT too; a count below one means no mail.
-TEST_F(Pop3SessionTest, EmptyMailboxEmptiesBothSets)
-{
-    for (const char* reply : {"+OK 0 0\r\n", "+OK\t-2\t0\r\n"}) {
-        Server server;
-        server.Script("STAT", Server::Say(reply));
-        EXPECT_EQ(CheckAgainst(account, server).result, Result::EmptyMailbox) << reply;
-        EXPECT_TRUE(account.newUids.empty() && account.seenUids.empty());
-        EXPECT_EQ(server.ReceivedBytes(), "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\nUIDL\r\nQUIT\r\n");
-    }
-}
-
-// Replies in single bytes or at their line limits; arguments that cannot travel on one
-// 512-byte command line, or would smuggle in a command, are refused before connecting.
-TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
+// Arguments too long for a command line, or that would smuggle in a command, never connect.
+TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimitsAndEmptyMailboxes)
 {
     Server server({std::string(512 - 8, 'u'), "y"});  // "+OK 1 ", the UID, CR LF: 512 bytes
     server.Script("UIDL", Server::Say("-ERR by number\r\n"));
@@ -235,6 +215,13 @@ TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimits)
         Server big;
         big.Script("", Server::Say("+OK " + std::string(length - 6, 'g') + "\r\n"));
         EXPECT_EQ(CheckAgainst(account, big).result, length == 262144 ? Result::EmptyMailbox : Result::Failed);
+    }
+    for (const char* reply : {"+OK 0 0\r\n", "+OK\t-2\t0\r\n"}) {  // tabs separate words; below one is no mail
+        Server empty;
+        empty.Script("STAT", Server::Say(reply));
+        EXPECT_EQ(CheckAgainst(account, empty).result, Result::EmptyMailbox) << reply;
+        EXPECT_TRUE(account.newUids.empty() && account.seenUids.empty());
+        EXPECT_EQ(empty.ReceivedBytes(), "CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\nUIDL\r\nQUIT\r\n");
     }
     Server refusing({"a"});
     DebugCapture refusals;
