@@ -15,8 +15,6 @@ std::string SampleDigest()
 
 const std::string kSampleHex = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
 
-// Typed with colons, blanks or in either case, a fingerprint matches only the same digest;
-// what we show can be pinned as it is.
 TEST(Fingerprint, TypedFormsMatchOnlyTheSameDigest)
 {
     const std::pair<std::string, bool> cases[] = {
@@ -38,7 +36,6 @@ TEST(Fingerprint, TypedFormsMatchOnlyTheSameDigest)
     EXPECT_TRUE(FingerprintMatches(FingerprintText(other), other));
 }
 
-// A DER certificate's outline: a sequence spanning the bytes whole, opening with a sequence.
 // "MAMwAQA=" is 30 03 30 01 00; "MAQwAgAA" is 30 04 30 02 00 00.
 TEST(TrustFile, PemBlocksAreDecodedAnythingElseIsDerAndOnlyCertificateShapesCount)
 {
