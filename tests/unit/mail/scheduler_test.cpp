@@ -149,8 +149,8 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
     DebugCapture trace;
     AddAccount(0).Address = "";
     AddAccount(0).Account = "";
-    AddAccount(0).Address = "";
-    scheduler.Accounts()[2]->Account = "";
+    MailAccount& neither = AddAccount(0);
+    neither.Address = neither.Account = "";
     AddAccount(0).Security = kSecurityUnknown;
     AddAccount(0).Protocol = kProtocolUnknown;
     AddAccount(5);
