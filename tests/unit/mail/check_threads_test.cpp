@@ -1,29 +1,15 @@
 // Checks on real threads against a scripted server; under ThreadSanitizer also race-free sharing.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <future>
-#include <memory>
 #include <new>
-#include <thread>
 
-#include "mail/scheduler.h"
 #include "mail/uid_reconcile.h"
 #include "profile/account_secrets.h"
 #include "session_helpers.h"
+#include "thread_test_helpers.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename Predicate>
-bool WaitUntil(Predicate done)
-{
-    const auto end = Clock::now() + std::chrono::seconds(10);
-    while (!done() && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return done();
-}
 
 // The owner window: each notice, with the watched account's running mark when it was posted.
 struct Recorder {
@@ -66,28 +52,20 @@ protected:
     void TearDown() override
     {
         recorder->watched = nullptr;
-        if (!WaitUntil([&] { return !AnyRunning(); })) {  // the exit would wait for good
+        const auto anyRunning = [&] {
+            for (const auto& account : scheduler->Accounts())
+                if (account->worker.load())
+                    return true;
+            return false;
+        };
+        if (!WaitUntil([&] { return !anyRunning(); })) {  // the exit would wait for good
             scheduler.release();
             FAIL() << "a check never ended";
         }
     }
-    bool AnyRunning()
+    MailAccount& NewAccount(uintptr_t owner, int32_t duration = 0)
     {
-        for (const auto& account : scheduler->Accounts())
-            if (account->worker.load())
-                return true;
-        return false;
-    }
-    MailAccount& AddAccount(uintptr_t owner, int32_t color, int32_t duration = 0)
-    {
-        scheduler->Accounts().push_back(std::make_unique<MailAccount>(reinterpret_cast<WindowHandle>(owner)));
-        MailAccount& account = *scheduler->Accounts().back();
-        account.Account = "user";
-        account.Address = "127.0.0.1";
-        account.Port = server.Port();
-        account.Color = color;
-        account.Duration = duration;
-        return account;
+        return AddAccount(*scheduler, server.Port(), duration, owner);
     }
 
     FakePop3Server server{{"uid-1", "uid-2"}};
@@ -96,15 +74,15 @@ protected:
     std::unique_ptr<Scheduler> scheduler;
 };
 
-// Finished is posted only once the check no longer runs; a failed check is stamped too. A
-// password copied from another machine fails its account without a word to the server.
+// A password copied from another machine fails its account without a word to the server.
 TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
 {
     for (const int failure : {0, 1, 2}) {
         const bool loginRefused = failure == 1;
         server.Script("PASS ", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
         Restart(777);
-        MailAccount& account = AddAccount(0x100, -1);
+        MailAccount& account = NewAccount(0x100);
+        account.Color = -1;
         const int connections = server.Connections();
         if (failure == 2)
             account.UnreadableSecrets = kSecretPassword;
@@ -118,15 +96,12 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
         EXPECT_TRUE(n[0].workerSet && !n[1].workerSet) << "finished was posted while the check still counted as running";
         EXPECT_EQ(account.lastCheckTick, 777u);
         EXPECT_EQ(NewUidCount(account), failure == 0 ? 2u : 0u);
-        if (failure == 2) {
-            EXPECT_TRUE(account.lastFailure == kSecretUnreadable && server.Connections() == connections);
-        }
+        EXPECT_TRUE(failure != 2 || (account.lastFailure == kSecretUnreadable && server.Connections() == connections));
         recorder->watched = nullptr;
     }
 }
 
-// A stop mid-batch or mid-listing ends the wait, sets unchanged, batches within their bound;
-// the exit stops a check waiting for the greeting and destroys every account.
+// A stop mid-batch or mid-listing leaves the sets; the exit stops a check awaiting the greeting.
 TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
 {
     for (const bool atOnce : {false, true}) {
@@ -152,8 +127,8 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
         EXPECT_FALSE(sent("UIDL 9999\r\n"));
     }
     server.Script("", FakePop3Server::Silence());
-    AddAccount(0x400, 4);
-    AddAccount(0x401, 5, 60);
+    NewAccount(0x400);
+    NewAccount(0x401, 60);
     scheduler->RunScheduler();
     ASSERT_TRUE(WaitUntil([&] { return server.Connections() == 1; }));
     scheduler->StopAllChecks();
@@ -162,11 +137,10 @@ TEST_F(CheckThreadsTest, StopEndsACheckAtOnceAndExitWaitsForIt)
     EXPECT_EQ(recorder->Notices()[1].command, ID_CHECK_FINISHED);
 }
 
-// A check that runs out of memory (here in the TLS layer's making) fails like any other: the
-// program goes on, the sets stay, the check is announced, stamped and ended.
+// Here the TLS layer runs out of memory; the program goes on.
 TEST_F(CheckThreadsTest, AnAllocationFailureEndsOnlyItsCheck)
 {
-    MailAccount& account = AddAccount(0x600, 2);
+    MailAccount& account = NewAccount(0x600);
     account.Security = kSecurityTls;
     account.seenUids = {"uid-1"};
     environment.tickCount = [] { return 4242u; };
@@ -182,8 +156,8 @@ TEST_F(CheckThreadsTest, AnAllocationFailureEndsOnlyItsCheck)
 
 TEST_F(CheckThreadsTest, SchedulerWorkerAndAcknowledgementsShareAccountsSafely)
 {
-    AddAccount(0x500, 0);
-    AddAccount(0x501, 1);
+    NewAccount(0x500);
+    NewAccount(0x501);
     const auto end = Clock::now() + std::chrono::seconds(20);
     for (int round = 0; round < 20000 && recorder->Notices().size() < 12 && Clock::now() < end; ++round) {
         scheduler->RunScheduler();

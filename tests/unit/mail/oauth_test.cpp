@@ -9,24 +9,14 @@
 
 namespace {
 
-std::string Hex(const std::string& bytes)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const char c : bytes) {
-        text += kDigits[static_cast<unsigned char>(c) >> 4];
-        text += kDigits[c & 0x0F];
-    }
-    return text;
-}
-
 TEST(OAuthPieces, HashesEncodingsAndSaslResponsesMatchTheirPublishedExamples)
 {
-    EXPECT_EQ(Hex(Sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Hex(Sha256("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),  // two blocks
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(Hex(Sha256(std::string(1000, 'a'))), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3");
     EXPECT_EQ(Base64("") + Base64("f") + Base64("fo") + Base64("foo") + Base64("\xff\xfe"), "Zg==Zm8=Zm9v//4=");
+    // The published digests (e3b0c442..., 248d6a61... over two blocks, 41edece4...), in Base64.
+    EXPECT_EQ(Base64(Sha256("")), "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=");
+    EXPECT_EQ(Base64(Sha256("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+              "JI1qYdIGOLjlwCaTDD5gOaM85Flk/yFn9uzt1BnbBsE=");
+    EXPECT_EQ(Base64(Sha256(std::string(1000, 'a'))), "Qe3s5C1j6Nm/UVqbppMuHCDLyfWl0TRkWttdsblzfqM=");
     EXPECT_EQ(Base64Url("\xff\xfe\xfd"), "__79");
     // RFC 7636, appendix B.
     EXPECT_EQ(PkceChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"), "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "debug_capture.h"
@@ -31,16 +32,16 @@ protected:
     }
 
     // A never-checked account unless lastCheckTick is given.
-    void AddAccount(int32_t duration, const uint32_t* lastCheckTick = nullptr, const char* address = "h",
-                    const char* login = "u")
+    MailAccount& AddAccount(int32_t duration, std::optional<uint32_t> lastCheckTick = std::nullopt)
     {
         scheduler.Accounts().push_back(std::make_unique<MailAccount>());
         MailAccount& account = *scheduler.Accounts().back();
         account.Duration = duration;
-        account.Address = address;
-        account.Account = login;
-        account.checkedOnce = lastCheckTick != nullptr;
-        account.lastCheckTick = lastCheckTick ? *lastCheckTick : 0;
+        account.Address = "h";
+        account.Account = "u";
+        account.checkedOnce = lastCheckTick.has_value();
+        account.lastCheckTick = lastCheckTick.value_or(0);
+        return account;
     }
 
     // One tick at the given time; the index of the account it started, or -1.
@@ -107,7 +108,7 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
     };
     for (const auto& c : cases) {
         scheduler.Accounts().clear();
-        AddAccount(c.duration, &c.lastCheck);
+        AddAccount(c.duration, c.lastCheck);
         EXPECT_EQ(TickAt(c.now), c.due ? 0 : -1) << c.duration << " at " << c.now;
     }
 }
@@ -116,7 +117,7 @@ TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoB
 TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach)
 {
     EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);  // no account: no timer
-    AddAccount(5, nullptr, "");  // never checked: no reason to wake
+    AddAccount(5).Address = "";  // never checked: no reason to wake
     EXPECT_EQ(scheduler.NextCheckWait(), std::nullopt);
     for (const int32_t duration : {2, 1})
         AddAccount(duration);
@@ -133,8 +134,7 @@ TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach
         clock += 3000;  // each check takes three seconds
         FinishCheck(started);
     }
-    // The first checks in list order, a second after the start and after each other; then each
-    // account the moment its interval has passed.
+    // First checks in list order a second apart, then each account as its interval passes.
     EXPECT_EQ(checks, (std::vector<std::pair<int, uint32_t>>{{1, 1}, {2, 5}, {2, 68}, {1, 124}, {2, 131}, {2, 194}}));
 
     // An account that stays due (its thread could not start) is tried again a second later.
@@ -147,13 +147,14 @@ TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach
 TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPassedOverAndSaidSoOnce)
 {
     DebugCapture trace;
-    for (const auto& [address, login] : {std::pair{"", "u"}, {"h", ""}, {"", ""}, {"h", "u"}, {"h", "u"}})
-        AddAccount(0, nullptr, address, login);
-    AddAccount(0, nullptr, "h", "u");
-    scheduler.Accounts()[3]->Security = kSecurityUnknown;
-    scheduler.Accounts()[4]->Protocol = kProtocolUnknown;
+    AddAccount(0).Address = "";
+    AddAccount(0).Account = "";
+    MailAccount& neither = AddAccount(0);
+    neither.Address = neither.Account = "";
+    AddAccount(0).Security = kSecurityUnknown;
+    AddAccount(0).Protocol = kProtocolUnknown;
+    AddAccount(5);
     EXPECT_EQ(TickAt(1000), 5);
-    scheduler.Accounts()[5]->Duration = 5;
     FinishCheck(5);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);
@@ -170,9 +171,8 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
 
 TEST_F(SchedulerTest, AfterAResumeEveryAccountIsDueAndFailuresAreRetriedEveryTwoSecondsForAWhile)
 {
-    const uint32_t justChecked = 1000;
     for (int i = 0; i < 3; ++i)
-        AddAccount(60, &justChecked);
+        AddAccount(60, 1000);  // just checked
     MailAccount& running = *scheduler.Accounts()[0];
     running.worker = true;  // its worker replaces its connection
     scheduler.Accounts()[2]->stopRequested = kStopForExit;

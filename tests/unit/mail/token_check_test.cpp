@@ -1,5 +1,4 @@
-// The check of an account that signs in with OAuth 2.0, with a stand-in token endpoint and the
-// scripted mail server.
+// The check of an OAuth 2.0 account, with a stand-in token endpoint and the scripted server.
 #include <gtest/gtest.h>
 
 #include "debug_capture.h"
@@ -11,22 +10,6 @@
 namespace {
 
 using Server = FakePop3Server;
-
-struct Endpoint {
-    std::vector<std::string> replies;  // one body per request, in order
-    std::vector<std::string> requests;
-    HttpsReply Post(const std::string& url, const std::string& body, const std::string& trustFile)
-    {
-        requests.push_back(url + " " + body + " " + trustFile);
-        HttpsReply reply;
-        reply.delivered = true;
-        reply.status = replies.empty() || replies.front().find("error") != std::string::npos ? 400 : 200;
-        reply.body = replies.empty() ? std::string("{}") : replies.front();
-        if (!replies.empty())
-            replies.erase(replies.begin());
-        return reply;
-    }
-};
 
 class TokenCheckTest : public ::testing::Test {
 protected:
@@ -42,18 +25,23 @@ protected:
         account.RefreshToken = "refresh-1";
         account.TrustFile = "ca.pem";
         environment.tickCount = [this] { return now; };
-        environment.https = [this](const std::string& u, const std::string& b, const std::string& t) {
-            return endpoint.Post(u, b, t);
+        environment.https = [this](const std::string& url, const std::string& body, const std::string& trustFile) {
+            requests.push_back(url + " " + body + " " + trustFile);
+            if (replies.empty())
+                return HttpsReply{true, 400, "{}", ""};
+            const std::string reply = replies.front();
+            replies.erase(replies.begin());
+            return HttpsReply{true, reply.find("error") != std::string::npos ? 400 : 200, reply, ""};
         };
         environment.storeRefreshToken = [this](const MailAccount& a) { stored.push_back(a.RefreshToken); };
         server.Script("CAPA", Server::Say("+OK\r\nSASL XOAUTH2\r\n.\r\n"));
     }
-    std::string Check()
+    std::string Check(MailAccount& checked)
     {
-        account.worker = true;
-        CheckWorker(account, environment);
-        std::lock_guard<std::mutex> guard(account.uidLock);
-        return account.lastFailure;
+        checked.worker = true;
+        CheckWorker(checked, environment);
+        std::lock_guard<std::mutex> guard(checked.uidLock);
+        return checked.lastFailure;
     }
     static std::string Grant(const char* token, const char* refresh = nullptr)
     {
@@ -63,42 +51,41 @@ protected:
 
     Server server{{"uid-1"}};
     MailAccount account;
-    Endpoint endpoint;
+    std::vector<std::string> replies;  // the token endpoint's, one body per request, in order
+    std::vector<std::string> requests;
     CheckEnvironment environment;
     std::vector<std::string> stored;
     uint32_t now = 1000;
     DebugCapture trace;
 };
 
-// The token is refreshed when none is held or it is about to expire, a rotated refresh token is
-// stored at once, and a token the server refuses gets one refresh and one more try.
 TEST_F(TokenCheckTest, RefreshesWhenDueStoresARotatedTokenAndRetriesARefusedOneOnce)
 {
-    endpoint.replies = {Grant("access-1", "refresh-2")};
+    replies = {Grant("access-1", "refresh-2")};
     server.Script("AUTH ", Server::Say("+OK\r\n"));
-    EXPECT_EQ(Check(), "");
-    ASSERT_EQ(endpoint.requests.size(), 1u);
-    EXPECT_EQ(endpoint.requests[0],
+    EXPECT_EQ(Check(account), "");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0],
               "https://idp.test/token grant_type=refresh_token&refresh_token=refresh-1&client_id=client ca.pem");
     EXPECT_EQ(stored, std::vector<std::string>{"refresh-2"});
     EXPECT_EQ(account.newUids.size(), 1u);
 
     now += 3600 * 1000 - 61000;  // still good for more than a minute: no request
-    EXPECT_EQ(Check(), "");
+    EXPECT_EQ(Check(account), "");
     now += 2000;
-    endpoint.replies = {Grant("access-2")};
-    EXPECT_EQ(Check(), "");
-    EXPECT_EQ(endpoint.requests.size(), 2u);
-    EXPECT_NE(endpoint.requests[1].find("refresh_token=refresh-2"), std::string::npos);
+    replies = {Grant("access-2")};
+    EXPECT_EQ(Check(account), "");
+    EXPECT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[1].find("refresh_token=refresh-2"), std::string::npos);
 
     // The server refuses the held token: one refresh, one more connection.
     server.Script("AUTH ", Server::Say("-ERR expired\r\n"));
     server.Script("AUTH XOAUTH2 " + Base64(XOAuth2Response("me@example.com", "access-3")), Server::Say("+OK\r\n"));
-    endpoint.replies = {Grant("access-3")};
+    replies = {Grant("access-3")};
     const int connections = server.Connections();
-    EXPECT_EQ(Check(), "");
+    EXPECT_EQ(Check(account), "");
     EXPECT_EQ(server.Connections(), connections + 2);
-    EXPECT_EQ(endpoint.requests.size(), 3u);
+    EXPECT_EQ(requests.size(), 3u);
     EXPECT_EQ(stored.size(), 1u);
     EXPECT_EQ(trace.Text().find("access-"), std::string::npos) << "a token reached the trace";
     EXPECT_EQ(trace.Text().find("refresh-"), std::string::npos) << "a token reached the trace";
@@ -107,20 +94,18 @@ TEST_F(TokenCheckTest, RefreshesWhenDueStoresARotatedTokenAndRetriesARefusedOneO
 TEST_F(TokenCheckTest, ARefusedGrantFailsUntilTheNextSignInAndNeverFallsBackToAPassword)
 {
     account.Password = "secret";
-    endpoint.replies = {R"({"error":"invalid_grant","error_description":"revoked"})"};
-    EXPECT_EQ(Check(), kSignInExpired);
-    EXPECT_EQ(Check(), kSignInExpired);
-    EXPECT_EQ(endpoint.requests.size(), 1u) << "a refused grant is not asked again";
+    replies = {R"({"error":"invalid_grant","error_description":"revoked"})"};
+    EXPECT_EQ(Check(account), kSignInExpired);
+    EXPECT_EQ(Check(account), kSignInExpired);
+    EXPECT_EQ(requests.size(), 1u) << "a refused grant is not asked again";
     EXPECT_EQ(server.Connections(), 0);
 
     MailAccount other;
     other.Auth = kAuthOAuth;
     other.TokenUrl = "https://idp.test/token";
     other.RefreshToken = "r";
-    endpoint.replies = {R"({"error":"temporarily_unavailable"})"};
-    other.worker = true;
-    CheckWorker(other, environment);
-    EXPECT_EQ(other.lastFailure, "temporarily_unavailable");
+    replies = {R"({"error":"temporarily_unavailable"})"};
+    EXPECT_EQ(Check(other), "temporarily_unavailable");
     EXPECT_FALSE(other.signInExpired);
     EXPECT_EQ(server.ReceivedBytes().find("PASS"), std::string::npos);
 }

@@ -6,8 +6,7 @@
 #include <iterator>
 #include <random>
 
-// In any order: an acknowledgement makes every new UID seen; a listing keeps seen what is still
-// listed, the rest listed is new; each says whether seen changed (when it is written to disk).
+// Whether seen changed decides when it is written to disk.
 TEST(UidReconcile, ListingsAndAcknowledgementsOverRandomHistories)
 {
     std::mt19937 random(7);

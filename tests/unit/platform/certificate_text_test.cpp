@@ -4,19 +4,11 @@
 
 namespace {
 
-// 32 bytes 00 11 22 ... ff 00 11 ... : every hex digit appears, in both nibbles.
-std::string SampleDigest()
-{
-    std::string digest;
-    for (int i = 0; i < 32; ++i)
-        digest.push_back(char((i % 16) * 0x11));
-    return digest;
-}
-
+// Every hex digit appears, in both nibbles.
+const std::string kHalf("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
+const std::string kSampleDigest = kHalf + kHalf;
 const std::string kSampleHex = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
 
-// Typed with colons, blanks or in either case, a fingerprint matches only the same digest;
-// what we show can be pinned as it is.
 TEST(Fingerprint, TypedFormsMatchOnlyTheSameDigest)
 {
     const std::pair<std::string, bool> cases[] = {
@@ -29,16 +21,15 @@ TEST(Fingerprint, TypedFormsMatchOnlyTheSameDigest)
     for (const auto& c : cases) {
         std::string hex;
         EXPECT_EQ(NormaliseFingerprint(c.first, hex) && hex == kSampleHex, c.second) << c.first;
-        EXPECT_EQ(FingerprintMatches(c.first, SampleDigest()), c.second) << c.first;
+        EXPECT_EQ(FingerprintMatches(c.first, kSampleDigest), c.second) << c.first;
     }
-    std::string other = SampleDigest();
+    std::string other = kSampleDigest;
     other[31] = char(0xFE);
     EXPECT_FALSE(FingerprintMatches(kSampleHex, other));
     EXPECT_FALSE(FingerprintMatches(kSampleHex, ""));  // no digest could be computed
     EXPECT_TRUE(FingerprintMatches(FingerprintText(other), other));
 }
 
-// A DER certificate's outline: a sequence spanning the bytes whole, opening with a sequence.
 // "MAMwAQA=" is 30 03 30 01 00; "MAQwAgAA" is 30 04 30 02 00 00.
 TEST(TrustFile, PemBlocksAreDecodedAnythingElseIsDerAndOnlyCertificateShapesCount)
 {
