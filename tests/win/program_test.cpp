@@ -180,24 +180,22 @@ protected:
     int accounts = 0;
 };
 
-// The system's mail program: the command registered for mailto: links in the test prefix (whose
-// HKCR does not read the user's classes), the previous one again at the end.
+// The system's mail program: the command for mailto: links in the test prefix (whose HKCR does not
+// read the user's classes); the previous one again at the end.
 struct MailtoHandler {
-    explicit MailtoHandler(const std::string& command) : saved(Read()) { Set(command); }
-    ~MailtoHandler() { Set(saved); }
-    static std::string Read()
-    {
-        char value[1024] = {};
-        DWORD size = sizeof value;
-        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
-        return value;
-    }
-    static void Set(const std::string& command)
-    {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command.c_str(), DWORD(command.size() + 1));
-    }
     static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
-    const std::string saved;
+    static void Set(const char* command)
+    {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command, DWORD(strlen(command) + 1));
+    }
+    MailtoHandler()
+    {
+        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
+        Set("");
+    }
+    ~MailtoHandler() { Set(saved); }
+    char saved[1024] = {};
+    DWORD size = sizeof saved;
 };
 
 // One instance runs, hidden, shaped, saying it has no account. Without a mail program of the user's
@@ -210,7 +208,7 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("stand_in.exe", "mailer.exe"));
     ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("stand_in.exe", "system\\mail.exe"));
     const std::string mailer = folder.Path("mailer.exe");
-    MailtoHandler handler("");
+    MailtoHandler handler;
     // A window of another class with the same caption is not a running instance.
     HWND foreign = CreateWindowExA(0, "STATIC", "Tindrel", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
@@ -246,7 +244,7 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     ASSERT_TRUE(Settle());
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), "");
 
-    MailtoHandler::Set("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"");
+    MailtoHandler::Set(("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"").c_str());
     Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts("system").size() == 1; }, kWaitMs));
     answer(ID_CHOOSE_MAILER, IDOK);
@@ -412,7 +410,8 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksAndFromTheTrayAndRememberedOnly
     const ScreenDensity dense(192);
     ASSERT_TRUE(run("0"));
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1 && Visible(); }, kWaitMs));
-    const RECT size = ReadWindowState(character).rect, envelope = ReadWindowState(program.EnvelopeWindows(character)[0]).rect;
+    const RECT size = ReadWindowState(character).rect;
+    const RECT envelope = ReadWindowState(program.EnvelopeWindows(character)[0]).rect;
     EXPECT_TRUE(size.right - size.left == 66 && size.bottom - size.top == 82);
     EXPECT_TRUE(envelope.right - envelope.left == 2 * kEnvelope.cx && envelope.bottom - envelope.top == 2 * kEnvelope.cy);
     EXPECT_FALSE(WindowRegionContains(character, 1, 1)) << "the key-coloured corner is cut away";
