@@ -19,12 +19,12 @@ std::string ReadProgramProfile(const std::string& section, const std::string& ke
     return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
 }
 
-bool ProgramProcess::Start(const std::string& path, const std::string& arguments)
+bool ProgramProcess::Start(const std::string& path, const std::string& arguments, const char* directory)
 {
     std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    return CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    return CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
                           &info) != FALSE;
 }
 

@@ -24,7 +24,8 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    bool Start(const std::string& path = ProgramPath(), const std::string& arguments = std::string());
+    bool Start(const std::string& path = ProgramPath(), const std::string& arguments = std::string(),
+               const char* directory = nullptr);
     DWORD Id() const { return info.dwProcessId; }
 
     // Waits up to timeoutMs for the process's character window; null when none appeared.

@@ -74,7 +74,7 @@ void Press(DWORD mouseDown, BYTE key = 0)
             mouse_event(mouseDown << up, 0, 0, 0, 0);  // each UP flag follows its DOWN
 }
 
-// A folder for copies of programs; the start recorder notes each start in its started.txt.
+// A folder for copies of programs; the stand-in notes each start in its started.txt.
 struct ScratchFolder {
     ScratchFolder() { fs::create_directory(path); }
     ~ScratchFolder() { std::error_code ignored; fs::remove_all(path, ignored); }
@@ -83,12 +83,12 @@ struct ScratchFolder {
     {
         return CopyFileA(fs::path(ProgramPath()).replace_filename(program).string().c_str(), Path(name).c_str(), FALSE);
     }
-    std::vector<std::string> Starts(const char* folder = ".") const  // in order of their show commands
+    std::vector<std::string> Starts(const char* folder = ".") const  // "<show>|<directory>", in that order
     {
         std::ifstream file(path / folder / "started.txt");
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);)
-            lines.push_back(line);
+            lines.push_back(line.substr(line.find('|') + 1));
         std::sort(lines.begin(), lines.end());
         return lines;
     }
@@ -180,94 +180,50 @@ protected:
     int accounts = 0;
 };
 
-TEST_F(ProgramTest, StartsAsOneHiddenShapedToolWindowSaysItHasNoAccountAndASecondStartEndsAtOnce)
+// The system's mail program: the command for mailto: links in the test prefix (whose HKCR does not
+// read the user's classes); the previous one again at the end.
+struct MailtoHandler {
+    static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
+    static void Set(const char* command)
+    {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command, DWORD(strlen(command) + 1));
+    }
+    MailtoHandler()
+    {
+        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
+        Set("");
+    }
+    ~MailtoHandler() { Set(saved); }
+    char saved[1024] = {};
+    DWORD size = sizeof saved;
+};
+
+// One instance runs, hidden, shaped, saying it has no account. Without a mail program of the user's
+// or the system's, starting one asks for it in the middle of the screen; the system's starts while
+// the user chose none, the chosen one afterwards, each shown normally in the Windows directory.
+// Mail Settings starts the settings program beside the notifier, which exits, even when there is none.
+TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
 {
+    ScratchFolder folder;
+    ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("stand_in.exe", "mailer.exe"));
+    ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("stand_in.exe", "system\\mail.exe"));
+    const std::string mailer = folder.Path("mailer.exe");
+    MailtoHandler handler;
     // A window of another class with the same caption is not a running instance.
     HWND foreign = CreateWindowExA(0, "STATIC", "Tindrel", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(Start(), nullptr);
+    ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
     DestroyWindow(foreign);
     const WindowState state = ReadWindowState(character);
     EXPECT_TRUE(!state.visible && !state.owner);
     EXPECT_EQ(state.exStyle & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_LAYERED), WS_EX_TOOLWINDOW | WS_EX_LAYERED);
     EXPECT_FALSE(WindowRegionContains(character, 0, 0)) << "the key-coloured corner is cut away";
     EXPECT_TRUE(Traced("tray tooltip: QUVA - no account\n"));
-
     ProgramProcess second;
     DWORD code = 99;
     ASSERT_TRUE(second.Start() && second.WaitForExit(kWaitMs, code));
     EXPECT_EQ(code, 0u);
     EXPECT_TRUE(IsWindow(character) && FindProgramWindows().size() == 1) << "the first instance runs on alone";
-}
 
-TEST_F(ProgramTest, CommandsChangeTheWindowAndTheExitWaitsForTheRunningCheckBeforeSaving)
-{
-    // What the profile holds is not read back: every start begins topmost, showing only with mail.
-    WriteProgramProfile("GLOBAL", "WINDOW_POS", "32774");
-    WriteProgramProfile("GLOBAL", "ShowOnlyMailExist", "0");
-    FakePop3Server silent;  // accepts and never greets
-    silent.Script("", FakePop3Server::Silence());
-    AddAccount(silent, 3);
-    HWND other = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(Start(), nullptr);
-
-    // A command id with a non-zero high word is no command: neither this exit nor this toggle.
-    Post(WM_COMMAND, MAKEWPARAM(ID_APP_EXIT, 1));
-    Post(WM_COMMAND, MAKEWPARAM(ID_TOGGLE_SHOW_ONLY_MAIL, 1));
-    ASSERT_TRUE(Settle());
-    EXPECT_FALSE(Visible());
-    Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);  // without mail the toggle shows the character
-    EXPECT_TRUE(WaitUntil([&] { return Visible(); }, kWaitMs));
-    // Bottom leaves the topmost band below everything, top comes back above ordinary windows.
-    for (const int command : {ID_ZORDER_BOTTOM, ID_ZORDER_TOP}) {
-        Post(WM_COMMAND, command);
-        const bool above = command == ID_ZORDER_TOP;
-        EXPECT_TRUE(WaitUntil([&] { return !Topmost() && (ZPosition(character) < ZPosition(other)) == above; }, kWaitMs));
-    }
-    Post(WM_COMMAND, ID_ZORDER_BOTTOM);
-    DestroyWindow(other);
-
-    // The window goes (its tray icon first) only once the check waiting on the server has ended.
-    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }, kWaitMs));
-    EXPECT_TRUE(Exit());
-    const std::vector<std::string> writes = monitor.Writes(program.Id());
-    const auto stopped = std::find(writes.begin(), writes.end(), "Check ended at exit\n");
-    EXPECT_LT(stopped, std::find(writes.begin(), writes.end(), "tray icon: removed\n"));
-    EXPECT_EQ(ReadProgramProfile("GLOBAL", "WINDOW_POS"), "32775");
-    EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
-}
-
-// The system's mail program: the command registered for mailto: links in the test prefix (whose
-// HKCR does not read the user's classes), the previous one again at the end.
-struct MailtoHandler {
-    explicit MailtoHandler(const std::string& command) : saved(Read()) { Set(command); }
-    ~MailtoHandler() { Set(saved); }
-    static std::string Read()
-    {
-        char value[1024] = {};
-        DWORD size = sizeof value;
-        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
-        return value;
-    }
-    static void Set(const std::string& command)
-    {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command.c_str(), DWORD(command.size() + 1));
-    }
-    static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
-    const std::string saved;
-};
-
-// Without a mail program of the user's or the system's, starting one asks for it in the middle of
-// the screen; the system's starts while the user chose none, the chosen one afterwards, each
-// shown normally in the Windows directory. Mail Settings starts the settings program beside the
-// notifier, which exits, even when there is none.
-TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
-{
-    ScratchFolder folder;
-    ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("start_recorder.exe", "mailer.exe"));
-    ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("start_recorder.exe", "system\\mail.exe"));
-    const std::string mailer = folder.Path("mailer.exe");
-    MailtoHandler handler("");
-    ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
     // Posts the command, types the mailer's path into the open dialog and closes it with the button.
     const auto answer = [&](WPARAM command, int button) {
         Post(WM_COMMAND, command);
@@ -288,7 +244,7 @@ TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
     ASSERT_TRUE(Settle());
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), "");
 
-    MailtoHandler::Set("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"");
+    MailtoHandler::Set(("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"").c_str());
     Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts("system").size() == 1; }, kWaitMs));
     answer(ID_CHOOSE_MAILER, IDOK);
@@ -296,7 +252,7 @@ TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
     Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(Settle());
     for (const bool present : {false, true}) {
-        ASSERT_TRUE(!present || (folder.CopyIn("start_recorder.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
+        ASSERT_TRUE(!present || (folder.CopyIn("stand_in.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
         Post(WM_COMMAND, ID_MAIL_SETTINGS);
         EXPECT_EQ(ExitCode(), 0);
     }
@@ -312,8 +268,12 @@ TEST_F(ProgramTest, TheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
     EXPECT_EQ(lstrcmpiA(system[0].c_str(), normal.c_str()), 0) << system[0];
 }
 
-TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFromTheEnd)
+// The trail, then commands on an empty mailbox; what the profile holds of them is not read back:
+// every start begins topmost, showing only with mail.
+TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThenCommandsChangeTheWindowUntilTheExit)
 {
+    WriteProgramProfile("GLOBAL", "WINDOW_POS", "32774");
+    WriteProgramProfile("GLOBAL", "ShowOnlyMailExist", "0");
     SetCursorPos(300, 300);  // up and to the left of where the character comes to rest
     FakePop3Server blue(Uids(8)), green(Uids(1));
     AddAccount(blue, 1);
@@ -357,13 +317,60 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThatShrinksFrom
     blue.SetUids({});
     green.SetUids({});
     EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
+
+    // A command id with a non-zero high word is no command: neither this exit nor this toggle.
+    Post(WM_COMMAND, MAKEWPARAM(ID_APP_EXIT, 1));
+    Post(WM_COMMAND, MAKEWPARAM(ID_TOGGLE_SHOW_ONLY_MAIL, 1));
+    ASSERT_TRUE(Settle());
+    EXPECT_FALSE(Visible());
+    Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);  // without mail the toggle shows the character
+    EXPECT_TRUE(WaitUntil([&] { return Visible(); }, kWaitMs));
+    // Bottom leaves the topmost band below everything, top comes back above ordinary windows.
+    HWND other = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    for (const int command : {ID_ZORDER_BOTTOM, ID_ZORDER_TOP}) {
+        Post(WM_COMMAND, command);
+        const bool above = command == ID_ZORDER_TOP;
+        EXPECT_TRUE(WaitUntil([&] { return !Topmost() && (ZPosition(character) < ZPosition(other)) == above; }, kWaitMs));
+    }
+    Post(WM_COMMAND, ID_ZORDER_BOTTOM);
+    DestroyWindow(other);
+
+    // The window goes (its tray icon first) only once the check waiting on a silent server has ended.
+    green.Script("", FakePop3Server::Silence());
+    const int connections = green.Connections();
+    ASSERT_TRUE(WaitUntil([&] { return green.Connections() > connections; }, kWaitMs));
+    EXPECT_TRUE(Exit());
+    const std::vector<std::string> writes = monitor.Writes(program.Id());
+    const auto stopped = std::find(writes.begin(), writes.end(), "Check ended at exit\n");
+    EXPECT_LT(stopped, std::find(writes.begin(), writes.end(), "tray icon: removed\n"));
+    EXPECT_EQ(ReadProgramProfile("GLOBAL", "WINDOW_POS"), "32775");
+    EXPECT_EQ(ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "0");
 }
 
-TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
+// The screen density a program started meanwhile finds (the prefix's LogPixels); 96 again at the end.
+struct ScreenDensity {
+    explicit ScreenDensity(DWORD dpi) { Set(dpi); }
+    ~ScreenDensity() { Set(96); }
+    static void Set(DWORD dpi)
+    {
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+};
+
+// Acknowledgements outlive a restart only when asked to. At 192 dpi every pixel of the art is
+// four on the screen, and the pointer still lands on the character.
+TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksAndFromTheTrayAndRememberedOnlyWhenAskedFor)
 {
     FakePop3Server server({"m1", "m2"});
     AddAccount(server);
-    ASSERT_NE(Start(), nullptr);
+    const std::string file = SeenStore(StateFolder()).PathFor("127.0.0.1", server.Port(), "user0");
+    const auto run = [&](const char* keepSeen) {
+        EXPECT_TRUE(!character || Exit());
+        WriteProgramProfile("GLOBAL", "KeepSeen", keepSeen);
+        const int connections = server.Connections();
+        return Start() && WaitUntil([&] { return server.Connections() >= connections + 2; }, kWaitMs) && Settle();
+    };
+    ASSERT_TRUE(run("1"));
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 2 && Visible(); }, kWaitMs));
 
     // A left click acknowledges, hides the character and leaves the focus where it was.
@@ -393,42 +400,25 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksOnTheCharacterAndFromTheTray)
     Press(0, VK_DOWN);
     Press(0, VK_RETURN);
     EXPECT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr && Envelopes() == 0; }, kWaitMs));
-    ASSERT_TRUE(Settle()) << "Cancel leaves the program running";
-}
 
-// The screen density a program started meanwhile finds (the prefix's LogPixels); 96 again at the end.
-struct ScreenDensity {
-    explicit ScreenDensity(DWORD dpi) { Set(dpi); }
-    ~ScreenDensity() { Set(96); }
-    static void Set(DWORD dpi)
-    {
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-};
-
-SIZE WindowSize(HWND window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return {rect.right - rect.left, rect.bottom - rect.top};
-}
-
-// At 192 dpi every pixel of the art is four on the screen, and the pointer still lands on the
-// character, where a click acknowledges the mail.
-TEST_F(ProgramTest, OnATwiceAsDenseScreenTheArtIsTwiceTheSizeAndTheClickStillLands)
-{
+    ASSERT_TRUE(run("1")) << "Cancel left the program running";
+    EXPECT_EQ(Envelopes(), 0u);
+    server.SetUids({"m1", "m2", "m3", "m4", "m5"});
+    EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 1; }, kWaitMs));
+    // Without the option the file is not read: what was acknowledged is new again.
+    server.SetUids({"m1"});
     const ScreenDensity dense(192);
-    FakePop3Server server({"m1"});
-    AddAccount(server);
-    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(run("0"));
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1 && Visible(); }, kWaitMs));
-    const SIZE size = WindowSize(character), envelope = WindowSize(program.EnvelopeWindows(character).at(0));
-    EXPECT_TRUE(size.cx == 66 && size.cy == 82) << size.cx << " x " << size.cy;
-    EXPECT_TRUE(envelope.cx == 2 * kEnvelope.cx && envelope.cy == 2 * kEnvelope.cy) << envelope.cx << " x " << envelope.cy;
+    const RECT size = ReadWindowState(character).rect;
+    const RECT envelope = ReadWindowState(program.EnvelopeWindows(character)[0]).rect;
+    EXPECT_TRUE(size.right - size.left == 66 && size.bottom - size.top == 82);
+    EXPECT_TRUE(envelope.right - envelope.left == 2 * kEnvelope.cx && envelope.bottom - envelope.top == 2 * kEnvelope.cy);
     EXPECT_FALSE(WindowRegionContains(character, 1, 1)) << "the key-coloured corner is cut away";
     ASSERT_TRUE(CharacterUnderCursor(2));
     Press(MOUSEEVENTF_LEFTDOWN);
     EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 0 && !Visible(); }, kWaitMs));
+    DeleteFileA(file.c_str());
 }
 
 // Hidden, the program wakes only for a due check: the character neither follows nor animates.
@@ -497,63 +487,31 @@ TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
     EXPECT_EQ(changes[2], "QUVA - 2 new");
 }
 
-TEST_F(ProgramTest, AcknowledgementsAreKeptAcrossRestartsOnlyWhenAskedFor)
+// A week's interval, a missing section, security numbers written as REG_DWORD by a deployment tool
+// (STLS stays STLS: the server offers none, so the password never goes out; an unknown one is never
+// guessed at), a 10 KB mailer path.
+TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceAndALongMailerPathStartsNothing)
 {
-    FakePop3Server server({"m1", "m2"});
-    AddAccount(server);
-    const std::string file = SeenStore(StateFolder()).PathFor("127.0.0.1", server.Port(), "user0");
-    const auto run = [&](const char* keepSeen) {
-        EXPECT_TRUE(!character || Exit());
-        WriteProgramProfile("GLOBAL", "KeepSeen", keepSeen);
-        const int connections = server.Connections();
-        return Start() && WaitUntil([&] { return server.Connections() >= connections + 2; }, kWaitMs) && Settle();
-    };
-
-    ASSERT_TRUE(run("1"));
-    EXPECT_EQ(Envelopes(), 2u);
-    Post(WM_LBUTTONDOWN, 0);
-    ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 0; }, kWaitMs));
-    ASSERT_TRUE(run("1"));
-    EXPECT_EQ(Envelopes(), 0u);
-    server.SetUids({"m1", "m2", "m3"});
-    EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 1; }, kWaitMs));
-    // Without the option the file is not read: everything is new again.
-    ASSERT_TRUE(run("0"));
-    EXPECT_EQ(Envelopes(), 3u);
-    DeleteFileA(file.c_str());
-}
-
-// A week's interval, a missing section, an interval beyond 32 bits of milliseconds, a 10 KB mailer path.
-TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceNeverWrapsAndALongMailerPathStartsNothing)
-{
-    FakePop3Server weekly({"uid-1"}), wrapping({"uid-1"}), stls({"uid-1"}), unknown({"uid-1"});
+    FakePop3Server weekly({"uid-1"}), stls({"uid-1"}), unknown({"uid-1"});
     AddAccount(weekly, 4, "10080");
     ++accounts;  // POP1 is missing: it loads with no address, which would reach this very machine
-    AddAccount(wrapping, 4, "71583");  // 2^32 ms and a little more
-    // Numbers written as REG_DWORD by a deployment tool: STLS stays STLS (the server offers
-    // none, so the password never goes out), and an unknown protection is never guessed at.
-    const auto securityDword = [this](const FakePop3Server& server, DWORD security) {
-        AddAccount(server);
+    for (const auto& [server, security] : {std::make_pair(&stls, DWORD{1}), std::make_pair(&unknown, DWORD{7})}) {
+        AddAccount(*server);
         const std::string key = "Software\\QUVA\\Zantoli\\POP" + std::to_string(accounts - 1);
         RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Security", REG_DWORD, &security, sizeof security);
-    };
-    securityDword(stls, 1);
-    securityDword(unknown, 7);
+    }
     const std::string mailer = "C:\\" + std::string(10240, 'm') + ".exe";
     WriteProgramProfile("GLOBAL", "MAILER", mailer);
     ASSERT_NE(Start(), nullptr);
-    // Both are checked at once, one after the other, whatever their interval and the uptime.
-    EXPECT_TRUE(WaitUntil([&] { return weekly.Connections() == 1 && wrapping.Connections() == 1; }, kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return weekly.Connections() == 1 && stls.Connections() >= 1; }, kWaitMs));
     Post(WM_COMMAND, ID_LAUNCH_MAILER);
     EXPECT_TRUE(Traced("Mailer path too long"));
-    // A wrapped interval would come back 12.7 s after the first check.
-    EXPECT_FALSE(WaitUntil([&] { return wrapping.Connections() > 1 || weekly.Connections() > 1; }, 16000));
+    EXPECT_TRUE(Traced("POP3 is never checked: ") && Traced("tray tooltip: QUVA - no server address"));
+    EXPECT_TRUE(Exit());  // which waits for the running check
     EXPECT_EQ(TracedAfter("POP1 is never checked: "), std::vector<std::string>{"no server address"});
-    EXPECT_EQ(TracedAfter("POP4 is never checked: "), std::vector<std::string>{"unknown Security value"});
-    EXPECT_TRUE(Traced("tray tooltip: QUVA - no server address"));
+    EXPECT_EQ(TracedAfter("POP3 is never checked: "), std::vector<std::string>{"unknown Security value"});
     EXPECT_EQ(unknown.Connections(), 0);
-    EXPECT_TRUE(stls.Connections() >= 1 && stls.ReceivedBytes().find("USER") == std::string::npos);
-    EXPECT_TRUE(Exit());
+    EXPECT_EQ(stls.ReceivedBytes().find("USER"), std::string::npos);
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), mailer);
 }
 

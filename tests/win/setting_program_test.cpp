@@ -22,16 +22,9 @@
 namespace {
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr DWORD kWaitMs = 10000;  // every wait on the program is bounded by this
+constexpr int kWaitMs = 10000;  // every wait on the program is bounded by this
 
-template <typename Condition>
-bool Eventually(Condition condition)
-{
-    for (DWORD waited = 0; waited < kWaitMs; waited += 100, Sleep(100))
-        if (condition())
-            return true;
-    return condition();
-}
+bool Eventually(const std::function<bool()>& condition) { return WaitUntil(condition, kWaitMs); }
 
 // Each profile value that is not as expected ("" for absent), as "section\key=value ".
 std::string Unexpected(const std::vector<std::array<const char*, 3>>& expected)
@@ -56,37 +49,26 @@ std::wstring RunCommand()
     return status == ERROR_SUCCESS ? command : L"<absent>";
 }
 
-HWND RunningNotifier()
-{
-    return FindWindowW(WideFromUtf8(kProgramWindowClassName).c_str(), L"Tindrel");
-}
-
 class SettingProgramTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli");
+        ClearProgramProfile();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli");
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"zantoli setting " + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(folder.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(L"Z:" SETTING_EXE, (folder + L"Setting.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(L"Z:" NOTIFIER_STAND_IN_EXE, (folder + L"Zantoli.exe").c_str(), FALSE));
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder = temp + ("zantoli setting " + std::to_string(GetCurrentProcessId())) + "\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA("Z:" SETTING_EXE, (folder + "Setting.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA("Z:" STAND_IN_EXE, (folder + "Zantoli.exe").c_str(), FALSE));
     }
 
+    // Every stand-in started would otherwise outlive the test by its minute, and keep its copy.
     void TearDown() override
     {
-        for (HWND notifier; (notifier = RunningNotifier()) != nullptr;) {
-            PostMessageW(notifier, WM_COMMAND, 57665, 0);
-            ASSERT_TRUE(Eventually([&] { return !IsWindow(notifier); }));
-        }
-        TerminateProcess(process.hProcess, 99);
-        End();
-        // A stand-in started as the test ended would otherwise outlive it by its minute, and
-        // keep its copy from being deleted.
+        setting.Kill();
         Eventually([&] {
-            std::ifstream record(Utf8FromWide(folder) + "started.txt");
+            std::ifstream record(folder + "started.txt");
             for (std::string line; std::getline(record, line);)
                 if (HANDLE started = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(line))) {
                     TerminateProcess(started, 99);
@@ -95,35 +77,27 @@ protected:
                 }
             record.close();
             // The record goes last: a running copy cannot be deleted, and may yet add its line.
-            DeleteFileW((folder + L"Setting.exe").c_str());
-            return DeleteFileW((folder + L"Zantoli.exe").c_str()) &&
-                   (DeleteFileW((folder + L"started.txt").c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
-                   RemoveDirectoryW(folder.c_str());
+            DeleteFileA((folder + "Setting.exe").c_str());
+            return DeleteFileA((folder + "Zantoli.exe").c_str()) &&
+                   (DeleteFileA((folder + "started.txt").c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
+                   RemoveDirectoryA(folder.c_str());
         });
     }
 
     // Starts the copy from the Windows folder, as the notifier's folder need not be the current one.
     HWND Start()
     {
-        std::wstring commandLine = L"\"" + folder + L"Setting.exe\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        wchar_t windows[MAX_PATH] = {};
-        GetWindowsDirectoryW(windows, MAX_PATH);
-        const bool started =
-            CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windows, &startup, &process);
-        return started ? FindDialog(L"Zantoli Mail Settings") : nullptr;
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        return setting.Start(folder + "Setting.exe", "", windows) ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
     // STILL_ACTIVE if it would not end.
     DWORD End()
     {
         DWORD code = STILL_ACTIVE;
-        WaitForSingleObject(process.hProcess, kWaitMs);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        process = PROCESS_INFORMATION{};
+        setting.WaitForExit(kWaitMs, code);
+        setting.Kill();
         return code;
     }
 
@@ -183,17 +157,17 @@ protected:
     {
         int starts = 0;
         Eventually([&] {
-            std::ifstream record(Utf8FromWide(folder) + "started.txt");
+            std::ifstream record(folder + "started.txt");
             starts = 0;
             for (std::string line; std::getline(record, line);)
-                starts += WideFromUtf8(line.substr(line.find('|') + 1)) + L"\\" == folder ? 1 : 100;
+                starts += line.substr(line.rfind('|') + 1) + "\\" == folder ? 1 : 100;
             return starts >= expected;
         });
         return starts;
     }
 
-    std::wstring folder;
-    PROCESS_INFORMATION process{};
+    std::string folder;
+    ProgramProcess setting;
 };
 
 // Checks, as the dialog opens, its font and that each complaint fits the problem line; then closes.
@@ -250,7 +224,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     End();
     ASSERT_EQ(NotifierStarts(1), 1) << "a cancelled run starts the notifier when none runs";
     HWND running = nullptr;
-    ASSERT_TRUE(Eventually([&] { return (running = RunningNotifier()) != nullptr; }));
+    ASSERT_TRUE(Eventually([&] { return (running = FindWindowA(kProgramWindowClassName, "Tindrel")) != nullptr; }));
 
     ASSERT_TRUE(main = Start());
     EXPECT_EQ(Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_CHECKED) << "kept unless turned off";
@@ -272,7 +246,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
                           {"POP0", "ProtectedPassward", "s\xc3\xa9same"},
                           {"POP0", "CryptPassward", ""}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
               "");
-    EXPECT_EQ(RunCommand(), L"\"" + folder + L"Zantoli.exe\"");
+    EXPECT_EQ(RunCommand(), WideFromUtf8("\"" + folder + "Zantoli.exe\""));
     EXPECT_FALSE(IsWindow(running)) << "the running notifier was asked to exit";
     ASSERT_EQ(NotifierStarts(2), 2);
 
@@ -292,18 +266,13 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
 // The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
 TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
 {
-    std::wstring commandLine = L"\"" + folder + L"Zantoli.exe\" /settings";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION opener{};
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                               &startup, &opener));
+    ProgramProcess opener;
+    ASSERT_TRUE(opener.Start(folder + "Zantoli.exe", "/settings", folder.c_str()));
     HWND main = FindDialog(L"Zantoli Mail Settings");
     ASSERT_TRUE(main);
     Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
-    EXPECT_EQ(WaitForSingleObject(opener.hProcess, kWaitMs), WAIT_OBJECT_0) << "it was asked to exit";
-    CloseHandle(opener.hProcess);
-    CloseHandle(opener.hThread);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(opener.WaitForExit(kWaitMs, code)) << "it was asked to exit";
     EXPECT_EQ(NotifierStarts(2), 2);
 }
 
@@ -314,7 +283,7 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
              {"POP1", "Address", "127.0.0.1"}, {"POP1", "COLOR", "-1"},
              {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
              {"POP1", "Security", "7"}})
-        RegistryProfileStore("QUVA", "Zantoli").Write(value[0], value[1], value[2]);
+        WriteProgramProfile(value[0], value[1], value[2]);
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
     Key(main, IDC_ACCOUNT_LIST, VK_DOWN);  // from alice to bob
@@ -366,7 +335,7 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     DebugMonitor trace;
     HWND main = nullptr;
     ASSERT_TRUE(main = Start());
-    const DWORD settingId = process.dwProcessId;
+    const DWORD settingId = setting.Id();
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);

@@ -2,12 +2,12 @@
 // (verdicts: tests/e2e/dovecot_check_test.py). The certificates name "localhost".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,9 +55,7 @@ TEST_F(TlsStreamTest, ALineTooLongForTheCallersLimitIsRefusedNotGatheredWithoutE
 TEST_F(TlsStreamTest, ASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
 {
     EXPECT_EQ(Handshake("SILENT", 1000), TlsResult::HandshakeFailed);
-    std::printf("silent server: handshake given up after %lld ms (bound 1000)\n", took);
-    EXPECT_GE(took, 900);
-    EXPECT_LT(took, 3000);  // the margin only absorbs a loaded machine
+    EXPECT_TRUE(took >= 900 && took < 3000) << took << " ms";  // the margin only absorbs a loaded machine
 
     std::atomic<int32_t> stop{0};
     std::thread stopper([&] {
@@ -66,8 +64,7 @@ TEST_F(TlsStreamTest, ASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
     });
     EXPECT_EQ(Handshake("SILENT", 20000, &stop), TlsResult::Stopped);
     stopper.join();
-    std::printf("silent server: handshake stopped after %lld ms, the stop coming at 300 ms\n", took);
-    EXPECT_LT(took, 1300);  // the flag is looked at every 100 ms; far below the 20 s bound
+    EXPECT_LT(took, 1300);  // the stop comes at 300 ms, the flag is looked at every 100 ms
 }
 
 // A TLS account's new mail shows; every trust file no check can use is said so, and a check
@@ -78,19 +75,15 @@ TEST(TlsProgramTest, GoodAndUnusableTrustFilesAndTheExitStaysBounded)
                *bad = std::getenv("ZANTOLI_TLS_BAD_TRUST");
     ASSERT_TRUE(port && good && bad);
     ClearProgramProfile();
+    std::istringstream list(std::string("good=") + good + "|" + bad);  // "reason=trust file|..."
     std::vector<std::string> reasons;
-    const std::string list = std::string("good=") + good + "|" + bad;
-    for (size_t begin = 0, end; begin < list.size(); begin = end + 1) {
-        end = std::min(list.find('|', begin), list.size());
-        const std::string entry = list.substr(begin, end - begin);
-        const size_t equals = entry.find('=');
+    for (std::string reason, file; std::getline(list, reason, '=') && std::getline(list, file, '|');) {
         const std::string section = "POP" + std::to_string(reasons.size());
-        reasons.push_back(entry.substr(0, equals));
-        const std::pair<const char*, std::string> values[] = {
-            {"Account", "me"}, {"Passward", "secret"}, {"Address", "localhost"}, {"Port", port}, {"Security", "2"},
-            {"TrustFile", entry.substr(equals + 1)}, {"Duration", "0"}, {"COLOR", "1"}};
-        for (const auto& value : values)
-            WriteProgramProfile(section, value.first, value.second);
+        reasons.push_back(reason);
+        for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
+                 {"Account", "me"}, {"Passward", "secret"}, {"Address", "localhost"}, {"Port", port},
+                 {"Security", "2"}, {"TrustFile", file}, {"Duration", "0"}, {"COLOR", "1"}})
+            WriteProgramProfile(section, key, value);
     }
     WriteProgramProfile("GLOBAL", "POP_COUNT", std::to_string(reasons.size()));
     DebugMonitor monitor;
@@ -105,13 +98,9 @@ TEST(TlsProgramTest, GoodAndUnusableTrustFilesAndTheExitStaysBounded)
     };
     for (size_t i = 1; i < reasons.size(); ++i)
         EXPECT_TRUE(WaitUntil([&] { return traced("Trust file unusable: " + reasons[i]); }, 20000)) << reasons[i];
-    const auto exitAt = std::chrono::steady_clock::now();
     PostMessageA(character, WM_COMMAND, 57665, 0);
     DWORD code = 1;
-    EXPECT_TRUE(program.WaitForExit(10000, code) && code == 0);
-    std::printf("exit while trust files are read: %lld ms (Wine adds 2 s for the tray)\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - exitAt).count()));
+    EXPECT_TRUE(program.WaitForExit(10000, code) && code == 0);  // Wine takes 2 s of it for the tray
     ClearProgramProfile();
 }
 

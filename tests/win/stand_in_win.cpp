@@ -1,7 +1,9 @@
-// A stand-in for the notifier: notes "<pid>|<current directory>" in started.txt beside itself,
-// owns a window as the notifier does, and ends on its exit command (or after a minute). With
-// /settings it opens Setting.exe beside itself, as the notifier's menu does, but does not end:
-// as a notifier still ending its checks would be when the settings are cancelled.
+// A stand-in for a program that is started: each start appends "<pid>|<show command>|<current
+// directory>" to started.txt beside itself. Under any name but Zantoli.exe (the settings program, a
+// mail program) it ends at once. As Zantoli.exe it stands for a running notifier: it owns a window
+// as the notifier does and ends on its exit command (or after a minute); with /settings it opens
+// Setting.exe beside itself, as the notifier's menu does, but does not end: as a notifier still
+// ending its checks would be when the settings are cancelled.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,11 +16,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     char path[MAX_PATH] = {}, directory[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     GetCurrentDirectoryA(MAX_PATH, directory);
-    std::strcpy(std::strrchr(path, '\\') + 1, "started.txt");
-    if (FILE* file = std::fopen(path, "a")) {
-        std::fprintf(file, "%lu|%s\n", GetCurrentProcessId(), directory);
-        std::fclose(file);
-    }
+    char* name = std::strrchr(path, '\\') + 1;
+    const bool notifier = lstrcmpiA(name, "Zantoli.exe") == 0;
+    STARTUPINFOA startup{};
+    GetStartupInfoA(&startup);
+    std::strcpy(name, "started.txt");
+    FILE* file = std::fopen(path, "a");
+    if (file)
+        std::fprintf(file, "%lu|%d|%s\n", GetCurrentProcessId(),
+                     (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1, directory);
+    const bool recorded = file && std::fclose(file) == 0;
+    if (!notifier)
+        return recorded ? 0 : 1;
+
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = instance;
@@ -26,8 +36,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterClassA(&windowClass);
     CreateWindowA(kProgramWindowClassName, "Tindrel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
     if (std::strstr(GetCommandLineA(), "/settings")) {
-        std::strcpy(std::strrchr(path, '\\') + 1, "Setting.exe");
-        STARTUPINFOA startup{};
+        std::strcpy(name, "Setting.exe");
+        startup = STARTUPINFOA{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
         if (CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
