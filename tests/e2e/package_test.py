@@ -2,8 +2,10 @@
 """The release package under Wine: the zip's contents under one folder; the silent installer
 into a fresh prefix with and without the start at sign-in; the silent uninstaller, while the
 notifier runs, removes the program and keeps the user's accounts and kept acknowledgements, or
-with /REMOVEPROFILE=1 removes those too."""
-import argparse
+with /REMOVEPROFILE=1 removes those too.
+
+  package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR
+"""
 import glob
 import os
 import re
@@ -71,10 +73,10 @@ def check_installed(prefix, install, menu, autostart):
 
 
 def main():
-    args = argparse.Namespace(**dict(zip(("package", "bin", "wine_run", "work"), sys.argv[2::2])))
-    shutil.rmtree(args.work, ignore_errors=True)
-    os.makedirs(args.work)
-    made = subprocess.run([args.package, "--bin", args.bin, "--out", os.path.join(args.work, "dist")], check=True,
+    package, bin_dir, wine_run, work = sys.argv[1:5]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    made = subprocess.run([package, "--bin", bin_dir, "--out", os.path.join(work, "dist")], check=True,
                           stdout=subprocess.PIPE, text=True).stdout.split()
     zip_path, setup = made[-2:]
     version = re.search(r"Zantoli-(.*)-setup\.exe$", setup).group(1)
@@ -87,7 +89,7 @@ def main():
                   program + " carries version " + version)
         check(b"MIT License" in archive.read(top + "LICENSE"), "the licence is MIT")
 
-    prefix = Prefix(args.wine_run, os.path.join(args.work, "wineprefix"))
+    prefix = Prefix(wine_run, os.path.join(work, "wineprefix"))
     prefix.run("reg", "add", "HKCU\\" + PROFILE, "/v", "POP_COUNT", "/d", "0", "/f")
     install = prefix.user_folder("AppData/Local/Programs/Zantoli")
     menu = prefix.user_folder("AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zantoli")
@@ -96,7 +98,7 @@ def main():
         check_installed(prefix, install, menu, autostart)
 
     # The notifier runs, as it does after sign-in: the uninstaller asks it to exit first.
-    zdriver = os.path.join(args.bin, "zdriver.exe")
+    zdriver = os.path.join(bin_dir, "zdriver.exe")
     prefix.run(zdriver, "start", os.path.join(install, "Zantoli.exe"), wait=False)
     check(prefix.run(zdriver, "wait", "20000", wait=False).returncode == 0, "the installed notifier runs")
     kept = prefix.user_folder("AppData/Local/Zantoli")
