@@ -14,19 +14,13 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_oauth import dovecot_oauth  # noqa: E402
 from dovecot_pop3 import USER  # noqa: E402
+from expectations import expect, verdict  # noqa: E402
 from oauth_server import CLIENT_ID, OAuthServer  # noqa: E402
 from tls_servers import Authority, windows_path  # noqa: E402
 
-failures = []
 work = os.path.abspath(sys.argv[1])
 mailcheck = sys.argv[2:]
 windows = len(mailcheck) > 1
-
-
-def expect(condition, what, output=""):
-    if not condition:
-        failures.append(what)
-        print(f"FAILED: {what}\n{output}")
 
 
 def check(port, *extra, **environment):
@@ -69,8 +63,7 @@ def main():
             expect(code == 1 and "sign-in expired: sign in again in Setting.exe" in output, "a revoked grant", output)
         else:
             expect(code == 1 and "HTTPS is not available in this build" in output, "native: no HTTPS", output)
-    print(f"{len(failures)} failure(s)" if failures else "all OAuth checks passed")
-    return 1 if failures else 0
+    return verdict("OAuth checks")
 
 
 if __name__ == "__main__":

@@ -16,18 +16,12 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
+from expectations import expect, verdict  # noqa: E402
 
 WORK, WINE_RUN, BIN = (os.path.abspath(a) for a in sys.argv[1:4])
 BENCH = "--bench" in sys.argv
 KEY = r"HKEY_CURRENT_USER\Software\QUVA\Zantoli"
 COUNTS = re.compile(r"Mailbox changed: new=(\d+) seen=(\d+)")
-failures = []
-
-
-def expect(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED: " + what)
 
 
 def wine(*arguments):
@@ -175,8 +169,7 @@ def main():
         server.add_messages(1)
         push_and_resume(server)
         exit_with_five(server)
-    print("push test: " + ("FAILED: " + "; ".join(failures) if failures else "passed"))
-    return 1 if failures else 0
+    return verdict("push test")
 
 
 if __name__ == "__main__":

@@ -141,35 +141,27 @@ AccountSettings Stored(const char* login, const char* password, int32_t port)
     return account;
 }
 
-class SettingAccountsTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetProfileStore(&store); }
-    void TearDown() override { SetProfileStore(nullptr); }
-    LossyStore store;
-    TestSeal seal;
-};
-
-TEST_F(SettingAccountsTest, RemovedAccountsLeaveNoSectionAndTheirSuccessorsInheritNothing)
+TEST(SettingAccounts, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
 {
+    TestSeal seal;
+    LossyStore store;
+    SetProfileStore(&store);
     AccountSettingsList list = {Stored("a", "pa", 2110), Stored("b", "", 110), Stored("c", "pc", 995)};
     store.Write("POP0", "Passward", "old account's secret");
-    ASSERT_TRUE(SaveAccountSettings(list, seal));
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
     list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
     list.pop_back();
     EXPECT_TRUE(SaveAccountSettings(list, seal));
     EXPECT_EQ(LoadAccountSettings(seal), list);
     for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
         EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
-}
 
-TEST_F(SettingAccountsTest, AWriteThatDidNotArriveIsReportedNotTakenForSuccess)
-{
     for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
-        LossyStore lossy;
-        lossy.lostKey = lost;
-        SetProfileStore(&lossy);
+        store = LossyStore();
+        store.lostKey = lost;
         EXPECT_FALSE(SaveAccountSettings({Stored("alice", "pw", 995)}, seal)) << lost;
     }
+    SetProfileStore(nullptr);
 }
 
 }  // namespace

@@ -110,6 +110,9 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     EXPECT_EQ(store.Read("POP2", "Security") + "|" + store.Read("POP2", "Port"), "2|");
     EXPECT_EQ(store.Read("POP3", "Port"), "110");  // the plain port with TLS is no default
     EXPECT_EQ(ReadAccountCount(), 4);
+    EXPECT_TRUE(ReadKeepSeen());  // acknowledgements are kept unless turned off
+    WriteKeepSeen(false);
+    EXPECT_FALSE(ReadKeepSeen());
     store.Write("GLOBAL", "POP_COUNT", "2147483647");
     DebugCapture trace;
     EXPECT_EQ(ReadAccountCount(), kMaxAccounts);
@@ -144,15 +147,6 @@ TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccoun
     seal.canSeal = false;
     SaveAccount(1, Account("u", "new", 1, 1, 110), seal);
     EXPECT_TRUE(store.Has("POP1", "CryptPassward") && !store.Has("POP1", "ProtectedPassward"));
-}
-
-TEST_F(SettingsTest, AcknowledgementsAreKeptUnlessTurnedOff)
-{
-    EXPECT_TRUE(ReadKeepSeen());
-    for (const bool keep : {false, true}) {
-        WriteKeepSeen(keep);
-        EXPECT_EQ(ReadKeepSeen(), keep);
-    }
 }
 
 TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
