@@ -29,7 +29,6 @@ userdb {{
 }}
 service pop3-login {{
   inet_listener pop3 {{
-    address = 127.0.0.1
     port = {port}
   }}
   inet_listener pop3s {{
@@ -38,7 +37,6 @@ service pop3-login {{
 }}
 service imap-login {{
   inet_listener imap {{
-    address = 127.0.0.1
     port = {imap_port}
   }}
   inet_listener imaps {{

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "debug_capture.h"
+#include "stored_account.h"
 #include "test_seal.h"
 #include "platform/profile_store.h"
 #include "profile/account_profile.h"
@@ -11,20 +12,6 @@
 #include "profile/profile.h"
 
 namespace {
-
-AccountSettings Account(std::string login, std::string password, int32_t duration, int32_t color, int32_t port,
-                        int32_t security = kSecurityNone)
-{
-    AccountSettings account;
-    account.Account = std::move(login);
-    account.Address = "host";
-    account.Password = std::move(password);
-    account.Duration = duration;
-    account.Color = color;
-    account.Port = port;
-    account.Security = security;
-    return account;
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
