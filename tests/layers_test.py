@@ -16,26 +16,19 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
 
 
 def upward_includes(src):
-    for folder in sorted(os.listdir(src)):
-        if folder not in ALLOWED:
-            continue
+    for folder in sorted(set(os.listdir(src)) & set(ALLOWED)):
         for root, _, files in os.walk(os.path.join(src, folder)):
-            for name in sorted(files):
-                path = os.path.join(root, name)
+            for path in sorted(os.path.join(root, name) for name in files):
                 with open(path, encoding="utf-8", errors="replace") as source:
                     for number, line in enumerate(source, 1):
                         match = INCLUDE.match(line)
-                        if match and match.group(1) in ORDER + ["setting"] and match.group(1) not in ALLOWED[folder]:
+                        if match and match.group(1) in ALLOWED and match.group(1) not in ALLOWED[folder]:
                             yield f"{os.path.relpath(path, src)}:{number}: {folder} includes {match.group(1)}/"
 
 
-def main():
-    src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
-    problems = list(upward_includes(src))
+if __name__ == "__main__":
+    problems = list(upward_includes(sys.argv[1] if len(sys.argv) > 1 else
+                                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")))
     print("\n".join(problems + [f"{len(problems)} upward include(s); the order from the bottom is "
                                 f"{' -> '.join(ORDER)}, and setting sits on profile, mail and platform"]))
-    return 1 if problems else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(1 if problems else 0)

@@ -2,8 +2,10 @@
 """The release package under Wine: the zip's contents under one folder; the silent installer
 into a fresh prefix with and without the start at sign-in; the silent uninstaller, while the
 notifier runs, removes the program and keeps the user's accounts and kept acknowledgements, or
-with /REMOVEPROFILE=1 removes those too."""
-import argparse
+with /REMOVEPROFILE=1 removes those too.
+
+  package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR
+"""
 import glob
 import os
 import re
@@ -12,19 +14,15 @@ import subprocess
 import sys
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from expectations import expect, verdict  # noqa: E402
+
 PROGRAMS = ["Zantoli.exe", "Setting.exe", "mailcheck.exe"]
 SHORTCUTS = {"Zantoli.lnk": "Zantoli.exe", "Zantoli Mail Settings.lnk": "Setting.exe"}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Zantoli"
 RUN = r"Software\Microsoft\Windows\CurrentVersion\Run"
 PROFILE = r"Software\QUVA\Zantoli\GLOBAL"
 PROGRAM_ICON = ",-128"  # the program's icon by its id: the first icon in Zantoli.exe is the envelope's
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
 
 
 class Prefix:
@@ -58,36 +56,36 @@ class Prefix:
 
 def check_installed(prefix, install, menu, autostart):
     for name in PROGRAMS + ["README.txt", "LICENSE", "uninstall.exe"]:
-        check(os.path.isfile(os.path.join(install, name)), "installed " + name)
+        expect(os.path.isfile(os.path.join(install, name)), "installed " + name)
     for link, target in SHORTCUTS.items():
         path = os.path.join(menu, link)
         data = open(path, "rb").read() if os.path.isfile(path) else b""
-        check(target.encode() in data or target.encode("utf-16-le") in data, "shortcut %s to %s" % (link, target))
+        expect(target.encode() in data or target.encode("utf-16-le") in data, "shortcut %s to %s" % (link, target))
     entry = prefix.registry(UNINSTALL)
-    check(entry.get("DisplayName") == "Zantoli" and entry.get("UninstallString", "").endswith('\\uninstall.exe"')
+    expect(entry.get("DisplayName") == "Zantoli" and entry.get("UninstallString", "").endswith('\\uninstall.exe"')
           and entry.get("DisplayIcon", "").endswith("\\Zantoli.exe" + PROGRAM_ICON), "uninstall entry: %s" % entry)
     run = prefix.registry(RUN).get("Zantoli")
-    check((run or "").endswith('\\Zantoli.exe"') if autostart else run is None, "sign-in entry: %s" % run)
+    expect((run or "").endswith('\\Zantoli.exe"') if autostart else run is None, "sign-in entry: %s" % run)
 
 
 def main():
-    args = argparse.Namespace(**dict(zip(("package", "bin", "wine_run", "work"), sys.argv[2::2])))
-    shutil.rmtree(args.work, ignore_errors=True)
-    os.makedirs(args.work)
-    made = subprocess.run([args.package, "--bin", args.bin, "--out", os.path.join(args.work, "dist")], check=True,
+    package, bin_dir, wine_run, work = sys.argv[1:5]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    made = subprocess.run([package, "--bin", bin_dir, "--out", os.path.join(work, "dist")], check=True,
                           stdout=subprocess.PIPE, text=True).stdout.split()
     zip_path, setup = made[-2:]
     version = re.search(r"Zantoli-(.*)-setup\.exe$", setup).group(1)
     top = "Zantoli-%s/" % version
     with zipfile.ZipFile(zip_path) as archive:
-        check(sorted(archive.namelist()) == sorted([top] + [top + f for f in PROGRAMS + ["README.txt", "LICENSE"]]),
+        expect(sorted(archive.namelist()) == sorted([top] + [top + f for f in PROGRAMS + ["README.txt", "LICENSE"]]),
               "zip: %s" % archive.namelist())
         for program in PROGRAMS:
-            check(("ProductVersion\0" + version).encode("utf-16-le") in archive.read(top + program),
+            expect(("ProductVersion\0" + version).encode("utf-16-le") in archive.read(top + program),
                   program + " carries version " + version)
-        check(b"MIT License" in archive.read(top + "LICENSE"), "the licence is MIT")
+        expect(b"MIT License" in archive.read(top + "LICENSE"), "the licence is MIT")
 
-    prefix = Prefix(args.wine_run, os.path.join(args.work, "wineprefix"))
+    prefix = Prefix(wine_run, os.path.join(work, "wineprefix"))
     prefix.run("reg", "add", "HKCU\\" + PROFILE, "/v", "POP_COUNT", "/d", "0", "/f")
     install = prefix.user_folder("AppData/Local/Programs/Zantoli")
     menu = prefix.user_folder("AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zantoli")
@@ -96,26 +94,25 @@ def main():
         check_installed(prefix, install, menu, autostart)
 
     # The notifier runs, as it does after sign-in: the uninstaller asks it to exit first.
-    zdriver = os.path.join(args.bin, "zdriver.exe")
+    zdriver = os.path.join(bin_dir, "zdriver.exe")
     prefix.run(zdriver, "start", os.path.join(install, "Zantoli.exe"), wait=False)
-    check(prefix.run(zdriver, "wait", "20000", wait=False).returncode == 0, "the installed notifier runs")
+    expect(prefix.run(zdriver, "wait", "20000", wait=False).returncode == 0, "the installed notifier runs")
     kept = prefix.user_folder("AppData/Local/Zantoli")
     os.makedirs(kept, exist_ok=True)
     open(os.path.join(kept, "seen.txt"), "w").close()
     prefix.run(os.path.join(install, "uninstall.exe"), "/S")
-    check(not os.path.exists(install) and not os.path.exists(menu), "the program and its shortcuts are gone")
-    check(not prefix.registry(UNINSTALL) and "Zantoli" not in prefix.registry(RUN), "the registry entries are gone")
-    check(prefix.registry(PROFILE).get("POP_COUNT") == "0", "the accounts are kept")
-    check(os.path.isfile(os.path.join(kept, "seen.txt")), "the kept acknowledgements are kept")
+    expect(not os.path.exists(install) and not os.path.exists(menu), "the program and its shortcuts are gone")
+    expect(not prefix.registry(UNINSTALL) and "Zantoli" not in prefix.registry(RUN), "the registry entries are gone")
+    expect(prefix.registry(PROFILE).get("POP_COUNT") == "0", "the accounts are kept")
+    expect(os.path.isfile(os.path.join(kept, "seen.txt")), "the kept acknowledgements are kept")
 
     # Asked to, the uninstaller removes the accounts and the kept acknowledgements too.
     prefix.run(setup, "/S")
     prefix.run(os.path.join(install, "uninstall.exe"), "/S", "/REMOVEPROFILE=1")
-    check(not os.path.exists(install), "the program is gone again")
-    check(not prefix.registry(PROFILE), "the accounts are gone")
-    check(not os.path.exists(kept), "the kept acknowledgements are gone")
-    print("%d failures" % len(failures))
-    return 1 if failures else 0
+    expect(not os.path.exists(install), "the program is gone again")
+    expect(not prefix.registry(PROFILE), "the accounts are gone")
+    expect(not os.path.exists(kept), "the kept acknowledgements are gone")
+    return verdict("package test")
 
 
 if __name__ == "__main__":

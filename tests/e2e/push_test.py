@@ -16,23 +16,20 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_pop3 import PASSWORD, USER, DovecotPop3  # noqa: E402
+from expectations import expect, verdict  # noqa: E402
 
 WORK, WINE_RUN, BIN = (os.path.abspath(a) for a in sys.argv[1:4])
 BENCH = "--bench" in sys.argv
 KEY = r"HKEY_CURRENT_USER\Software\QUVA\Zantoli"
 COUNTS = re.compile(r"Mailbox changed: new=(\d+) seen=(\d+)")
-failures = []
 
 
-def expect(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED: " + what)
-    return condition
+def wine(*arguments):
+    return subprocess.run([WINE_RUN, *arguments], capture_output=True, text=True, timeout=120)
 
 
-def wine(*arguments, **options):
-    return subprocess.run([WINE_RUN, *arguments], capture_output=True, text=True, timeout=120, **options)
+def zdriver(*arguments):
+    return wine(os.path.join(BIN, "zdriver.exe"), *arguments)
 
 
 def write_profile(port, accounts):
@@ -66,17 +63,13 @@ class Notifier:
 
     def wait_for(self, condition, seconds=20):
         deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if condition():
-                return True
+        while not condition() and time.monotonic() < deadline:
             time.sleep(0.01)
         return condition()
 
     def envelopes(self):
-        windows = wine(os.path.join(BIN, "zdriver.exe"), "windows").stdout.splitlines()
-        # The envelopes are owned, one by the other, from the character, which has no owner.
-        owned = re.compile(r"visible=1 .*owner=(?!0+ |\(nil\) )")
-        return sum(1 for w in windows if owned.search(w))
+        """The envelopes are owned, one by the other, from the character, which has no owner."""
+        return len(re.findall(r"visible=1 .*owner=(?!0+ |\(nil\) )", zdriver("windows").stdout))
 
     def stop(self):
         if self.process.poll() is None:
@@ -114,7 +107,7 @@ def push_and_resume(server):
             server.add_messages(1)
             time.sleep(2)
             expect(notifier.counts()[-1:] == [(0, 0)], "no push from a frozen connection")
-            wine(os.path.join(BIN, "zdriver.exe"), "resume")
+            zdriver("resume")
             expect(notifier.wait_for(lambda: notifier.counts()[-1:] == [(1, 0)], 15),
                    "after the resume a new connection shows the mail delivered meanwhile")
         finally:
@@ -124,7 +117,7 @@ def push_and_resume(server):
         if BENCH:
             bench_push(server, notifier)
     finally:
-        wine(os.path.join(BIN, "zdriver.exe"), "command", "57665")
+        zdriver("command", "57665")
         notifier.process.wait(30)
         notifier.stop()
 
@@ -152,7 +145,7 @@ def exit_with_five(server):
         expect(notifier.wait_for(lambda: len(notifier.counts()) >= 5, 90), "five accounts wait for changes")
         logged_out = server_log(server).count("Logged out")
         asked = time.monotonic()
-        wine(os.path.join(BIN, "zdriver.exe"), "command", "57665")
+        zdriver("command", "57665")
         ended = notifier.wait_for(lambda: notifier.trace().count("Check ended at exit") >= 5, 10)
         stopped = time.monotonic() - asked
         expect(ended and stopped < 4, f"every waiting connection ends at the exit (took {stopped:.2f} s from the"
@@ -176,8 +169,7 @@ def main():
         server.add_messages(1)
         push_and_resume(server)
         exit_with_five(server)
-    print("push test: " + ("FAILED: " + "; ".join(failures) if failures else "passed"))
-    return 1 if failures else 0
+    return verdict("push test")
 
 
 if __name__ == "__main__":

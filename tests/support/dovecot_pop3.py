@@ -18,22 +18,17 @@ protocols = pop3 imap
 listen = 127.0.0.1
 {ssl}
 disable_plaintext_auth = no
-auth_mechanisms = plain
 auth_failure_delay = 0
 {users}
 mail_location = maildir:{work}/mail/%u
 pop3_uidl_format = %08Xu%08Xv
-passdb {{
-  driver = passwd-file
-  args = scheme=PLAIN username_format=%u {work}/users
-}}
+{auth}
 userdb {{
   driver = static
   args = uid={uid} gid={gid} home={work}/mail/%u
 }}
 service pop3-login {{
   inet_listener pop3 {{
-    address = 127.0.0.1
     port = {port}
   }}
   inet_listener pop3s {{
@@ -42,26 +37,30 @@ service pop3-login {{
 }}
 service imap-login {{
   inet_listener imap {{
-    address = 127.0.0.1
     port = {imap_port}
   }}
   inet_listener imaps {{
     port = {imaps_port}
   }}
 }}
-{extra}
 """
+PLAIN_AUTH = """\
+auth_mechanisms = plain
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {work}/users
+}}"""
 
 
 class DovecotPop3:
-    def __init__(self, work, lifetime=600, certificate=None, client_ca=None, extra=""):
+    def __init__(self, work, lifetime=600, certificate=None, client_ca=None, auth=None):
         # certificate: (pem, key); client_ca: a CA file, with which Dovecot asks every TLS client
-        # for a certificate but lets in those without one; extra: more configuration lines.
+        # for a certificate but lets in those without one; auth: the mechanisms and passdb, else a
+        # passwd-file of USER.
         self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
-        self.client_ca, self.extra = client_ca, extra
+        self.client_ca, self.auth = client_ca, auth or PLAIN_AUTH.format(work=self.work)
         self.maildir = os.path.join(self.work, "mail", USER)
-        self.port, self.tls_port, self.process, self.delivered = 0, 0, None, 0
-        self.imap_port, self.imaps_port = 0, 0
+        self.process, self.delivered = None, 0
         if os.getuid() == 0:  # Dovecot never runs mail processes as root: the mailbox is nobody's
             nobody = pwd.getpwnam("nobody")
             self.uid, self.gid, self.users = nobody.pw_uid, nobody.pw_gid, ""
@@ -96,13 +95,12 @@ class DovecotPop3:
         names = []
         for _ in range(count):
             self.delivered += 1
-            name = f"{int(time.time())}.M{self.delivered:06d}.zantoli"
-            path = os.path.join(self.folder_path(folder), "new", name)
+            names.append(f"{int(time.time())}.M{self.delivered:06d}.zantoli")
+            path = os.path.join(self.folder_path(folder), "new", names[-1])
             with open(path, "w", newline="") as message:
                 message.write(f"From: sender@example.invalid\r\nSubject: Test {self.delivered}\r\n"
                               f"Message-ID: <{self.delivered}.{time.time_ns()}@example.invalid>\r\n\r\nBody.\r\n")
             self._own(path)
-            names.append(name)
         return names
 
     def remove_message(self, name):
@@ -110,7 +108,6 @@ class DovecotPop3:
             for entry in os.listdir(os.path.join(self.maildir, sub)):
                 if entry == name or entry.startswith(name + ":"):
                     os.remove(os.path.join(self.maildir, sub, entry))
-                    return
 
     def __enter__(self):
         shutil.rmtree(self.work, ignore_errors=True)
@@ -120,23 +117,19 @@ class DovecotPop3:
         self.folder_path()
         with open(os.path.join(self.work, "users"), "w") as users:
             users.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")
+        ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate) if self.certificate else "ssl = no")
+        if self.certificate and self.client_ca:
+            ssl += f"\nssl_ca = <{self.client_ca}\nssl_verify_client_cert = yes"
+        config = os.path.join(self.work, "dovecot.conf")
         for _ in range(3):  # a free port may be taken again before Dovecot binds it
-            probes = [socket.socket() for _ in range(4)]
-            for probe in probes:
-                probe.bind(("127.0.0.1", 0))
-            self.port, self.tls_port, self.imap_port, self.imaps_port = [probe.getsockname()[1] for probe in probes]
+            probes = [socket.create_server(("127.0.0.1", 0)) for _ in range(4)]
+            self.port, self.tls_port, self.imap_port, self.imaps_port = [p.getsockname()[1] for p in probes]
             for probe in probes:
                 probe.close()
-            ssl = ("ssl = yes\nssl_cert = <{}\nssl_key = <{}".format(*self.certificate)
-                   if self.certificate else "ssl = no")
-            if self.certificate and self.client_ca:
-                ssl += f"\nssl_ca = <{self.client_ca}\nssl_verify_client_cert = yes"
-            config = os.path.join(self.work, "dovecot.conf")
-            with open(config, "w") as out:
+            with open(config, "w") as out:  # without a certificate the TLS listeners are off (port 0)
                 out.write(CONFIG.format(work=self.work, port=self.port, uid=self.uid, gid=self.gid, users=self.users,
-                                        ssl=ssl, tls_port=self.tls_port if self.certificate else 0,
-                                        imap_port=self.imap_port,
-                                        imaps_port=self.imaps_port if self.certificate else 0, extra=self.extra))
+                                        ssl=ssl, tls_port=self.tls_port if self.certificate else 0, auth=self.auth,
+                                        imap_port=self.imap_port, imaps_port=self.imaps_port if self.certificate else 0))
             self.process = subprocess.Popen(["timeout", str(self.lifetime), "/usr/sbin/dovecot", "-F", "-c", config],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 15

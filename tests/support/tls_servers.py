@@ -2,7 +2,7 @@
 """tls_servers.py --work DIR -- COMMAND...: runs COMMAND with ZANTOLI_TLS_<KIND> set to the port of
 a loopback POP3 mailbox of one message (certificates made at test time): GOOD, OTHER_CA (a CA
 nobody trusts), WRONG_NAME, EXPIRED, IP_SAN (names IP:127.0.0.1), DNS_IP (names DNS:127.0.0.1),
-PLAIN (no TLS), SILENT; the trust files and pin; and ZANTOLI_TLS_BAD_TRUST, "REASON=PATH|..." of
+SILENT; the trust files and pin; and ZANTOLI_TLS_BAD_TRUST, "REASON=PATH|..." of
 trust files no check can use."""
 import os
 import socket
@@ -59,36 +59,27 @@ class Authority:
         return pem, key
 
 
-def converse(stream):
-    stream.sendall(b"+OK ready\r\n")
-    reader = stream.makefile("rb")
-    while line := reader.readline(4096):
-        if line.strip().upper() == b"QUIT":
-            stream.sendall(b"+OK bye\r\n")
-            if isinstance(stream, ssl.SSLSocket):
-                stream.unwrap()  # waits for the client's close_notify
-            return
-        stream.sendall(REPLIES.get(line.strip().upper(), b"+OK " + line))
-
-
-def serve_connection(kind, context, connection):
+def serve_connection(context, connection):
     connection.settimeout(30)  # whatever the client does
     try:
-        if kind == "SILENT":
+        if context is None:  # silent until the client goes or the lifetime ends
             while connection.recv(1 << 16):
-                pass  # until the client goes or the lifetime ends
-        elif not context:
-            converse(connection)
-        else:
-            with context.wrap_socket(connection, server_side=True) as stream:
-                converse(stream)
+                pass
+            return
+        with context.wrap_socket(connection, server_side=True) as stream:
+            stream.sendall(b"+OK ready\r\n")
+            reader = stream.makefile("rb")
+            while (line := reader.readline(4096)) and line.strip().upper() != b"QUIT":
+                stream.sendall(REPLIES.get(line.strip().upper(), b"+OK " + line))
+            stream.sendall(b"+OK bye\r\n")
+            stream.unwrap()  # waits for the client's close_notify
     except (OSError, ssl.SSLError):
         pass  # a client that refused our certificate ends the handshake: expected
     finally:
         connection.close()
 
 
-def start_listener(kind, certificate):
+def start_listener(certificate):
     context = None
     if certificate:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -98,8 +89,7 @@ def start_listener(kind, certificate):
 
     def accept_forever():
         while True:
-            connection, _ = listener.accept()
-            threading.Thread(target=serve_connection, args=(kind, context, connection), daemon=True).start()
+            threading.Thread(target=serve_connection, args=(context, listener.accept()[0]), daemon=True).start()
 
     threading.Thread(target=accept_forever, daemon=True).start()
     return str(listener.getsockname()[1])
@@ -108,17 +98,15 @@ def start_listener(kind, certificate):
 def bad_trust_files(folder):
     """(reason, path) of files a user might name by mistake, each refused before any handshake."""
     os.makedirs(os.path.join(folder, "folder"), exist_ok=True)
-    files = {"empty.pem": b"", "zeros.der": bytes(4096), "big.pem": b"x" * (2 << 20)}
-    for name, content in files.items():
+    for name, content in {"empty.pem": b"", "zeros.der": bytes(4096), "big.pem": b"x" * (2 << 20)}.items():
         with open(os.path.join(folder, name), "wb") as out:
             out.write(content)
-    fifo = os.path.join(folder, "fifo")
-    if not os.path.exists(fifo):
-        os.mkfifo(fifo)
-    path = lambda name: os.path.join(folder, name)  # noqa: E731
-    return [("holds no certificate", path("empty.pem")), ("holds no certificate", path("zeros.der")),
-            ("too large", path("big.pem")), ("not a file", path("folder")), ("not found", path("missing.pem")),
-            ("unreadable", fifo), ("unreadable", "/dev/zero")]  # Wine tells neither a type nor a size
+    if not os.path.exists(os.path.join(folder, "fifo")):
+        os.mkfifo(os.path.join(folder, "fifo"))
+    named = [("holds no certificate", "empty.pem"), ("holds no certificate", "zeros.der"), ("too large", "big.pem"),
+             ("not a file", "folder"), ("not found", "missing.pem"), ("unreadable", "fifo")]
+    # Wine tells neither a type nor a size of /dev/zero.
+    return [(reason, os.path.join(folder, name)) for reason, name in named] + [("unreadable", "/dev/zero")]
 
 
 def windows_path(path):
@@ -135,8 +123,8 @@ def main():
                                              ("-startdate", "20200101000000Z", "-enddate", "20210101000000Z")),
                     "IP_SAN": test_ca.issue("ip-san", "127.0.0.1", names="IP:127.0.0.1"),
                     "DNS_IP": test_ca.issue("dns-ip", "127.0.0.1", names="DNS:127.0.0.1"),
-                    "PLAIN": None, "SILENT": None}
-    env = dict(os.environ, **{f"ZANTOLI_TLS_{kind}": start_listener(kind, c) for kind, c in certificates.items()})
+                    "SILENT": None}
+    env = dict(os.environ, **{f"ZANTOLI_TLS_{kind}": start_listener(c) for kind, c in certificates.items()})
     env.update(ZANTOLI_TLS_TRUST_PEM=windows_path(test_ca.pem), ZANTOLI_TLS_OTHER_TRUST=windows_path(other_ca.pem),
                ZANTOLI_TLS_TRUST_DER=windows_path(os.path.join(test_ca.folder, "ca.der")),
                ZANTOLI_TLS_GOOD_CERT=good[0], ZANTOLI_TLS_GOOD_KEY=good[1], ZANTOLI_TLS_CA=test_ca.pem,

@@ -5,9 +5,9 @@
 namespace {
 
 // The first two envelopes of a trail, as x, y, x, y.
-std::vector<int32_t> FirstTwo(TrailPoint cursor, int (*random)())
+std::vector<int32_t> FirstTwo(TrailPoint cursor, int (*random)(), int32_t scale = 1)
 {
-    TrailLayout layout(cursor, {100, 100, 133, 141}, 26, 21);
+    TrailLayout layout(cursor, {100, 100, 100 + 33 * scale, 100 + 41 * scale}, 26 * scale, 21 * scale, scale);
     const TrailPoint first = layout.Next(random);
     const TrailPoint second = layout.Next(random);
     return {first.x, first.y, second.x, second.y};
@@ -29,11 +29,8 @@ TEST(TrailLayout, EachCornerOfTheCursorHasItsOwnDirectionAndJitterDoesNotAccumul
     static int draw = 0;
     EXPECT_EQ(FirstTwo({0, 0}, [] { return draw++; }), (std::vector<int32_t>{128, 138, 145, 146}));
     // At twice the size (character 66 x 82, envelopes 52 x 42) overlap and jitter double too.
-    TrailLayout scaled({0, 0}, {100, 100, 166, 182}, 52, 42, 2);
     draw = 0;
-    const TrailPoint first = scaled.Next([] { return draw++; }), second = scaled.Next([] { return draw++; });
-    EXPECT_EQ((std::vector<int32_t>{first.x, first.y, second.x, second.y}),
-              (std::vector<int32_t>{156, 176, 190, 193}));
+    EXPECT_EQ(FirstTwo({0, 0}, [] { return draw++; }, 2), (std::vector<int32_t>{156, 176, 190, 193}));
 }
 
 TEST(WantedEnvelopeColors, EachAccountInOrderAtMostFiveTimes)

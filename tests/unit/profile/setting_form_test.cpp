@@ -7,6 +7,7 @@
 #include "setting/account_form.h"
 #include "setting/account_settings.h"
 #include "profile/profile.h"
+#include "stored_account.h"
 #include "test_seal.h"
 
 namespace {
@@ -15,29 +16,17 @@ const AccountForm kValid{"  alice ", "\tpop.example.com ", " 995 ", "10080", "",
 
 TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
 {
-    AccountSettings stored;
-    stored.Account = "bob";
+    AccountSettings stored = Account("bob", "secret", 0, -1, 2110, kSecurityStls);
     stored.Address = "10.0.0.1";
-    stored.Password = "secret";
-    stored.Color = -1;
-    stored.Port = 2110;
-    stored.Security = kSecurityStls;
     stored.TrustFile = "C:\\ca.pem";
     stored.Fingerprint = "AB:cd";
     stored.UnreadableSecrets = kSecretPassword;
     stored.Protocol = kProtocolImap;
     stored.Folder = "INBOX.Entw\xc3\xbcrfe";
     EXPECT_EQ(SettingsFromForm(FormFromSettings(stored), stored), stored);
-    AccountSettings expected = stored;
-    expected.Account = "alice";
+    AccountSettings expected = Account("alice", "secret", 10080, 4, 995, kSecurityTls);
     expected.Address = "pop.example.com";
-    expected.Duration = 10080;
-    expected.Color = 4;
-    expected.Port = 995;
-    expected.Security = kSecurityTls;
-    expected.TrustFile = expected.Fingerprint = "";
-    expected.Protocol = kProtocolPop3;
-    expected.Folder = kDefaultFolder;
+    expected.UnreadableSecrets = kSecretPassword;
     EXPECT_EQ(SettingsFromForm(kValid, stored), expected);
     AccountForm typed = kValid;
     typed.password = "again";
@@ -129,47 +118,27 @@ public:
     }
 };
 
-AccountSettings Stored(const char* login, const char* password, int32_t port)
+TEST(SettingAccounts, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
 {
-    AccountSettings account;
-    account.Account = login;
-    account.Address = "h";
-    account.Password = password;
-    account.Duration = 5;
-    account.Color = 1;
-    account.Port = port;
-    return account;
-}
-
-class SettingAccountsTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetProfileStore(&store); }
-    void TearDown() override { SetProfileStore(nullptr); }
-    LossyStore store;
     TestSeal seal;
-};
-
-TEST_F(SettingAccountsTest, RemovedAccountsLeaveNoSectionAndTheirSuccessorsInheritNothing)
-{
-    AccountSettingsList list = {Stored("a", "pa", 2110), Stored("b", "", 110), Stored("c", "pc", 995)};
+    LossyStore store;
+    SetProfileStore(&store);
+    AccountSettingsList list = {Account("a", "pa", 5, 1, 2110), Account("b", "", 5, 1, 110), Account("c", "pc", 5, 1, 995)};
     store.Write("POP0", "Passward", "old account's secret");
-    ASSERT_TRUE(SaveAccountSettings(list, seal));
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
     list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
     list.pop_back();
     EXPECT_TRUE(SaveAccountSettings(list, seal));
     EXPECT_EQ(LoadAccountSettings(seal), list);
     for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
         EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
-}
 
-TEST_F(SettingAccountsTest, AWriteThatDidNotArriveIsReportedNotTakenForSuccess)
-{
     for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
-        LossyStore lossy;
-        lossy.lostKey = lost;
-        SetProfileStore(&lossy);
-        EXPECT_FALSE(SaveAccountSettings({Stored("alice", "pw", 995)}, seal)) << lost;
+        store = LossyStore();
+        store.lostKey = lost;
+        EXPECT_FALSE(SaveAccountSettings({Account("alice", "pw", 5, 1, 995)}, seal)) << lost;
     }
+    SetProfileStore(nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "debug_capture.h"
+#include "stored_account.h"
 #include "test_seal.h"
 #include "platform/profile_store.h"
 #include "profile/account_profile.h"
@@ -11,20 +12,6 @@
 #include "profile/profile.h"
 
 namespace {
-
-AccountSettings Account(std::string login, std::string password, int32_t duration, int32_t color, int32_t port,
-                        int32_t security = kSecurityNone)
-{
-    AccountSettings account;
-    account.Account = std::move(login);
-    account.Address = "host";
-    account.Password = std::move(password);
-    account.Duration = duration;
-    account.Color = color;
-    account.Port = port;
-    account.Security = security;
-    return account;
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -110,6 +97,9 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
     EXPECT_EQ(store.Read("POP2", "Security") + "|" + store.Read("POP2", "Port"), "2|");
     EXPECT_EQ(store.Read("POP3", "Port"), "110");  // the plain port with TLS is no default
     EXPECT_EQ(ReadAccountCount(), 4);
+    EXPECT_TRUE(ReadKeepSeen());  // acknowledgements are kept unless turned off
+    WriteKeepSeen(false);
+    EXPECT_FALSE(ReadKeepSeen());
     store.Write("GLOBAL", "POP_COUNT", "2147483647");
     DebugCapture trace;
     EXPECT_EQ(ReadAccountCount(), kMaxAccounts);
@@ -144,15 +134,6 @@ TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccoun
     seal.canSeal = false;
     SaveAccount(1, Account("u", "new", 1, 1, 110), seal);
     EXPECT_TRUE(store.Has("POP1", "CryptPassward") && !store.Has("POP1", "ProtectedPassward"));
-}
-
-TEST_F(SettingsTest, AcknowledgementsAreKeptUnlessTurnedOff)
-{
-    EXPECT_TRUE(ReadKeepSeen());
-    for (const bool keep : {false, true}) {
-        WriteKeepSeen(keep);
-        EXPECT_EQ(ReadKeepSeen(), keep);
-    }
 }
 
 TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
