@@ -360,7 +360,8 @@ void AccountDialog::OnTest()
         return;
     }
     ShowCertificate(nullptr);
-    const AccountSettings account = SettingsFromForm(form, original);
+    AccountSettings account = SettingsFromForm(form, original);
+    CopySignIn(signIn, account);
     if (!tester.Start(account, Handle(), kTestDoneMessage))
         return;
     SetItemText(IDC_TEST_RESULT, "Connecting to " + account.Address + "...");
@@ -373,6 +374,9 @@ void AccountDialog::OnTestDone()
         return;  // its dialog ended the test already
     const AccountTestReport report = tester.Collect();
     SetItemText(IDC_TEST, "&Test");
+    // The provider may have stopped taking the old refresh token already: OK stores this one.
+    if (!report.rotatedRefreshToken.empty())
+        signIn.RefreshToken = report.rotatedRefreshToken;
     if (report.certificateRefused)
         SetItemText(IDC_TEST_RESULT, report.text + ". Trust it only if this is your server's fingerprint:");
     else

@@ -5,6 +5,7 @@
 
 #include "mail/imap/imap_session.h"
 #include "mail/mail_session.h"
+#include "mail/oauth/token_client.h"
 #include "platform/tcp_client.h"
 
 namespace {
@@ -50,10 +51,36 @@ bool IsCertificateVerdict(TlsResult result)
            result == TlsResult::FingerprintMismatch;
 }
 
+// An access token for an account that signs in with OAuth 2.0; false with the reason in the
+// report when none came. A rotated refresh token goes into the report.
+bool FetchAccessToken(const AccountSettings& account, const HttpsPoster& https, std::string& accessToken,
+                      AccountTestReport& report)
+{
+    if (account.RefreshToken.empty()) {
+        report.text = "not signed in: press Sign in... first";
+        return false;
+    }
+    if (!https) {
+        report.text = "HTTPS is not available in this build";
+        return false;
+    }
+    const TokenGrant grant = RefreshAccessToken(https, EndpointsFor(account, account.Protocol == kProtocolImap),
+                                                account.RefreshToken, account.TrustFile);
+    if (grant.result != TokenGrant::Result::Granted) {
+        report.text = grant.reason;
+        return false;
+    }
+    if (!grant.refreshToken.empty() && grant.refreshToken != account.RefreshToken)
+        report.rotatedRefreshToken = grant.refreshToken;
+    accessToken = grant.accessToken;
+    return true;
+}
+
 }  // namespace
 
 AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                              TlsFactory tls, uint32_t connectTimeoutMs, uint32_t ioTimeoutMs)
+                              TlsFactory tls, const HttpsPoster& https, uint32_t connectTimeoutMs,
+                              uint32_t ioTimeoutMs)
 {
     AccountTestReport report;
     if (account.Protocol != kProtocolPop3 && account.Protocol != kProtocolImap) {
@@ -64,6 +91,9 @@ AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<
         report.text = "network unavailable";
         return report;
     }
+    std::string accessToken;
+    if (account.Auth == kAuthOAuth && !FetchAccessToken(account, https, accessToken, report))
+        return report;
     HandshakeRecord record;
     CheckOutcome outcome;
     {
@@ -81,6 +111,8 @@ AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<
             check.UseTls([tls, &record](TcpClient& connection) -> std::unique_ptr<TlsLayer> {
                 return std::make_unique<RecordingTls>(tls(connection), record);
             });
+        if (!accessToken.empty())
+            check.UseAccessToken(accessToken);
         outcome = check.RunCheck();
         // The list is a courtesy: a server that refuses it leaves the test a success.
         if (imap && outcome.result != CheckOutcome::Result::Failed)

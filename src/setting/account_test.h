@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mail/check_outcome.h"
+#include "platform/https_post.h"
 #include "platform/tls_layer.h"
 #include "profile/account_settings.h"
 
@@ -25,11 +26,16 @@ struct AccountTestReport {
     // After a good test of an IMAP account: the folders the server lists that can be opened,
     // as the folder field offers them ("INBOX", "INBOX.Entwürfe"); empty otherwise.
     std::vector<std::string> folders;
+    // A refresh token the provider issued in place of the account's (the old one may stop
+    // working at once): the dialog keeps it with the account.
+    std::string rotatedRefreshToken;
 };
 
-// One whole check of account; stopFlag (non-zero: stop) may end it early.
+// One whole check of account; stopFlag (non-zero: stop) may end it early. An account that
+// signs in with OAuth 2.0 gets its access token from https first, as the notifier's checks do.
 AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<int32_t>* stopFlag,
-                              TlsFactory tls, uint32_t connectTimeoutMs = kTestConnectTimeoutMs,
+                              TlsFactory tls, const HttpsPoster& https,
+                              uint32_t connectTimeoutMs = kTestConnectTimeoutMs,
                               uint32_t ioTimeoutMs = kTestIoTimeoutMs);
 
 // "Connected: 1 message", "Connected: 3 unread messages" (IMAP counts only those), or the

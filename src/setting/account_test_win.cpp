@@ -7,7 +7,7 @@ bool AccountTestRunner::Start(const AccountSettings& account, HWND window, UINT 
     stopFlag = 0;
     report = AccountTestReport();
     thread = std::thread([this, account, window, doneMessage] {
-        report = TestAccount(account, &stopFlag, SystemTls());
+        report = TestAccount(account, &stopFlag, SystemTls(), SystemHttps());
         PostMessageW(window, doneMessage, 0, 0);
     });
     return true;

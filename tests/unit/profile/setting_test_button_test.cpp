@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "fake_pop3_server.h"
+#include "mail/oauth/base64.h"
+#include "mail/oauth/sasl_oauth.h"
 #include "setting/account_test.h"
 
 namespace {
@@ -33,7 +35,7 @@ AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
     account.Port = server.Port();
     account.Security = kSecurityTls;
     return TestAccount(account, nullptr, [verdict](TcpClient& tcp) { return std::make_unique<StandInTls>(tcp, verdict); },
-                       5000, 5000);
+                       HttpsPoster(), 5000, 5000);
 }
 
 TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefused)
@@ -51,6 +53,36 @@ TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefus
     EXPECT_FALSE(TryAccount(server, TlsResult::HandshakeFailed).certificateRefused);
     EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::Listed, {"x"}, ""}, 0), "Connected: 1 message");
     EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::EmptyMailbox, {}, ""}, 1), "Connected: 0 unread messages");
+}
+
+// An account that signs in is tried with a fresh access token, never without one; a refresh
+// token the provider rotated goes back to the dialog, which stores it with the account.
+TEST(SettingTestButton, AnAccountThatSignsInIsTriedWithAFreshTokenAndKeepsARotatedOne)
+{
+    FakePop3Server server({"a"});
+    server.Script("CAPA", FakePop3Server::Say("+OK\r\nSASL XOAUTH2\r\n.\r\n"));
+    server.Script("AUTH ", FakePop3Server::Say("+OK signed in\r\n"));
+    AccountSettings account;
+    account.Account = "me";
+    account.Address = "127.0.0.1";
+    account.Port = server.Port();
+    account.Auth = kAuthOAuth;
+    account.OAuthProvider = "custom";
+    account.TokenUrl = "https://idp.test/token";
+    std::vector<std::string> posted;
+    const HttpsPoster https = [&](const std::string&, const std::string& body, const std::string&) {
+        posted.push_back(body);
+        return HttpsReply{true, 200, R"({"access_token":"fresh","token_type":"Bearer","refresh_token":"rotated"})", ""};
+    };
+    EXPECT_EQ(TestAccount(account, nullptr, nullptr, https, 5000, 5000).text, "not signed in: press Sign in... first");
+    EXPECT_TRUE(posted.empty() && server.ReceivedBytes().empty());
+    account.RefreshToken = "old";
+    const AccountTestReport report = TestAccount(account, nullptr, nullptr, https, 5000, 5000);
+    EXPECT_TRUE(report.connected) << report.text;
+    EXPECT_EQ(report.rotatedRefreshToken, "rotated");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_NE(posted[0].find("refresh_token=old"), std::string::npos) << posted[0];
+    EXPECT_NE(server.ReceivedBytes().find("AUTH XOAUTH2 " + Base64(XOAuth2Response("me", "fresh"))), std::string::npos);
 }
 
 }  // namespace
