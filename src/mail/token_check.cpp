@@ -32,7 +32,8 @@ bool Refresh(MailAccount& account, const CheckEnvironment& environment, std::str
 {
     account.accessToken.clear();
     const OAuthEndpoints endpoints = EndpointsFor(account, account.Protocol == kProtocolImap);
-    const TokenGrant grant = RefreshAccessToken(environment.https, endpoints, account.RefreshToken, account.TrustFile);
+    const TokenGrant grant = RefreshAccessToken(environment.https, endpoints, account.RefreshToken, account.TrustFile,
+                                                &account.stopRequested);
     if (grant.result != TokenGrant::Result::Granted) {
         account.signInExpired = grant.result == TokenGrant::Result::SignInExpired;
         reason = grant.reason;

@@ -53,8 +53,8 @@ bool IsCertificateVerdict(TlsResult result)
 
 // An access token for an account that signs in with OAuth 2.0; false with the reason in the
 // report when none came. A rotated refresh token goes into the report.
-bool FetchAccessToken(const AccountSettings& account, const HttpsPoster& https, std::string& accessToken,
-                      AccountTestReport& report)
+bool FetchAccessToken(const AccountSettings& account, const HttpsPoster& https,
+                      const std::atomic<int32_t>* stopFlag, std::string& accessToken, AccountTestReport& report)
 {
     if (account.RefreshToken.empty()) {
         report.text = "not signed in: press Sign in... first";
@@ -65,7 +65,7 @@ bool FetchAccessToken(const AccountSettings& account, const HttpsPoster& https, 
         return false;
     }
     const TokenGrant grant = RefreshAccessToken(https, EndpointsFor(account, account.Protocol == kProtocolImap),
-                                                account.RefreshToken, account.TrustFile);
+                                                account.RefreshToken, account.TrustFile, stopFlag);
     if (grant.result != TokenGrant::Result::Granted) {
         report.text = grant.reason;
         return false;
@@ -92,7 +92,7 @@ AccountTestReport TestAccount(const AccountSettings& account, const std::atomic<
         return report;
     }
     std::string accessToken;
-    if (account.Auth == kAuthOAuth && !FetchAccessToken(account, https, accessToken, report))
+    if (account.Auth == kAuthOAuth && !FetchAccessToken(account, https, stopFlag, accessToken, report))
         return report;
     HandshakeRecord record;
     CheckOutcome outcome;

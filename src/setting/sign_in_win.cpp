@@ -207,7 +207,8 @@ SignInResult SignIn(HWND owner, const AccountSettings& account)
 
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const TokenGrant grant =
-        ExchangeCode(SystemHttps(), endpoints, wait.query.code, redirectUri, secrets.verifier, account.TrustFile);
+        ExchangeCode(SystemHttps(), endpoints, wait.query.code, redirectUri, secrets.verifier, account.TrustFile,
+                     nullptr);
     SetCursor(previous);
     if (grant.result != TokenGrant::Result::Granted)
         return Refusal("The token endpoint refused: " + grant.reason);

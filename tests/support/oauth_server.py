@@ -1,14 +1,24 @@
-"""An OAuth 2.0 authorization server for the tests, on Debian's python3-authlib: refresh with
-rotation (the old refresh token stops working) and token introspection (for Dovecot), over HTTPS
-with the tests' CA on 127.0.0.1. `grant()` gives the tokens a finished sign-in would."""
+"""An OAuth 2.0 authorization server for the tests, on Debian's python3-authlib: the authorization
+code with PKCE (S256) for a redirect to any loopback port, refresh with rotation (the old refresh
+token stops working) and token introspection (for Dovecot), over HTTPS with the tests' CA on
+127.0.0.1. `grant()` gives the tokens a finished sign-in would.
+
+oauth_server.py --work DIR -- COMMAND... (inside tls_servers.py, whose certificate it uses) runs
+COMMAND with ZANTOLI_OAUTH_URL, ZANTOLI_BROWSER (a browser stand-in's command line, for Wine's
+browser list) and ZANTOLI_OAUTH_ISSUED (a file of the refresh tokens issued, one a line)."""
+import os
+import re
 import secrets
 import ssl
+import subprocess
+import sys
 import threading
 import time
 from types import SimpleNamespace
 
 from authlib.integrations.flask_oauth2 import AuthorizationServer
 from authlib.oauth2.rfc6749 import ClientMixin, grants
+from authlib.oauth2.rfc7636 import CodeChallenge
 from flask import Flask, request
 from werkzeug.serving import make_server
 
@@ -24,7 +34,16 @@ class Client(ClientMixin):
         return method == "none"
 
     def check_grant_type(self, grant_type):
-        return grant_type == "refresh_token"
+        return grant_type in ("refresh_token", "authorization_code")
+
+    def check_response_type(self, response_type):
+        return response_type == "code"
+
+    def check_redirect_uri(self, redirect_uri):
+        return re.fullmatch(r"http://127\.0\.0\.1:\d+/", redirect_uri) is not None
+
+    def get_allowed_scope(self, scope):
+        return scope
 
 
 class Token(SimpleNamespace):
@@ -47,7 +66,7 @@ class OAuthServer:
 
     def __init__(self, certificate, lifetime=3600):
         self.certificate, self.lifetime = certificate, lifetime  # (pem, key)
-        self.tokens, self.requests = [], []
+        self.tokens, self.requests, self.codes, self.issued_file = [], [], {}, None
         self.app = self._app()
 
     def _app(self):
@@ -75,6 +94,33 @@ class OAuthServer:
 
         server.register_grant(RefreshGrant)
 
+        class CodeGrant(grants.AuthorizationCodeGrant):
+            TOKEN_ENDPOINT_AUTH_METHODS = ["none"]
+
+            def save_authorization_code(self, code, req):
+                owner.codes[code] = SimpleNamespace(
+                    code=code, redirect_uri=req.redirect_uri, scope=req.scope, code_challenge=req.data.get(
+                        "code_challenge"), code_challenge_method=req.data.get("code_challenge_method"),
+                    get_redirect_uri=lambda: req.redirect_uri, get_scope=lambda: req.scope)
+
+            def query_authorization_code(self, code, client):
+                return owner.codes.get(code)
+
+            def delete_authorization_code(self, authorization_code):
+                owner.codes.pop(authorization_code.code, None)
+
+            def authenticate_user(self, authorization_code):
+                return USER
+
+        server.register_grant(CodeGrant, [CodeChallenge(required=True)])
+
+        # The consent page; its form says yes or no, as a user's click would.
+        @app.route("/authorize", methods=["GET", "POST"])
+        def authorize():
+            if request.method == "GET":
+                return "<form method=post><button name=consent value=yes>Allow</button></form>"
+            return server.create_authorization_response(grant_user=USER if request.form["consent"] == "yes" else None)
+
         @app.route("/token", methods=["POST"])
         def token():
             owner.requests.append(dict(request.form))
@@ -91,6 +137,9 @@ class OAuthServer:
         return app
 
     def _issue(self, access, refresh):
+        if self.issued_file:
+            with open(self.issued_file, "a") as issued:
+                issued.write(refresh + "\n")
         self.tokens.append(Token(client_id=CLIENT_ID, user=USER, scope="mail", access_token=access,
                                  refresh_token=refresh, issued_at=time.time(), expires_in=self.lifetime, revoked=False))
         return self.tokens[-1]
@@ -112,3 +161,19 @@ class OAuthServer:
 
     def __exit__(self, *exc):
         self.server.shutdown()
+
+
+def main():
+    work, command = os.path.abspath(sys.argv[2]), sys.argv[4:]  # --work DIR -- COMMAND...
+    os.makedirs(work, exist_ok=True)
+    stand_in = os.path.join(os.path.dirname(os.path.abspath(__file__)), "browser_stand_in.py")
+    with OAuthServer((os.environ["ZANTOLI_TLS_GOOD_CERT"], os.environ["ZANTOLI_TLS_GOOD_KEY"])) as idp:
+        idp.issued_file = os.path.join(work, "issued.txt")
+        open(idp.issued_file, "w").close()
+        env = dict(os.environ, ZANTOLI_OAUTH_URL=idp.url, ZANTOLI_OAUTH_ISSUED="Z:" + idp.issued_file.replace("/", "\\"),
+                   ZANTOLI_BROWSER=f"{sys.executable} {stand_in} {os.environ['ZANTOLI_TLS_CA']}")
+        return subprocess.run(command, env=env, timeout=280).returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())

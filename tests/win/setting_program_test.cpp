@@ -263,6 +263,66 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     }
 }
 
+// A sign-in through the browser (Wine starts the stand-in that tests/support/oauth_server.py names)
+// stores the refresh token the provider issued, sealed; a declined consent says so in the
+// provider's words and stores none.
+TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedOneNothing)
+{
+    const char *url = std::getenv("ZANTOLI_OAUTH_URL"), *browser = std::getenv("ZANTOLI_BROWSER"),
+               *issued = std::getenv("ZANTOLI_OAUTH_ISSUED"), *trust = std::getenv("ZANTOLI_TLS_TRUST_PEM");
+    if (!url || !browser || !issued || !trust)
+        GTEST_SKIP() << "run through tests/support/oauth_server.py";
+    const char kBrowsers[] = "Software\\Wine\\WineBrowser";
+    for (const bool decline : {true, false}) {
+        const std::string command = browser + std::string(decline ? " deny" : "");
+        RegSetKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers", REG_SZ, command.c_str(), DWORD(command.size() + 1));
+        HWND main = nullptr, account = nullptr, oauth = nullptr, box = nullptr;
+        ASSERT_TRUE(main = Start());
+        Click(main, IDC_ADD);
+        ASSERT_TRUE(account = FindDialog(L"New Account"));
+        Type(account, IDC_LOGIN, L"tester");
+        Type(account, IDC_SERVER, L"127.0.0.1");
+        Type(account, IDC_TRUST_FILE, WideFromUtf8(trust));
+        Click(account, IDC_SIGN_IN_OPTIONS);
+        ASSERT_TRUE(oauth = FindDialog(L"Sign-in"));
+        Click(oauth, IDC_OAUTH_ON);
+        ASSERT_TRUE(Eventually([&] { return Send(oauth, IDC_OAUTH_ON, BM_GETCHECK) == BST_CHECKED; }));
+        Choose(oauth, IDC_OAUTH_PROVIDER, 2);  // custom
+        for (const auto& field : {std::pair<int, std::string>{IDC_CLIENT_ID, "zantoli-test-client"},
+                                  {IDC_AUTHORIZE_URL, url + std::string("/authorize")},
+                                  {IDC_TOKEN_URL, url + std::string("/token")}, {IDC_SCOPE, "mail"}})
+            Type(oauth, field.first, WideFromUtf8(field.second));
+        Click(oauth, IDC_SIGN_IN);
+        ASSERT_TRUE(Eventually([&] {  // the message box shares the dialog's caption
+            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"Sign-in")) != nullptr;)
+                box = w != oauth && IsWindowVisible(w) ? w : box;
+            return box != nullptr;
+        }));
+        wchar_t said[512] = {};
+        GetDlgItemTextW(box, 0xFFFF, said, 512);
+        EXPECT_EQ(std::wstring(said), decline ? L"The provider refused the sign-in: access_denied (The resource "
+                                                L"owner or authorization server denied the request)"
+                                              : L"Signed in as tester.");
+        Click(box, IDOK);
+        ASSERT_TRUE(Closes(box));
+        EXPECT_EQ(Text(oauth, IDC_SIGN_IN_STATE), decline ? L"Not signed in" : L"Signed in");
+        for (HWND dialog : {oauth, account, main}) {
+            Click(dialog, IDOK);
+            ASSERT_TRUE(Closes(dialog));
+        }
+        EXPECT_EQ(End(), 0u);
+        std::ifstream tokens(issued);
+        std::string last;
+        for (std::string line; std::getline(tokens, line);)
+            last = line;
+        const std::string section = decline ? "POP0" : "POP1";
+        EXPECT_EQ(Unexpected({{section.c_str(), "Auth", "1"}, {section.c_str(), "RefreshToken", decline ? "" : last.c_str()}}), "");
+        EXPECT_FALSE(last.empty() && !decline) << "no refresh token was issued";
+        EXPECT_EQ(RegistryProfileStore("QUVA", "Zantoli").Read(section, "RefreshToken"), "") << "never in clear";
+    }
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers");
+}
+
 // The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
 TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
 {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/https_post.h"
 #include "platform/tcp_client.h"
 #include "platform/tls_stream.h"
 #include "program_driver_win.h"
@@ -65,6 +66,24 @@ TEST_F(TlsStreamTest, ASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
     EXPECT_EQ(Handshake("SILENT", 20000, &stop), TlsResult::Stopped);
     stopper.join();
     EXPECT_LT(took, 1300);  // the stop comes at 300 ms, the flag is looked at every 100 ms
+}
+
+// A token endpoint that never answers holds a check only until its stop.
+TEST(HttpsPostTest, ASilentTokenEndpointIsLeftAtAStop)
+{
+    const char* port = std::getenv("ZANTOLI_TLS_SILENT");
+    ASSERT_NE(port, nullptr);
+    std::atomic<int32_t> stop{0};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = 1;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const HttpsReply reply = SystemHttps()(std::string("https://localhost:") + port + "/token", "x=1", "", &stop);
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_TRUE(!reply.delivered && reply.failure == "stopped") << reply.failure;
+    EXPECT_LT(took, std::chrono::milliseconds(1300));  // WinHTTP's own bounds are 10 s and more
 }
 
 // A TLS account's new mail shows; every trust file no check can use is said so, and a check

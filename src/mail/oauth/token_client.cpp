@@ -14,7 +14,7 @@ TokenGrant Failed(std::string reason)
 }
 
 TokenGrant Request(const HttpsPoster& https, const std::string& tokenUrl, const std::string& body,
-                   const std::string& trustFile)
+                   const std::string& trustFile, const std::atomic<int32_t>* stopFlag)
 {
     if (!https) {
         DebugWrite("HTTPS is not available in this build\n");
@@ -23,7 +23,7 @@ TokenGrant Request(const HttpsPoster& https, const std::string& tokenUrl, const 
     if (tokenUrl.empty())
         return Failed("no token endpoint");
     DebugWrite("Token request to " + tokenUrl + "\n");
-    const HttpsReply reply = https(tokenUrl, body, trustFile);
+    const HttpsReply reply = https(tokenUrl, body, trustFile, stopFlag);
     if (!reply.delivered) {
         DebugWrite("Token request failed: " + reply.failure + "\n");
         return Failed("token endpoint: " + reply.failure);
@@ -57,7 +57,8 @@ TokenGrant Request(const HttpsPoster& https, const std::string& tokenUrl, const 
 }  // namespace
 
 TokenGrant RefreshAccessToken(const HttpsPoster& https, const OAuthEndpoints& endpoints,
-                              const std::string& refreshToken, const std::string& trustFile)
+                              const std::string& refreshToken, const std::string& trustFile,
+                              const std::atomic<int32_t>* stopFlag)
 {
     if (refreshToken.empty()) {
         DebugWrite("Not signed in\n");
@@ -66,11 +67,13 @@ TokenGrant RefreshAccessToken(const HttpsPoster& https, const OAuthEndpoints& en
         grant.reason = "not signed in: sign in in Setting.exe";
         return grant;
     }
-    return Request(https, endpoints.tokenUrl, RefreshBody(endpoints, refreshToken), trustFile);
+    return Request(https, endpoints.tokenUrl, RefreshBody(endpoints, refreshToken), trustFile, stopFlag);
 }
 
 TokenGrant ExchangeCode(const HttpsPoster& https, const OAuthEndpoints& endpoints, const std::string& code,
-                        const std::string& redirectUri, const std::string& verifier, const std::string& trustFile)
+                        const std::string& redirectUri, const std::string& verifier, const std::string& trustFile,
+                        const std::atomic<int32_t>* stopFlag)
 {
-    return Request(https, endpoints.tokenUrl, CodeExchangeBody(endpoints, code, redirectUri, verifier), trustFile);
+    return Request(https, endpoints.tokenUrl, CodeExchangeBody(endpoints, code, redirectUri, verifier), trustFile,
+                   stopFlag);
 }

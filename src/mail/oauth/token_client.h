@@ -23,8 +23,11 @@ struct TokenGrant {
     std::string reason;            // when not granted: for the user, in the provider's words where it gave some
 };
 
+// stopFlag (may be null) ends the wait for the endpoint, as it ends a check's other waits.
 TokenGrant RefreshAccessToken(const HttpsPoster& https, const OAuthEndpoints& endpoints,
-                              const std::string& refreshToken, const std::string& trustFile);
+                              const std::string& refreshToken, const std::string& trustFile,
+                              const std::atomic<int32_t>* stopFlag);
 
 TokenGrant ExchangeCode(const HttpsPoster& https, const OAuthEndpoints& endpoints, const std::string& code,
-                        const std::string& redirectUri, const std::string& verifier, const std::string& trustFile);
+                        const std::string& redirectUri, const std::string& verifier, const std::string& trustFile,
+                        const std::atomic<int32_t>* stopFlag);

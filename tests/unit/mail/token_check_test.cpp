@@ -25,7 +25,8 @@ protected:
         account.RefreshToken = "refresh-1";
         account.TrustFile = "ca.pem";
         environment.tickCount = [this] { return now; };
-        environment.https = [this](const std::string& url, const std::string& body, const std::string& trustFile) {
+        environment.https = [this](const std::string& url, const std::string& body, const std::string& trustFile,
+                                    const std::atomic<int32_t>*) {
             requests.push_back(url + " " + body + " " + trustFile);
             if (replies.empty())
                 return HttpsReply{true, 400, "{}", ""};

@@ -70,7 +70,8 @@ TEST(SettingTestButton, AnAccountThatSignsInIsTriedWithAFreshTokenAndKeepsARotat
     account.OAuthProvider = "custom";
     account.TokenUrl = "https://idp.test/token";
     std::vector<std::string> posted;
-    const HttpsPoster https = [&](const std::string&, const std::string& body, const std::string&) {
+    const HttpsPoster https = [&](const std::string&, const std::string& body, const std::string&,
+                                  const std::atomic<int32_t>*) {
         posted.push_back(body);
         return HttpsReply{true, 200, R"({"access_token":"fresh","token_type":"Bearer","refresh_token":"rotated"})", ""};
     };
