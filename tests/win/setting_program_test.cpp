@@ -273,11 +273,13 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
     if (!url || !browser || !issued || !trust)
         GTEST_SKIP() << "run through tests/support/oauth_server.py";
     const char kBrowsers[] = "Software\\Wine\\WineBrowser";
+    DebugMonitor trace;
     for (const bool decline : {true, false}) {
         const std::string command = browser + std::string(decline ? " deny" : "");
         RegSetKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers", REG_SZ, command.c_str(), DWORD(command.size() + 1));
         HWND main = nullptr, account = nullptr, oauth = nullptr, box = nullptr;
         ASSERT_TRUE(main = Start());
+        const DWORD settingId = setting.Id();
         Click(main, IDC_ADD);
         ASSERT_TRUE(account = FindDialog(L"New Account"));
         Type(account, IDC_LOGIN, L"tester");
@@ -319,6 +321,10 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
         EXPECT_EQ(Unexpected({{section.c_str(), "Auth", "1"}, {section.c_str(), "RefreshToken", decline ? "" : last.c_str()}}), "");
         EXPECT_FALSE(last.empty() && !decline) << "no refresh token was issued";
         EXPECT_EQ(RegistryProfileStore("QUVA", "Zantoli").Read(section, "RefreshToken"), "") << "never in clear";
+        const std::vector<std::string> writes = trace.Writes(settingId);
+        EXPECT_EQ(std::count(writes.begin(), writes.end(), "Token granted with a new refresh token\n"), decline ? 0 : 1);
+        for (const std::string& write : writes)
+            EXPECT_TRUE(last.empty() || write.find(last) == std::string::npos) << write;
     }
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers");
 }
