@@ -126,6 +126,12 @@ class OAuthServer:
             owner.requests.append(dict(request.form))
             return server.create_token_response()
 
+        # The user withdraws the program's access at the provider: every grant ends.
+        @app.route("/revoke", methods=["POST"])
+        def revoke():
+            owner.revoke_all()
+            return ""
+
         # Introspection as Dovecot asks it: the token in a form, no client authentication.
         @app.route("/introspect", methods=["POST", "GET"])
         def introspect():

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/https_post.h"
 #include "platform/registry_profile_store_win.h"
 #include "platform/secret_seal.h"
 #include "platform/wide_text_win.h"
@@ -265,7 +266,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
 
 // A sign-in through the browser (Wine starts the stand-in that tests/support/oauth_server.py names)
 // stores the refresh token the provider issued, sealed; a declined consent says so in the
-// provider's words and stores none.
+// provider's words and stores none. Once the grant is withdrawn, the notifier's tooltip says so.
 TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedOneNothing)
 {
     const char *url = std::getenv("ZANTOLI_OAUTH_URL"), *browser = std::getenv("ZANTOLI_BROWSER"),
@@ -274,7 +275,8 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
         GTEST_SKIP() << "run through tests/support/oauth_server.py";
     const char kBrowsers[] = "Software\\Wine\\WineBrowser";
     DebugMonitor trace;
-    for (const bool decline : {true, false}) {
+    std::string last;
+    for (const bool decline : {false, true}) {
         const std::string command = browser + std::string(decline ? " deny" : "");
         RegSetKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers", REG_SZ, command.c_str(), DWORD(command.size() + 1));
         HWND main = nullptr, account = nullptr, oauth = nullptr, box = nullptr;
@@ -314,10 +316,9 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
         }
         EXPECT_EQ(End(), 0u);
         std::ifstream tokens(issued);
-        std::string last;
         for (std::string line; std::getline(tokens, line);)
             last = line;
-        const std::string section = decline ? "POP0" : "POP1";
+        const std::string section = decline ? "POP1" : "POP0";
         EXPECT_EQ(Unexpected({{section.c_str(), "Auth", "1"}, {section.c_str(), "RefreshToken", decline ? "" : last.c_str()}}), "");
         EXPECT_FALSE(last.empty() && !decline) << "no refresh token was issued";
         EXPECT_EQ(RegistryProfileStore("QUVA", "Zantoli").Read(section, "RefreshToken"), "") << "never in clear";
@@ -327,6 +328,21 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
             EXPECT_TRUE(last.empty() || write.find(last) == std::string::npos) << write;
     }
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers");
+
+    EXPECT_TRUE(SystemHttps()(url + std::string("/revoke"), "", trust, nullptr).status == 200);
+    PostMessageA(FindWindowA(kProgramWindowClassName, "Tindrel"), WM_COMMAND, 57665, 0);  // the stand-in
+    ASSERT_TRUE(Eventually([] { return !FindWindowA(kProgramWindowClassName, "Tindrel"); }));
+    WriteProgramProfile("GLOBAL", "POP_COUNT", "1");  // the signed-in account alone
+    ProgramProcess notifier;
+    ASSERT_TRUE(notifier.Start());
+    const std::string expected = "tray tooltip: QUVA - 127.0.0.1: sign-in expired: sign in again in Setting.exe\n";
+    EXPECT_TRUE(Eventually([&] {
+        const std::vector<std::string> writes = trace.Writes(notifier.Id());
+        return std::find(writes.begin(), writes.end(), expected) != writes.end();
+    }));
+    PostMessageA(FindWindowA(kProgramWindowClassName, "Tindrel"), WM_COMMAND, 57665, 0);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(notifier.WaitForExit(kWaitMs, code) && code == 0);
 }
 
 // The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
