@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The POP3 and IMAP checks against Debian's Dovecot on loopback, through mailcheck (natively, or
-the Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also
-checks STLS, STARTTLS and TLS with a Dovecot that asks for client certificates, the certificate's
-verdicts and the trust files no check can use, each failing before the login.
-
-  [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
-"""
+"""[tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK: mailcheck against
+Dovecot on loopback; inside tls_servers.py also STLS, STARTTLS, TLS and every certificate verdict."""
 import os
 import re
 import subprocess

@@ -1,12 +1,6 @@
 #!/usr/bin/python3
-"""The OAuth 2.0 check with real parts: the tests' authorization server (python3-authlib) over
-HTTPS with the tests' CA, and Dovecot's oauth2 passdb asking it about every token. Through
-mailcheck (natively, or the Windows build under Wine with a runner): XOAUTH2 over POP3 and IMAP
-with an access token the server granted, a refused token, and the notifier's token check
-(--token-url): refresh, rotation, and a revoked grant.
-
-  oauth_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
-"""
+"""oauth_check_test.py WORK_DIR [WINE_RUN] MAILCHECK: XOAUTH2 through mailcheck against Dovecot's oauth2
+passdb and the tests' authorization server, then --token-url: refresh, rotation, a revoked grant."""
 import os
 import subprocess
 import sys

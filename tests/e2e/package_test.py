@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The release package under Wine: the zip's contents under one folder; the silent installer
-into a fresh prefix with and without the start at sign-in; the silent uninstaller, while the
-notifier runs, removes the program and keeps the user's accounts and kept acknowledgements, or
-with /REMOVEPROFILE=1 removes those too.
-
-  package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR
-"""
+"""package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR: the zip, the silent installer and the
+silent uninstaller (while the notifier runs) in a fresh Wine prefix."""
 import glob
 import os
 import re

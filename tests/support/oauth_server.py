@@ -1,6 +1,4 @@
-"""An OAuth 2.0 authorization server for the tests, on Debian's python3-authlib: refresh with
-rotation (the old refresh token stops working) and token introspection (for Dovecot), over HTTPS
-with the tests' CA on 127.0.0.1. `grant()` gives the tokens a finished sign-in would."""
+"""The tests' OAuth 2.0 server over HTTPS on 127.0.0.1: refresh with rotation and introspection (for Dovecot)."""
 import secrets
 import ssl
 import threading
@@ -42,9 +40,7 @@ class Token(SimpleNamespace):
 
 
 class OAuthServer:
-    """Started as a context manager; `url` is its base, `tokens` what it issued, `requests` the
-    token endpoint's forms."""
-
+    """`url` is its base, `tokens` what it issued, `requests` the token endpoint's forms."""
     def __init__(self, certificate, lifetime=3600):
         self.certificate, self.lifetime = certificate, lifetime  # (pem, key)
         self.tokens, self.requests = [], []

@@ -11,8 +11,7 @@
 
 namespace {
 
-// Sealed by the system without our entropy: what another program of the user would store, or
-// what a copied profile looks like to us.
+// Sealed without our entropy: what another program of the user would store.
 std::string SealedWithoutOurEntropy(const std::string& secret)
 {
     DATA_BLOB in{DWORD(secret.size()), reinterpret_cast<BYTE*>(const_cast<char*>(secret.data()))};
