@@ -150,5 +150,4 @@ def main():
     return verdict(f"Dovecot checks (server log in {sys.argv[1]}/dovecot)")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -60,5 +60,4 @@ def main():
     return verdict("OAuth checks")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -110,5 +110,4 @@ def main():
     return verdict("package test")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

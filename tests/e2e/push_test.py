@@ -167,5 +167,4 @@ def main():
     return verdict("push test")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

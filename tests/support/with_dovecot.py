@@ -24,5 +24,4 @@ def main():
         return subprocess.run(command, env=env, timeout=240).returncode
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())
