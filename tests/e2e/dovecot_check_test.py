@@ -39,8 +39,7 @@ def expect_counts(result, new, seen, what):
 def check_plain(server):
     first = server.add_messages(5)
     driver = Pop3CheckDriver(sys.argv[2:], server.port, USER, PASSWORD, checks=3)
-    # Dovecot offers PIPELINING: USER with PASS, then STAT, the whole listing and QUIT in one send;
-    # the next check, remembering that, still sends CAPA along with the login.
+    # Dovecot offers PIPELINING; a check that remembers it still sends CAPA along with the login.
     fast = ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL", "QUIT"]
     sent = lambda trace: [line for line in trace if line and not line.startswith(("MSG:", "Command"))]  # noqa: E731
     try:
@@ -80,8 +79,7 @@ def check_protected(server, pem, pin):
     outcome = check("tls", server.port)
     expect_check(f"TLS against a plain listener fails in time ({outcome[2]:.1f} s with Wine's start)", outcome, 1,
                  "TLS handshake failed", also=outcome[2] < 12)
-    # Each verdict comes before the login. An address is compared with the certificate's
-    # addresses, never with its names.
+    # Each verdict comes before the login; an address is compared with the certificate's addresses only.
     trusting, other = ["--trust-file", pem], ["--trust-file", env("ZANTOLI_TLS_OTHER_TRUST")]
     for kind, extra, host, reason in [("GOOD", [], "localhost", "Certificate not trusted"),  # the system's roots
                                       ("OTHER_CA", trusting, "localhost", "Certificate not trusted"),

@@ -38,8 +38,7 @@ def main():
             code, output = check(port, "--protocol", protocol, "--xoauth2", ZANTOLI_ACCESS_TOKEN="not-a-token")
             expect(code == 1 and "token refused" in output, f"{protocol}: a token the server does not know", output)
 
-        # The notifier's own path: a refresh at the token endpoint (WinHTTP under Wine, which
-        # must take the tests' CA from the trust file), the rotated token, then a revoked grant.
+        # The notifier's refresh (WinHTTP under Wine takes the tests' CA from the trust file).
         trust = windows_path(authority.pem) if windows else authority.pem
         refresh_check = ("--token-url", f"{idp.url}/token", "--client-id", CLIENT_ID, "--trust-file", trust)
         code, output = check(dovecot.port, *refresh_check, ZANTOLI_REFRESH_TOKEN=refresh)

@@ -28,8 +28,7 @@ class Prefix:
                         WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
 
     def run(self, *args, wait=True):
-        # No pipes: a program started from here may hold them open long after it. Waiting: until
-        # every process of the prefix has ended and the registry is on disk.
+        # No pipes: a program started here may hold them long after; waiting puts the registry on disk.
         result = subprocess.run([self.wine_run, *args], env=self.env, timeout=120,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if wait:
