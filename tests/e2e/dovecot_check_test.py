@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The POP3 and IMAP checks against Debian's Dovecot on loopback, through mailcheck (natively, or
-the Windows build under Wine with a runner). Run inside tests/support/tls_servers.py, it also
-checks STLS, STARTTLS and TLS with a Dovecot that asks for client certificates, the certificate's
-verdicts and the trust files no check can use, each failing before the login.
-
-  [tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
-"""
+"""[tls_servers.py --work DIR --] dovecot_check_test.py WORK_DIR [WINE_RUN] MAILCHECK: mailcheck against
+Dovecot on loopback; inside tls_servers.py also STLS, STARTTLS, TLS and every certificate verdict."""
 import os
 import re
 import subprocess
@@ -44,8 +39,7 @@ def expect_counts(result, new, seen, what):
 def check_plain(server):
     first = server.add_messages(5)
     driver = Pop3CheckDriver(sys.argv[2:], server.port, USER, PASSWORD, checks=3)
-    # Dovecot offers PIPELINING: USER with PASS, then STAT, the whole listing and QUIT in one send;
-    # the next check, remembering that, still sends CAPA along with the login.
+    # Dovecot offers PIPELINING; a check that remembers it still sends CAPA along with the login.
     fast = ["CAPA", "USER tester", "PASS ****", "STAT", "UIDL", "QUIT"]
     sent = lambda trace: [line for line in trace if line and not line.startswith(("MSG:", "Command"))]  # noqa: E731
     try:
@@ -85,8 +79,7 @@ def check_protected(server, pem, pin):
     outcome = check("tls", server.port)
     expect_check(f"TLS against a plain listener fails in time ({outcome[2]:.1f} s with Wine's start)", outcome, 1,
                  "TLS handshake failed", also=outcome[2] < 12)
-    # Each verdict comes before the login. An address is compared with the certificate's
-    # addresses, never with its names.
+    # Each verdict comes before the login; an address is compared with the certificate's addresses only.
     trusting, other = ["--trust-file", pem], ["--trust-file", env("ZANTOLI_TLS_OTHER_TRUST")]
     for kind, extra, host, reason in [("GOOD", [], "localhost", "Certificate not trusted"),  # the system's roots
                                       ("OTHER_CA", trusting, "localhost", "Certificate not trusted"),
@@ -155,5 +148,4 @@ def main():
     return verdict(f"Dovecot checks (server log in {sys.argv[1]}/dovecot)")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -1,12 +1,6 @@
 #!/usr/bin/python3
-"""The OAuth 2.0 check with real parts: the tests' authorization server (python3-authlib) over
-HTTPS with the tests' CA, and Dovecot's oauth2 passdb asking it about every token. Through
-mailcheck (natively, or the Windows build under Wine with a runner): XOAUTH2 over POP3 and IMAP
-with an access token the server granted, a refused token, and the notifier's token check
-(--token-url): refresh, rotation, and a revoked grant.
-
-  oauth_check_test.py WORK_DIR [WINE_RUN] MAILCHECK
-"""
+"""oauth_check_test.py WORK_DIR [WINE_RUN] MAILCHECK: XOAUTH2 through mailcheck against Dovecot's oauth2
+passdb and the tests' authorization server, then --token-url: refresh, rotation, a revoked grant."""
 import os
 import subprocess
 import sys
@@ -44,8 +38,7 @@ def main():
             code, output = check(port, "--protocol", protocol, "--xoauth2", ZANTOLI_ACCESS_TOKEN="not-a-token")
             expect(code == 1 and "token refused" in output, f"{protocol}: a token the server does not know", output)
 
-        # The notifier's own path: a refresh at the token endpoint (WinHTTP under Wine, which
-        # must take the tests' CA from the trust file), the rotated token, then a revoked grant.
+        # The notifier's refresh (WinHTTP under Wine takes the tests' CA from the trust file).
         trust = windows_path(authority.pem) if windows else authority.pem
         refresh_check = ("--token-url", f"{idp.url}/token", "--client-id", CLIENT_ID, "--trust-file", trust)
         code, output = check(dovecot.port, *refresh_check, ZANTOLI_REFRESH_TOKEN=refresh)
@@ -66,5 +59,4 @@ def main():
     return verdict("OAuth checks")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

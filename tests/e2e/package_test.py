@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The release package under Wine: the zip's contents under one folder; the silent installer
-into a fresh prefix with and without the start at sign-in; the silent uninstaller, while the
-notifier runs, removes the program and keeps the user's accounts and kept acknowledgements, or
-with /REMOVEPROFILE=1 removes those too.
-
-  package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR
-"""
+"""package_test.py PACKAGE_SCRIPT BIN_DIR WINE_RUN WORK_DIR: the zip, the silent installer and the
+silent uninstaller (while the notifier runs) in a fresh Wine prefix."""
 import glob
 import os
 import re
@@ -33,8 +28,7 @@ class Prefix:
                         WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
 
     def run(self, *args, wait=True):
-        # No pipes: a program started from here may hold them open long after it. Waiting: until
-        # every process of the prefix has ended and the registry is on disk.
+        # No pipes: a program started here may hold them long after; waiting puts the registry on disk.
         result = subprocess.run([self.wine_run, *args], env=self.env, timeout=120,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if wait:
@@ -115,5 +109,4 @@ def main():
     return verdict("package test")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The whole program under Wine with IMAP accounts on Debian's Dovecot: mail pushed as it is
-delivered and gone when read elsewhere, a resume from sleep that replaces a frozen connection,
-and the exit with five waiting connections. With --bench it also times push: delivery into the
-maildir to the notifier's trace of the new count, median of 10.
-
-  push_test.py WORK_DIR WINE_RUN BIN_DIR [--bench]
-"""
+"""push_test.py WORK_DIR WINE_RUN BIN_DIR [--bench]: Zantoli.exe under Wine with IMAP accounts on Dovecot:
+push, read elsewhere, resume, exit; --bench times delivery to the trace of the new count."""
 import os
 import re
 import signal
@@ -172,5 +167,4 @@ def main():
     return verdict("push test")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

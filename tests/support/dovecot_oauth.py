@@ -1,5 +1,4 @@
-"""Dovecot on 127.0.0.1 whose only passdb is oauth2: every XOAUTH2 or OAUTHBEARER token is checked
-against the authorization server's introspection endpoint, over HTTPS with the tests' CA."""
+"""Dovecot whose only passdb is oauth2: each token is checked at the authorization server's introspection."""
 import os
 
 from dovecot_pop3 import DovecotPop3

@@ -1,5 +1,4 @@
-"""Dovecot on 127.0.0.1, POP3 and IMAP, with one passwd-file user whose maildir the caller fills;
-it stops when closed, or under timeout(1) after its lifetime."""
+"""Dovecot on 127.0.0.1, POP3 and IMAP, one user whose maildir the caller fills; timeout(1) bounds its life."""
 import grp
 import os
 import pwd
@@ -54,9 +53,7 @@ passdb {{
 
 class DovecotPop3:
     def __init__(self, work, lifetime=600, certificate=None, client_ca=None, auth=None):
-        # certificate: (pem, key); client_ca: a CA file, with which Dovecot asks every TLS client
-        # for a certificate but lets in those without one; auth: the mechanisms and passdb, else a
-        # passwd-file of USER.
+        # client_ca: Dovecot asks every TLS client for a certificate, yet lets in those without one.
         self.work, self.lifetime, self.certificate = os.path.abspath(work), lifetime, certificate
         self.client_ca, self.auth = client_ca, auth or PLAIN_AUTH.format(work=self.work)
         self.maildir = os.path.join(self.work, "mail", USER)

@@ -1,11 +1,9 @@
-"""An OAuth 2.0 authorization server for the tests, on Debian's python3-authlib: the authorization
-code with PKCE (S256) for a redirect to any loopback port, refresh with rotation (the old refresh
-token stops working) and token introspection (for Dovecot), over HTTPS with the tests' CA on
-127.0.0.1. `grant()` gives the tokens a finished sign-in would.
+"""The tests' OAuth 2.0 server over HTTPS on 127.0.0.1: the authorization code with PKCE for any
+loopback redirect, refresh with rotation and introspection (for Dovecot).
 
 oauth_server.py --work DIR -- COMMAND... (inside tls_servers.py, whose certificate it uses) runs
-COMMAND with ZANTOLI_OAUTH_URL, ZANTOLI_BROWSER (a browser stand-in's command line, for Wine's
-browser list) and ZANTOLI_OAUTH_ISSUED (a file of the refresh tokens issued, one a line)."""
+COMMAND with ZANTOLI_OAUTH_URL, ZANTOLI_BROWSER (a browser stand-in for Wine's browser list) and
+ZANTOLI_OAUTH_ISSUED (the refresh tokens issued, one a line)."""
 import os
 import re
 import secrets
@@ -61,9 +59,7 @@ class Token(SimpleNamespace):
 
 
 class OAuthServer:
-    """Started as a context manager; `url` is its base, `tokens` what it issued, `requests` the
-    token endpoint's forms."""
-
+    """`url` is its base, `tokens` what it issued, `requests` the token endpoint's forms."""
     def __init__(self, certificate, lifetime=3600):
         self.certificate, self.lifetime = certificate, lifetime  # (pem, key)
         self.tokens, self.requests, self.codes, self.issued_file = [], [], {}, None

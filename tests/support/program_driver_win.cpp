@@ -4,16 +4,11 @@
 
 #include "platform/registry_profile_store_win.h"
 
-void ClearProgramProfile()
-{
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli");
-}
-
+void ClearProgramProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli"); }
 void WriteProgramProfile(const std::string& section, const std::string& key, const std::string& value)
 {
     RegistryProfileStore("QUVA", "Zantoli").Write(section, key, value);
 }
-
 std::string ReadProgramProfile(const std::string& section, const std::string& key)
 {
     return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
@@ -68,8 +63,7 @@ void ProgramProcess::Kill()
     info = PROCESS_INFORMATION{};
 }
 
-// The debug-output buffer: 4 KiB holding the writer's process id and then its text. A writer
-// waits for "buffer ready", fills the buffer and signals "data ready".
+// A writer waits for "buffer ready", fills the 4 KiB buffer (its process id, its text), signals "data ready".
 DebugMonitor::DebugMonitor()
 {
     bufferReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");

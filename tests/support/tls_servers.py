@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""tls_servers.py --work DIR -- COMMAND...: runs COMMAND with ZANTOLI_TLS_<KIND> set to the port of
-a loopback POP3 mailbox of one message (certificates made at test time): GOOD, OTHER_CA (a CA
-nobody trusts), WRONG_NAME, EXPIRED, IP_SAN (names IP:127.0.0.1), DNS_IP (names DNS:127.0.0.1),
-SILENT; the trust files and pin; and ZANTOLI_TLS_BAD_TRUST, "REASON=PATH|..." of
-trust files no check can use."""
+"""tls_servers.py --work DIR -- COMMAND...: runs COMMAND with ZANTOLI_TLS_<KIND> the port of a loopback
+one-message POP3 mailbox per certificate kind, the trust files, the pin and ZANTOLI_TLS_BAD_TRUST."""
 import os
 import socket
 import ssl

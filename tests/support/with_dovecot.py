@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""with_dovecot.py --work DIR -- COMMAND...: runs COMMAND beside a loopback Dovecot POP3 server
-holding three messages, whose TLS certificate is the one tls_servers.py made for "localhost"
-(run inside it), with a second folder "Entwürfe" for IMAP. COMMAND finds ZANTOLI_DOVECOT_PORT,
-_TLS_PORT, _IMAP_PORT, _USER and _PASSWORD, and ZANTOLI_DOWN_PORT, a loopback port where nothing
-listens."""
+"""with_dovecot.py --work DIR -- COMMAND...: runs COMMAND (inside tls_servers.py) beside a Dovecot of three
+messages and a folder "Entwürfe", and ZANTOLI_DOWN_PORT, a loopback port where nothing listens."""
 import os
 import socket
 import subprocess
@@ -27,5 +24,4 @@ def main():
         return subprocess.run(command, env=env, timeout=240).returncode
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -180,8 +180,7 @@ protected:
     int accounts = 0;
 };
 
-// The system's mail program: the command for mailto: links in the test prefix (whose HKCR does not
-// read the user's classes); the previous one again at the end.
+// The system's mail program, for mailto: links (the prefix's HKCR ignores the user's classes); restored at the end.
 struct MailtoHandler {
     static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
     static void Set(const char* command)
@@ -198,10 +197,8 @@ struct MailtoHandler {
     DWORD size = sizeof saved;
 };
 
-// One instance runs, hidden, shaped, saying it has no account. Without a mail program of the user's
-// or the system's, starting one asks for it in the middle of the screen; the system's starts while
-// the user chose none, the chosen one afterwards, each shown normally in the Windows directory.
-// Mail Settings starts the settings program beside the notifier, which exits, even when there is none.
+// With no mail program the program asks for one mid-screen; the system's starts until the user chose
+// one, each shown normally in the Windows folder. Mail Settings exits even when there is no Setting.exe.
 TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
 {
     ScratchFolder folder;
@@ -268,8 +265,7 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     EXPECT_EQ(lstrcmpiA(system[0].c_str(), normal.c_str()), 0) << system[0];
 }
 
-// The trail, then commands on an empty mailbox; what the profile holds of them is not read back:
-// every start begins topmost, showing only with mail.
+// Every start begins topmost and showing only with mail, whatever the profile holds of the commands.
 TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThenCommandsChangeTheWindowUntilTheExit)
 {
     WriteProgramProfile("GLOBAL", "WINDOW_POS", "32774");
@@ -357,8 +353,7 @@ struct ScreenDensity {
     }
 };
 
-// Acknowledgements outlive a restart only when asked to. At 192 dpi every pixel of the art is
-// four on the screen, and the pointer still lands on the character.
+// Acknowledgements outlive a restart only when asked to; at 192 dpi the pointer still lands on the character.
 TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksAndFromTheTrayAndRememberedOnlyWhenAskedFor)
 {
     FakePop3Server server({"m1", "m2"});
@@ -487,9 +482,8 @@ TEST_F(ProgramTest, TheTrayShowsAColouredAccountsCheckAndAFailingAccount)
     EXPECT_EQ(changes[2], "QUVA - 2 new");
 }
 
-// A week's interval, a missing section, security numbers written as REG_DWORD by a deployment tool
-// (STLS stays STLS: the server offers none, so the password never goes out; an unknown one is never
-// guessed at), a 10 KB mailer path.
+// A week's interval, a missing section, REG_DWORD security numbers (STLS stays STLS, an unknown one is
+// never guessed at), a 10 KB mailer path.
 TEST_F(ProgramTest, AnUnusualProfileIsCheckedAtOnceAndALongMailerPathStartsNothing)
 {
     FakePop3Server weekly({"uid-1"}), stls({"uid-1"}), unknown({"uid-1"});

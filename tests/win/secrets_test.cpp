@@ -11,8 +11,7 @@
 
 namespace {
 
-// Sealed by the system without our entropy: what another program of the user would store, or
-// what a copied profile looks like to us.
+// Sealed without our entropy: what another program of the user would store.
 std::string SealedWithoutOurEntropy(const std::string& secret)
 {
     DATA_BLOB in{DWORD(secret.size()), reinterpret_cast<BYTE*>(const_cast<char*>(secret.data()))};
@@ -38,21 +37,16 @@ protected:
     RegistryProfileStore store{"QUVA", "ZantoliSecretsTest"};
 };
 
-TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValuesAndDropsTheReversibleForms)
+TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValues)
 {
     store.Write("GLOBAL", "POP_COUNT", "1");
     store.Write("POP0", "Account", "me");
-    store.Write("POP0", "Passward", "plain old");
-    store.Write("POP0", "CryptPassward", "6f6c64");
     AccountSettingsList accounts = LoadAccountSettings();
     ASSERT_EQ(accounts.size(), 1u);
-    EXPECT_EQ(accounts[0].Password, "old");  // the old form still works until the next save
-
     accounts[0].Password = "p\xc3\xa4ss";
     accounts[0].Auth = kAuthOAuth;
     accounts[0].RefreshToken = std::string(3000, 'r');  // providers' tokens can be long
     ASSERT_TRUE(SaveAccountSettings(accounts));
-    EXPECT_EQ(store.Read("POP0", "Passward") + store.Read("POP0", "CryptPassward"), "");
     for (const char* key : {"ProtectedPassward", "RefreshToken"}) {
         std::string sealed;
         ASSERT_TRUE(store.ReadBinary("POP0", key, sealed)) << key;
@@ -69,18 +63,11 @@ TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValuesAndDropsTheR
     EXPECT_EQ(LoadAccountSettings()[0].Password, "p\xc3\xa4ss");
 }
 
-TEST_F(SecretsTest, AValueSealedElsewhereIsUnreadableAndFailsOnlyItsAccount)
+TEST(UserSecretSeal, AValueSealedElsewhereIsUnreadable)
 {
     std::string opened;
     EXPECT_FALSE(UserSecretSeal().Open(SealedWithoutOurEntropy("secret"), opened));
     EXPECT_FALSE(UserSecretSeal().Open("not sealed at all", opened));
-
-    store.Write("GLOBAL", "POP_COUNT", "1");
-    store.WriteBinary("POP0", "ProtectedPassward", SealedWithoutOurEntropy("secret"));
-    store.Write("POP0", "CryptPassward", "6f6c64");  // an old form never stands in for it
-    AccountSettingsList accounts = LoadAccountSettings();
-    EXPECT_EQ(accounts[0].Password, "");
-    EXPECT_TRUE(NeedsUnreadableSecret(accounts[0]));
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Setting.exe run from a folder of its own beside a stand-in notifier, driven through its controls;
-// its account dialog also runs inside this process.
+// Setting.exe beside a stand-in notifier, driven through its controls; its account dialog also in-process.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -407,8 +406,7 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
               "") << "the removed account's section is gone";
 }
 
-// Run by tests/support/with_dovecot.py inside tls_servers.py: a real server, its certificate
-// signed by a CA that only the trust file names.
+// Against Dovecot (tests/support/with_dovecot.py), its certificate signed by a CA only the trust file names.
 TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificateOnlyWhenAsked)
 {
     const auto given = [](const char* name) { const char* value = std::getenv(name); return WideFromUtf8(value ? value : ""); };

@@ -9,22 +9,17 @@
 
 namespace {
 
-// The shape a window must have for this bitmap: the square minus each key pixel, read one
-// GetPixel at a time and cut one pixel at a time: slow, and independent of the code under test.
+// The square minus each key pixel, read and cut one at a time: slow, and independent of the code under test.
 Region ExpectedShape(HBITMAP bitmap)
 {
     const SIZE size = BitmapSize(bitmap);
     MemoryDC dc(nullptr);
     SelectGuard select(dc.Get(), bitmap);
     Region shape(CreateRectRgn(0, 0, kShapeSquareSize, kShapeSquareSize));
-    for (int y = 0; y < size.cy; ++y) {
-        for (int x = 0; x < size.cx; ++x) {
-            if ((GetPixel(dc.Get(), x, y) & 0xFFFFFF) == RGB(0, 255, 0)) {
-                Region pixel(CreateRectRgn(x, y, x + 1, y + 1));
-                CombineRgn(shape.Get(), shape.Get(), pixel.Get(), RGN_DIFF);
-            }
-        }
-    }
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x)
+            if ((GetPixel(dc.Get(), x, y) & 0xFFFFFF) == RGB(0, 255, 0))
+                CombineRgn(shape.Get(), shape.Get(), Region(CreateRectRgn(x, y, x + 1, y + 1)).Get(), RGN_DIFF);
     return shape;
 }
 
@@ -34,9 +29,7 @@ bool HasShape(HWND window, const Region& expected)
     return GetWindowRgn(window, shape.Get()) != ERROR && EqualRgn(shape.Get(), expected.Get());
 }
 
-// Each window is the square minus exactly the green pixels of its image; switching frames
-// replaces the shape, and the cache stays intact. On a 192-dpi screen every pixel of the art is
-// a square of four, with the same colour, and the shapes are cut from the enlarged images.
+// Switching frames replaces the shape and keeps the cache; at 192 dpi each pixel of the art becomes four.
 TEST(ShippedImages, WindowsAreTheSquareMinusTheGreenPixelsAtEitherScale)
 {
     Artwork art;

@@ -1,9 +1,6 @@
-// A stand-in for a program that is started: each start appends "<pid>|<show command>|<current
-// directory>" to started.txt beside itself. Under any name but Zantoli.exe (the settings program, a
-// mail program) it ends at once. As Zantoli.exe it stands for a running notifier: it owns a window
-// as the notifier does and ends on its exit command (or after a minute); with /settings it opens
-// Setting.exe beside itself, as the notifier's menu does, but does not end: as a notifier still
-// ending its checks would be when the settings are cancelled.
+// Notes each start as "<pid>|<show command>|<current directory>" in started.txt beside itself and ends,
+// unless named Zantoli.exe: then it owns the notifier's window until its exit command or a minute, and
+// with /settings it starts Setting.exe beside itself yet stays, as a notifier still ending its checks.
 #include <windows.h>
 
 #include <cstdio>

@@ -1,5 +1,4 @@
-// The TLS stream's bounds and the program with TLS accounts, against tests/support/tls_servers.py
-// (verdicts: tests/e2e/dovecot_check_test.py). The certificates name "localhost".
+// The TLS stream's bounds and the program's TLS accounts, against tests/support/tls_servers.py.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,8 +85,7 @@ TEST(HttpsPostTest, ASilentTokenEndpointIsLeftAtAStop)
     EXPECT_LT(took, std::chrono::milliseconds(1300));  // WinHTTP's own bounds are 10 s and more
 }
 
-// A TLS account's new mail shows; every trust file no check can use is said so, and a check
-// reading one never holds the exit.
+// Every trust file no check can use is said so, and a check reading one never holds the exit.
 TEST(TlsProgramTest, GoodAndUnusableTrustFilesAndTheExitStaysBounded)
 {
     const char *port = std::getenv("ZANTOLI_TLS_GOOD"), *good = std::getenv("ZANTOLI_TLS_TRUST_PEM"),

@@ -1,5 +1,4 @@
-// The Win32 layer: messages reach the object of their window, which lets go of it at the end
-// whichever goes first; the checks' commands reach their owner window; the profile in the registry.
+// The Win32 layer: window objects, the checks' commands to their owner window, the registry profile.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -71,8 +70,7 @@ TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst
     EXPECT_FALSE(IsWindow(second));
 }
 
-// Commands reach the owner's queue, the colour sign-extended; a closed owner is skipped. A
-// socket failure leaves the account due, is traced each time and shown once in a box.
+// The colour arrives sign-extended; a socket failure leaves the account due and is shown once in a box.
 TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
 {
     AppBase app;
