@@ -4,6 +4,7 @@ passdb and the tests' authorization server, then --token-url: refresh, rotation,
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from dovecot_oauth import dovecot_oauth  # noqa: E402
@@ -21,6 +22,28 @@ def check(port, *extra, **environment):
     result = subprocess.run(mailcheck + ["--port", str(port), *extra, "localhost", USER], capture_output=True,
                             text=True, timeout=120, env=dict(os.environ, **environment))
     return result.returncode, result.stdout + result.stderr
+
+
+def check_short_lived_tokens(idp, port, refresh_check):
+    """The second check at once takes the held token; the third, 3 s later, finds it within a
+    minute of its end and refreshes first, with the refresh token the provider rotated."""
+    idp.lifetime, requests = 62, len(idp.requests)
+    run = subprocess.Popen(mailcheck + ["--port", str(port), "--checks", "3", "--step", *refresh_check, "localhost",
+                                        USER], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           text=True, env=dict(os.environ, ZANTOLI_REFRESH_TOKEN=idp.tokens[-1].refresh_token))
+    output = ""
+    for step in range(2):
+        for line in run.stdout:  # bounded by the run's own checks
+            output += line
+            if line.startswith(f"check {step + 1}:"):
+                break
+        time.sleep(3 * step)
+        run.stdin.write("\n")
+        run.stdin.flush()
+    output += run.communicate(timeout=120)[0]
+    refreshed = [form["refresh_token"] for form in idp.requests[requests:]]
+    expect(run.returncode == 0 and output.count(": new=3") == 3 and len(refreshed) == 2 and
+           refreshed[1] == idp.tokens[-2].refresh_token, "tokens of 62 s", f"{output}\nrefreshed: {refreshed}")
 
 
 def main():
@@ -51,6 +74,7 @@ def main():
             code, output = check(dovecot.port, *refresh_check[:4], ZANTOLI_REFRESH_TOKEN=refresh)
             expect(code == 1 and "failed: token endpoint: " in output and len(idp.requests) == requests,
                    "without the trust file the CA is unknown and the request never arrives", output)
+            check_short_lived_tokens(idp, dovecot.port, refresh_check)
             idp.revoke_all()
             code, output = check(dovecot.port, *refresh_check, ZANTOLI_REFRESH_TOKEN=refresh)
             expect(code == 1 and "sign-in expired: sign in again in Setting.exe" in output, "a revoked grant", output)
