@@ -60,10 +60,6 @@ bool FetchAccessToken(const AccountSettings& account, const HttpsPoster& https,
         report.text = "not signed in: press Sign in... first";
         return false;
     }
-    if (!https) {
-        report.text = "HTTPS is not available in this build";
-        return false;
-    }
     const TokenGrant grant = RefreshAccessToken(https, EndpointsFor(account, account.Protocol == kProtocolImap),
                                                 account.RefreshToken, account.TrustFile, stopFlag);
     if (grant.result != TokenGrant::Result::Granted) {
