@@ -1,6 +1,5 @@
 #pragma once
-// A stand-in for the user's data protection where the test needs to know what is stored: it
-// seals by a tag and reversed bytes, and opens only what it sealed itself.
+// A stand-in for the user's data protection: a tag and the bytes reversed; opens only its own.
 #include <algorithm>
 #include <string>
 

@@ -15,8 +15,7 @@ std::vector<int32_t> FirstTwo(TrailPoint cursor, int (*random)(), int32_t scale 
 
 TEST(TrailLayout, EachCornerOfTheCursorHasItsOwnDirectionAndJitterDoesNotAccumulate)
 {
-    // The character spans (100, 100)-(133, 141), centre (116, 120); the centre lines count as
-    // right and below. A draw of 1 gives no jitter.
+    // The character spans (100, 100)-(133, 141), centre lines right and below; a draw of 1: no jitter.
     const std::pair<TrailPoint, std::vector<int32_t>> cases[] = {
         {{115, 119}, {130, 138, 143, 148}},  // up-left: down and right
         {{116, 119}, {77, 138, 64, 148}},    // on the vertical centre line: left

@@ -1,6 +1,7 @@
 // Checks on real threads against a scripted server; under ThreadSanitizer also race-free sharing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <new>
 
@@ -13,12 +14,7 @@ namespace {
 
 // The owner window: each notice, with the watched account's running mark when it was posted.
 struct Recorder {
-    struct Notice {
-        WindowHandle owner;
-        int command;
-        int32_t color;
-        bool workerSet;
-    };
+    struct Notice { WindowHandle owner; int command; int32_t color; bool workerSet; };
     std::mutex lock;
     std::vector<Notice> notices;
     std::atomic<MailAccount*> watched{nullptr};
@@ -52,13 +48,9 @@ protected:
     void TearDown() override
     {
         recorder->watched = nullptr;
-        const auto anyRunning = [&] {
-            for (const auto& account : scheduler->Accounts())
-                if (account->worker.load())
-                    return true;
-            return false;
-        };
-        if (!WaitUntil([&] { return !anyRunning(); })) {  // the exit would wait for good
+        const AccountList& accounts = scheduler->Accounts();
+        const auto running = [](const std::unique_ptr<MailAccount>& account) { return account->worker.load(); };
+        if (!WaitUntil([&] { return std::none_of(accounts.begin(), accounts.end(), running); })) {  // the exit would wait
             scheduler.release();
             FAIL() << "a check never ended";
         }

@@ -16,10 +16,9 @@ namespace {
 using Result = CheckOutcome::Result;
 using Server = FakeImapServer;
 
-// A literal that looks like a completion is read in NothingAfterLoginAndTheFolderInOneRoundTrip.
 TEST(ImapReaderTest, RefusesWhatIsTooLong)
 {
-    for (const std::string bytes : {"* OK " + std::string(5000, 'x') + "\r\n", std::string("* 1 FETCH (BODY {99999999999}\r\n")}) {
+    for (const std::string& bytes : {"* OK " + std::string(5000, 'x') + "\r\n", std::string("* 1 FETCH (BODY {99999999999}\r\n")}) {
         ImapResponseReader reader(4096);
         reader.Append(bytes);
         ImapResponse response;
@@ -162,11 +161,7 @@ TEST_F(ImapSessionTest, NothingAfterLoginAndTheFolderInOneRoundTrip)
 // A server that refuses to keep the password safe never receives it.
 TEST_F(ImapSessionTest, FailuresKeepTheirReasonAndSendNoPasswordUnprotected)
 {
-    struct Case {
-        const char *word, *answer;
-        int security;
-        const char* reason;
-    };
+    struct Case { const char *word, *answer; int security; const char* reason; };
     const Case cases[] = {
         {"", "* BYE Too many connections\r\n", kSecurityNone, "Too many connections"},
         {"", "* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n", kSecurityNone, "server refuses plain-text login"},
@@ -247,12 +242,8 @@ TEST_F(ImapSessionTest, IdlesOnChangesAndSearchesOnceForEventsThatCameTogether)
 
 TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
 {
-    struct Case {
-        Server::Reply push;  // during the IDLE
-        const char* done;    // the answer to DONE, or null for silence
-        bool refused;        // IDLE answered with NO, or ended before DONE
-        const char* reason;
-    };
+    // What comes during the IDLE, the answer to DONE (null: silence), whether IDLE is refused (NO, or ended early).
+    struct Case { Server::Reply push; const char* done; bool refused; const char* reason; };
     const Case cases[] = {
         {Server::SayAndClose("* BYE Shutting down\r\n"), "$ OK\r\n", false, "Shutting down"},
         {Server::Say(""), nullptr, false, "no reply"},

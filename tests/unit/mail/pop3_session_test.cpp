@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "debug_capture.h"
+#include "pass_through_tls.h"
 #include "session_helpers.h"
 
 namespace {
@@ -38,12 +39,8 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     for (int n = 1; n <= 7; ++n)
         byNumber += "UIDL " + std::to_string(n) + "\r\n";
     byNumber += "QUIT\r\n";
-    struct Case {
-        const char* capa;  // null: the server's default list, with PIPELINING
-        const char* uidl;  // the reply to UIDL without argument; null: the whole listing
-        std::string first, again;
-        int waits, waitsAgain;
-    };
+    // CAPA's reply (null: the default, with PIPELINING), UIDL's (null: the listing), what two checks send and wait.
+    struct Case { const char *capa, *uidl; std::string first, again; int waits, waitsAgain; };
     const Case cases[] = {
         {nullptr, nullptr, login + atOnce, login + atOnce, 5, 4},
         {"+OK\r\npipelining\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 5, 4},
@@ -119,14 +116,7 @@ TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     enum Path { Pipelined, OneAtATime, ByNumber };  // the listing at once, UIDL n without and with PIPELINING
-    struct Case {
-        Path path;
-        std::string command;
-        Server::Reply reply;
-        size_t commandsSent;  // QUIT included
-        bool quit;
-        const char *traced, *reason;
-    };
+    struct Case { Path path; std::string command; Server::Reply reply; size_t commandsSent; bool quit; const char *traced, *reason; };
     const std::string closed = "Bad Connection\nMSG: Connection closed\n", listing = "+OK\r\n1 a\r\n";
     std::string endless = "+OK\r\n";
     for (int i = 0; i < 300; ++i)
@@ -261,6 +251,56 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
         silent.Script(command, Server::Silence());
         EXPECT_EQ(CheckAgainst(account, silent, 300).reason, "no reply");
         EXPECT_NE(slow.Text().find("Bad Connection\nMSG: No reply in time\n"), std::string::npos);
+    }
+}
+
+const char kCapaWithStls[] = "+OK\r\nUSER\r\nSTLS\r\n.\r\n";
+
+// Before a successful handshake only CAPA and STLS go out; there is never a fall back to plain text.
+TEST_F(Pop3SessionTest, ProtectedLoginsOnlyInsideTheStreamOrFailAndSayWhy)
+{
+    // withTls false: a build without TLS.
+    struct Case { int security; std::string capa, stls; TlsResult verdict; bool withTls; std::string sent, reason, traced; };
+    const Case cases[] = {
+        {kSecurityStls, kCapaWithStls, "+OK begin TLS\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "", ""},
+        {kSecurityStls, "+OK\r\nUSER\r\n.\r\n", "", TlsResult::Ok, true, "CAPA\r\n", "server offers no STLS",
+         "Server offers no STLS"},
+        {kSecurityStls, kCapaWithStls, "-ERR not now\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "STLS refused",
+         "-ERR not now\r"},
+        {kSecurityStls, kCapaWithStls, "+OK\r\n", TlsResult::NotTrusted, true, "CAPA\r\nSTLS\r\n",
+         "certificate not trusted", "Certificate not trusted"},
+        {kSecurityTls, "", "", TlsResult::HandshakeFailed, true, "", "TLS handshake failed", "TLS handshake failed"},
+        {kSecurityTls, "", "", TlsResult::FingerprintMismatch, true, "", "fingerprint mismatch",
+         "Fingerprint mismatch"},
+        {kSecurityTls, "", "", TlsResult::Ok, false, "", "TLS is not available in this build",
+         "TLS is not available in this build"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.traced);
+        Server server({"a"});
+        server.Script("CAPA", Server::Say(c.capa));  // an empty reply only where never asked
+        server.Script("STLS", Server::Say(c.stls));
+        TlsProbe probe{c.verdict, "", 0};
+        AccountSettings settings = account;
+        settings.Address = "127.0.0.1";
+        settings.Port = server.Port();
+        settings.Security = c.security;
+        DebugCapture caseTrace;
+        Pop3Session session(settings, nullptr, nullptr, 5000, 5000);
+        if (c.withTls)
+            session.UseTls([&probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); });
+        const CheckOutcome outcome = session.RunCheck();
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_EQ(server.ReceivedBytes(), c.sent + probe.sentInside);
+        if (c.reason.empty()) {  // the capabilities are asked again inside the stream; closed after QUIT
+            EXPECT_EQ(outcome.result, CheckOutcome::Result::Listed);
+            EXPECT_EQ(probe.sentInside.rfind("CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\n", 0), 0u);
+            EXPECT_EQ(probe.closes, 1);
+            continue;
+        }
+        EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
+        EXPECT_EQ(probe.sentInside, "");
+        EXPECT_NE(caseTrace.Text().find("Bad Connection\nMSG: " + c.traced + "\n"), std::string::npos) << caseTrace.Text();
     }
 }
 

@@ -94,11 +94,7 @@ TEST_F(SchedulerTest, FirstChecksFollowTheStartInListOrderThenTheLongestWaitingG
 
 TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoBitsServe)
 {
-    const struct {
-        int32_t duration;
-        uint32_t lastCheck, now;
-        bool due;
-    } cases[] = {
+    const struct { int32_t duration; uint32_t lastCheck, now; bool due; } cases[] = {
         {5, 1000, 1000 + 5 * kMinute, false}, {5, 1000, 1001 + 5 * kMinute, true},  // strictly after
         {0, 500, 500, false},  // not in the millisecond its check ended
         {1, kMax - 1000, kMinute - 1001, false}, {1, kMax - 1000, kMinute - 1000, true},  // across the wrap

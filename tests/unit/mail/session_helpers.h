@@ -4,8 +4,7 @@
 #include "mail/check_worker.h"
 #include "mail/pop3/pop3_session.h"
 
-// Connects to the server (or the port given) whatever the account's address and port, with the
-// account's memory as the worker passes it; short limits for tests.
+// Connects to the server (or the port given) with the account's memory, as the worker does.
 inline CheckOutcome CheckAgainst(MailAccount& account, const FakePop3Server& server, uint32_t ioTimeoutMs = 5000,
                                  const char* host = "127.0.0.1", int port = 0)
 {

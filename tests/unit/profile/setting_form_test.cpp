@@ -40,11 +40,7 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
     const std::string hex = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
     using F = AccountForm;
     using P = FormField;
-    struct Case {
-        std::string F::*field;
-        std::string text;
-        P refused;
-    };
+    struct Case { std::string F::*field; std::string text; P refused; };
     const Case cases[] = {
         {&F::interval, "0", P::None}, {&F::login, std::string(504, 'a'), P::None}, {&F::fingerprint, hex, P::None},
         {&F::password, std::string(504, 'p'), P::None}, {&F::fingerprint, " 01:23 45" + hex.substr(6), P::None},
@@ -65,8 +61,7 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
     }
 }
 
-// What a check would refuse later is refused while the user still edits: a damaged security,
-// a trust file or fingerprint without protection, a trust file the check could not use.
+// What a check would refuse later is refused while the user still edits.
 TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
 {
     const std::string folder = ::testing::TempDir();
@@ -74,13 +69,7 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
     std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n";
     std::ofstream(text) << "not a certificate\n";
     const std::string hex(64, 'a');
-    struct Case {
-        int32_t security;
-        std::string trustFile;
-        std::string fingerprint;
-        FormField refused;
-        const char* says;
-    } cases[] = {
+    struct Case { int32_t security; std::string trustFile, fingerprint; FormField refused; const char* says; } cases[] = {
         {kSecurityUnknown, "", "", FormField::Security, "Choose the security"},
         {kSecurityStls, " " + pem, hex, FormField::None, ""},
         {kSecurityNone, pem, "", FormField::TrustFile, "needs STLS or TLS"},

@@ -1,29 +1,11 @@
-// The account dialog's Test against the scripted server, with a stand-in for TLS that passes
-// the bytes through and gives the verdict and certificate it is told.
+// The account dialog's Test against the scripted server, with a stand-in for TLS.
 #include <gtest/gtest.h>
 
 #include "fake_pop3_server.h"
+#include "pass_through_tls.h"
 #include "setting/account_test.h"
 
 namespace {
-
-class StandInTls : public TlsLayer {
-public:
-    StandInTls(TcpClient& tcp, TlsResult verdict) : tcp(tcp), verdict(verdict) {}
-    TlsResult Handshake(const TlsOptions&) override { return verdict; }
-    std::string CertificateDescription() const override { return "CN=home"; }
-    CertificateSummary Certificate() const override
-    {
-        return {"CN=home", "CN=home", "2026-01-01 00:00 UTC", "2027-01-01 00:00 UTC", "5E:0A"};
-    }
-    bool Send(const std::string& bytes) override { return tcp.Send(bytes); }
-    LineResult ReadLine(std::string& line, size_t maxLength) override { return tcp.ReadLine(line, maxLength); }
-    void Close() override {}
-
-private:
-    TcpClient& tcp;
-    TlsResult verdict;
-};
 
 AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
 {
@@ -32,7 +14,8 @@ AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
     account.Address = "127.0.0.1";
     account.Port = server.Port();
     account.Security = kSecurityTls;
-    return TestAccount(account, nullptr, [verdict](TcpClient& tcp) { return std::make_unique<StandInTls>(tcp, verdict); },
+    TlsProbe probe{verdict, "", 0};
+    return TestAccount(account, nullptr, [&](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); },
                        5000, 5000);
 }
 

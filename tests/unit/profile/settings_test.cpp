@@ -46,8 +46,7 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
         store.Write("POP0", "Port", port);
         EXPECT_EQ(Load(0).Port, 110) << '"' << port << '"';
     }
-    // The protection has its own default port. Only its exact stored forms count: anything
-    // else is unknown (never plain text, which would send the password in clear).
+    // Only the exact stored forms count; anything else is unknown, never plain text.
     store.Write("POP0", "Port", "");
     const std::tuple<const char*, int32_t, int> securities[] = {{"", kSecurityNone, 110},
         {"2", kSecurityTls, 995}, {"1", kSecurityStls, 110}, {"3", kSecurityUnknown, 110},
