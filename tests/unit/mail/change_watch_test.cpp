@@ -88,8 +88,7 @@ public:
 private:
     FakeMailbox& box;
     MailAccount& account;
-    int changesSeen = 0;
-    int dropsSeen = 0;
+    int changesSeen = 0, dropsSeen = 0;
 };
 
 // Each account's server is the mailbox at its Port; pauses are recorded and end at once.

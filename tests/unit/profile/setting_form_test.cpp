@@ -1,14 +1,14 @@
+// The account dialog: its form, and its Test against the scripted server with a stand-in for TLS.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 
-#include "platform/profile_store.h"
+#include "fake_pop3_server.h"
+#include "pass_through_tls.h"
 #include "setting/account_form.h"
-#include "setting/account_settings.h"
-#include "profile/profile.h"
+#include "setting/account_test.h"
 #include "stored_account.h"
-#include "test_seal.h"
 
 namespace {
 
@@ -65,9 +65,8 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
 TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
 {
     const std::string folder = ::testing::TempDir();
-    const std::string pem = folder + "zantoli-form-ca.pem", text = folder + "zantoli-form-text.pem";
+    const std::string pem = folder + "zantoli-form-ca.pem";
     std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n";
-    std::ofstream(text) << "not a certificate\n";
     const std::string hex(64, 'a');
     struct Case { int32_t security; std::string trustFile, fingerprint; FormField refused; const char* says; } cases[] = {
         {kSecurityUnknown, "", "", FormField::Security, "Choose the security"},
@@ -75,8 +74,6 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
         {kSecurityNone, pem, "", FormField::TrustFile, "needs STLS or TLS"},
         {kSecurityNone, "", hex, FormField::Fingerprint, "needs STLS or TLS"},
         {kSecurityTls, pem + ".missing", "", FormField::TrustFile, "Trust file unusable: not found."},
-        {kSecurityTls, text, "", FormField::TrustFile, "Trust file unusable: holds no certificate."},
-        {kSecurityTls, folder, "", FormField::TrustFile, "Trust file unusable: not a file."},
     };
     for (const Case& c : cases) {
         AccountForm form = kValid;
@@ -88,46 +85,35 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
         EXPECT_NE(problem.message.find(c.says), std::string::npos) << problem.message;
     }
     std::remove(pem.c_str());
-    std::remove(text.c_str());
 }
 
-// A profile whose writes to one key do not arrive, as when the registry refuses them.
-class LossyStore : public MemoryProfileStore {
-public:
-    std::string lostKey;
-    void Write(const std::string& section, const std::string& key, const std::string& text) override
-    {
-        if (key != lostKey)
-            MemoryProfileStore::Write(section, key, text);
-    }
-    void WriteBinary(const std::string& section, const std::string& key, const std::string& bytes) override
-    {
-        if (key != lostKey)
-            MemoryProfileStore::WriteBinary(section, key, bytes);
-    }
-};
-
-TEST(SettingAccounts, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
+AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
 {
-    TestSeal seal;
-    LossyStore store;
-    SetProfileStore(&store);
-    AccountSettingsList list = {Account("a", "pa", 5, 1, 2110), Account("b", "", 5, 1, 110), Account("c", "pc", 5, 1, 995)};
-    store.Write("POP0", "Passward", "old account's secret");
-    EXPECT_TRUE(SaveAccountSettings(list, seal));
-    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
-    list.pop_back();
-    EXPECT_TRUE(SaveAccountSettings(list, seal));
-    EXPECT_EQ(LoadAccountSettings(seal), list);
-    for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
-        EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
+    AccountSettings account;
+    account.Account = "me";
+    account.Address = "127.0.0.1";
+    account.Port = server.Port();
+    account.Security = kSecurityTls;
+    TlsProbe probe{verdict, "", 0};
+    return TestAccount(account, nullptr, [&](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); },
+                       5000, 5000);
+}
 
-    for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
-        store = LossyStore();
-        store.lostKey = lost;
-        EXPECT_FALSE(SaveAccountSettings({Account("alice", "pw", 5, 1, 995)}, seal)) << lost;
-    }
-    SetProfileStore(nullptr);
+TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefused)
+{
+    // A good test and a refused login against a real server: win_setting.
+    FakePop3Server server({"a", "b", "c"});
+    const AccountTestReport report = TryAccount(server, TlsResult::NameMismatch);
+    EXPECT_FALSE(report.connected);
+    EXPECT_EQ(report.text, "certificate name mismatch");
+    ASSERT_TRUE(report.certificateRefused);
+    EXPECT_EQ(CertificateText(report.certificate),
+              "Subject: CN=home\r\nIssued by: CN=home\r\nValid from 2026-01-01 00:00 UTC until 2027-01-01 00:00 UTC\r\n"
+              "SHA-256: 5E:0A");
+    // A handshake that never got a certificate has nothing to trust.
+    EXPECT_FALSE(TryAccount(server, TlsResult::HandshakeFailed).certificateRefused);
+    EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::Listed, {"x"}, ""}, 0), "Connected: 1 message");
+    EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::EmptyMailbox, {}, ""}, 1), "Connected: 0 unread messages");
 }
 
 }  // namespace

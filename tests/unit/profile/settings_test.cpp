@@ -10,8 +10,26 @@
 #include "profile/account_secrets.h"
 #include "profile/password_codec.h"
 #include "profile/profile.h"
+#include "setting/account_settings.h"
 
 namespace {
+
+// A profile whose writes to one key do not arrive, as when the registry refuses them.
+class LossyStore : public MemoryProfileStore {
+public:
+    std::string lostKey;
+    void Write(const std::string& section, const std::string& key, const std::string& text) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::Write(section, key, text);
+    }
+    void WriteBinary(const std::string& section, const std::string& key, const std::string& bytes) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::WriteBinary(section, key, bytes);
+    }
+};
+
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -25,7 +43,7 @@ protected:
         return account;
     }
 
-    MemoryProfileStore store;
+    LossyStore store;
     TestSeal seal;
 };
 
@@ -159,6 +177,25 @@ TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
               "1||");
     EXPECT_EQ(Load(1), imap);
     EXPECT_EQ(store.Read("POP2", "Protocol"), "imap");
+}
+
+TEST_F(SettingsTest, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
+{
+    AccountSettingsList list = {Account("a", "pa", 5, 1, 2110), Account("b", "", 5, 1, 110), Account("c", "pc", 5, 1, 995)};
+    store.Write("POP0", "Passward", "old account's secret");
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
+    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
+    list.pop_back();
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
+    EXPECT_EQ(LoadAccountSettings(seal), list);
+    for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
+        EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
+
+    for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
+        store = LossyStore();
+        store.lostKey = lost;
+        EXPECT_FALSE(SaveAccountSettings({Account("alice", "pw", 5, 1, 995)}, seal)) << lost;
+    }
 }
 
 }  // namespace
