@@ -213,7 +213,7 @@ TEST_F(ImapSessionTest, FolderWhoseUidValidityMovesIsOpenedReadWriteFromThenOn)
 }
 
 // The greeting lists no IDLE, the login's answer does: the list after the login counts.
-TEST_F(ImapSessionTest, IdlesOnChangesAndSearchesOnceForEventsThatCameTogether)
+TEST_F(ImapSessionTest, IdlesOnChangesSearchesOnceForEventsThatCameTogetherAndStopsAtOnce)
 {
     server.SetCapabilities("IMAP4rev1", "IMAP4rev1 IDLE");
     server.Push(Server::Say("* 5 EXISTS\r\n* 6 EXISTS\r\n"));
@@ -229,10 +229,24 @@ TEST_F(ImapSessionTest, IdlesOnChangesAndSearchesOnceForEventsThatCameTogether)
     server.SetUnread({3});  // a refresh every 300 ms: the third IDLE hears of it
     outcome = session->WaitForChange(300);
     EXPECT_EQ(outcome.uids, UidSet{"7.3"});
+
+    // A stop ends the next wait; the farewell goes out without waiting for its answer.
+    server.Script("LOGOUT", Server::Silence());
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = 2;  // any value other than zero
+    });
+    const int64_t start = SteadyNowMs();
+    EXPECT_EQ(session->WaitForChange(60000).reason, "stopped");
     session->Close();
+    stopper.join();
+    EXPECT_LT(SteadyNowMs() - start, 1500);
+    for (int wait = 0; wait < 100 && server.ReceivedBytes().find("LOGOUT") == std::string::npos; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::vector<std::string> commands = Commands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "UID SEARCH UNSEEN"), 3);
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), "IDLE"), 3);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "IDLE"), 4);
+    EXPECT_EQ(commands[commands.size() - 2], "DONE");
     EXPECT_EQ(commands.back(), "LOGOUT");
 }
 
@@ -297,28 +311,6 @@ TEST_F(ImapSessionTest, ListsTheFoldersThatCanBeOpenedAfterACheck)
     folders.clear();
     EXPECT_FALSE(session->ListFolders(folders));
     EXPECT_TRUE(folders.empty());
-}
-
-TEST_F(ImapSessionTest, StopEndsTheWaitAndCloseIsBounded)
-{
-    server.Script("LOGOUT", Server::Silence());
-    auto session = Open();
-    ASSERT_EQ(session->RunCheck().result, Result::Listed);
-    std::thread stopper([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        stop = 2;  // any value other than zero
-    });
-    const int64_t start = SteadyNowMs();
-    EXPECT_EQ(session->WaitForChange(60000).reason, "stopped");
-    session->Close();
-    stopper.join();
-    EXPECT_LT(SteadyNowMs() - start, 1500);
-    // The farewell goes out without waiting for its answer.
-    for (int wait = 0; wait < 100 && server.ReceivedBytes().find("LOGOUT") == std::string::npos; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::vector<std::string> commands = Commands();
-    EXPECT_EQ(commands[commands.size() - 2], "DONE");
-    EXPECT_EQ(commands.back(), "LOGOUT");
 }
 
 }  // namespace

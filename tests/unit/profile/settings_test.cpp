@@ -30,7 +30,6 @@ public:
     }
 };
 
-
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { SetProfileStore(&store); }
