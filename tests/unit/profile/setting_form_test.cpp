@@ -69,7 +69,6 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
     std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n";
     const std::string hex(64, 'a');
     struct Case { int32_t security; std::string trustFile, fingerprint; FormField refused; const char* says; } cases[] = {
-        {kSecurityUnknown, "", "", FormField::Security, "Choose the security"},
         {kSecurityStls, " " + pem, hex, FormField::None, ""},
         {kSecurityNone, pem, "", FormField::TrustFile, "needs STLS or TLS"},
         {kSecurityNone, "", hex, FormField::Fingerprint, "needs STLS or TLS"},
