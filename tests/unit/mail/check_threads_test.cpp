@@ -55,10 +55,7 @@ protected:
             FAIL() << "a check never ended";
         }
     }
-    MailAccount& NewAccount(uintptr_t owner, int32_t duration = 0)
-    {
-        return AddAccount(*scheduler, server.Port(), duration, owner);
-    }
+    MailAccount& NewAccount(uintptr_t owner) { return AddAccount(*scheduler, server.Port(), 0, owner); }
 
     FakePop3Server server{{"uid-1", "uid-2"}};
     std::shared_ptr<Recorder> recorder;
@@ -70,8 +67,7 @@ protected:
 TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStamped)
 {
     for (const int failure : {0, 1, 2}) {
-        const bool loginRefused = failure == 1;
-        server.Script("PASS ", FakePop3Server::Say(loginRefused ? "-ERR no\r\n" : "+OK\r\n"));
+        server.Script("PASS ", FakePop3Server::Say(failure == 1 ? "-ERR no\r\n" : "+OK\r\n"));
         Restart(777);
         MailAccount& account = NewAccount(0x100);
         account.Color = -1;
