@@ -242,13 +242,11 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
     Server dripping({"a"});
     dripping.SendSingleBytes(true, 40);
     EXPECT_EQ(CheckAgainst(account, dripping, 300).reason, "no reply");
-    for (const char* command : {"CAPA", "UIDL"}) {
-        DebugCapture slow;
-        Server silent({"a"});
-        silent.Script(command, Server::Silence());
-        EXPECT_EQ(CheckAgainst(account, silent, 300).reason, "no reply");
-        EXPECT_NE(slow.Text().find("Bad Connection\nMSG: No reply in time\n"), std::string::npos);
-    }
+    DebugCapture slow;
+    Server silent({"a"});
+    silent.Script("UIDL", Server::Silence());
+    EXPECT_EQ(CheckAgainst(account, silent, 300).reason, "no reply");
+    EXPECT_NE(slow.Text().find("Bad Connection\nMSG: No reply in time\n"), std::string::npos);
 }
 
 const char kCapaWithStls[] = "+OK\r\nUSER\r\nSTLS\r\n.\r\n";

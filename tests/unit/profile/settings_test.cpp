@@ -4,8 +4,8 @@
 
 #include "debug_capture.h"
 #include "stored_account.h"
-#include "test_seal.h"
 #include "platform/profile_store.h"
+#include "platform/secret_seal.h"
 #include "profile/account_profile.h"
 #include "profile/account_secrets.h"
 #include "profile/password_codec.h"
@@ -13,6 +13,30 @@
 #include "setting/account_settings.h"
 
 namespace {
+
+// A stand-in for the user's data protection: a tag and the bytes reversed; opens only its own.
+class TestSeal : public SecretSeal {
+public:
+    bool canSeal = true;
+
+    bool Seal(const std::string& secret, std::string& sealed) const override
+    {
+        if (!canSeal)
+            return false;
+        sealed = kTag + std::string(secret.rbegin(), secret.rend());
+        return true;
+    }
+    bool Open(const std::string& sealed, std::string& secret) const override
+    {
+        if (sealed.compare(0, kTag.size(), kTag) != 0)
+            return false;
+        secret.assign(sealed.rbegin(), sealed.rend() - long(kTag.size()));
+        return true;
+    }
+
+private:
+    const std::string kTag = "sealed:";
+};
 
 // A profile whose writes to one key do not arrive, as when the registry refuses them.
 class LossyStore : public MemoryProfileStore {
