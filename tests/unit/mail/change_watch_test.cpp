@@ -6,7 +6,7 @@
 #include <condition_variable>
 
 #include "mail/uid_reconcile.h"
-#include "thread_test_helpers.h"
+#include "mail_test_helpers.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 
 #include "mail/uid_reconcile.h"
 #include "profile/account_secrets.h"
-#include "session_helpers.h"
-#include "thread_test_helpers.h"
+#include "mail_test_helpers.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "debug_capture.h"
-#include "thread_test_helpers.h"
+#include "mail_test_helpers.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "mail/oauth/base64.h"
 #include "mail/oauth/sasl_oauth.h"
 #include "mail/oauth/token_client.h"
-#include "session_helpers.h"
+#include "mail_test_helpers.h"
 
 namespace {
 
