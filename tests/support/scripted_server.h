@@ -23,7 +23,7 @@ public:
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 1) { WithLock([&] { byteGapMs_ = on ? gapMs : -1; }); }
     // Drops what came after the login, as a server that hands the connection to another program.
-    void DropAfterLogin(bool on) { WithLock([&] { dropAfterLogin_ = on; }); }
+    void DropAfterLogin() { WithLock([&] { dropAfterLogin_ = true; }); }
 
     std::string ReceivedBytes() const { return Locked(received_); }  // every byte, as sent
     int Connections() const { return Locked(connections_); }

@@ -133,7 +133,7 @@ TEST_F(ImapSessionTest, ListsUnreadMessagesReadOnlyAndNeverTracesThePassword)
 // Waits: connection, greeting, login, folder and search together, farewell; one more to ask capabilities.
 TEST_F(ImapSessionTest, NothingAfterLoginAndTheFolderInOneRoundTrip)
 {
-    server.DropAfterLogin(true);
+    server.DropAfterLogin();
     server.SetCapabilities("IMAP4rev1");
     server.Script("LOGIN", Server::Say("$ OK [CAPABILITY IMAP4rev1 ESEARCH] logged in\r\n"));
     CheckOutcome outcome = Check();

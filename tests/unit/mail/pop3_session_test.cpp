@@ -69,13 +69,12 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
         EXPECT_EQ(server.Waits(), c.waits + c.waitsAgain);
     }
     // Commands are traced as sent, the password masked; replies but the listing's own lines.
-    const std::string traced =
-              "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK logged in\r\n\n"
-              "STAT\r\n\nUIDL\r\n\nQUIT\r\n\nCommand Normal End\nMSG: +OK 7 700\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK bye\r\n\n"
-              "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\nUSER me\r\n\nPASS ****\r\n\n";
+    const std::string traced = "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK logged in\r\n\n"
+                               "STAT\r\n\nUIDL\r\n\nQUIT\r\n\nCommand Normal End\nMSG: +OK 7 700\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK bye\r\n\n"
+                               "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\nUSER me\r\n\nPASS ****\r\n\n";
     EXPECT_EQ(trace.Text().substr(0, traced.size()), traced);
     EXPECT_EQ(trace.Text().find("secret"), std::string::npos);
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
@@ -85,7 +84,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain)
 {
     Server server({"a", "b"});
-    server.DropAfterLogin(true);
+    server.DropAfterLogin();
     const auto sentByNextCheck = [&](Result result, const char* reason) {
         const size_t before = server.ReceivedBytes().size();
         const CheckOutcome outcome = CheckAgainst(account, server);
