@@ -103,17 +103,13 @@ protected:
 
 TEST_F(ImapSessionTest, ListsUnreadMessagesReadOnlyAndNeverTracesThePassword)
 {
-    for (const bool extended : {false, true}) {
-        server.SetCapabilities(extended ? "IMAP4rev1 ESEARCH" : "IMAP4rev1");
-        const CheckOutcome outcome = Check();
-        ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
-        EXPECT_EQ(outcome.uids, (UidSet{"7.3", "7.4", "7.5", "7.9"}));
-    }
+    server.SetCapabilities("IMAP4rev1");
+    const CheckOutcome outcome = Check();
+    ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
+    EXPECT_EQ(outcome.uids, (UidSet{"7.3", "7.4", "7.5", "7.9"}));
     // The login's answer names no capabilities, so they are asked after it.
     EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "CAPABILITY", "EXAMINE \"INBOX\"",
-                                                     "UID SEARCH UNSEEN", "LOGOUT", "LOGIN \"me\" \"secret\"",
-                                                     "CAPABILITY", "EXAMINE \"INBOX\"",
-                                                     "UID SEARCH RETURN (ALL) UNSEEN", "LOGOUT"}));
+                                                     "UID SEARCH UNSEEN", "LOGOUT"}));
     EXPECT_EQ(trace.Text().find("secret"), std::string::npos);
 
     server.SetUnread({});
@@ -138,7 +134,7 @@ TEST_F(ImapSessionTest, NothingAfterLoginAndTheFolderInOneRoundTrip)
     server.Script("LOGIN", Server::Say("$ OK [CAPABILITY IMAP4rev1 ESEARCH] logged in\r\n"));
     CheckOutcome outcome = Check();
     ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
-    EXPECT_EQ(outcome.uids.size(), 4u);
+    EXPECT_EQ(outcome.uids, (UidSet{"7.3", "7.4", "7.5", "7.9"}));  // the ranges of the extended search
     EXPECT_EQ(Commands(), (std::vector<std::string>{"LOGIN \"me\" \"secret\"", "EXAMINE \"INBOX\"",
                                                      "UID SEARCH RETURN (ALL) UNSEEN", "LOGOUT"}));
     EXPECT_EQ(server.Waits(), 5);
