@@ -26,11 +26,6 @@ std::string Ranges(const std::vector<uint32_t>& uids)
 
 }  // namespace
 
-FakeImapServer::FakeImapServer(std::vector<uint32_t> unread) : unread_(std::move(unread))
-{
-    Start();
-}
-
 bool FakeImapServer::WhileWaiting(uintptr_t connection)
 {
     Reply push;

@@ -9,7 +9,7 @@
 
 class FakeImapServer : public ScriptedServer {
 public:
-    explicit FakeImapServer(std::vector<uint32_t> unread = {});
+    explicit FakeImapServer(std::vector<uint32_t> unread = {}) : unread_(std::move(unread)) { Start(); }
     ~FakeImapServer() override { Stop(); }
 
     void SetUnread(std::vector<uint32_t> unread) { WithLock([&] { unread_ = std::move(unread); }); }

@@ -8,7 +8,7 @@
 
 class FakePop3Server : public ScriptedServer {
 public:
-    explicit FakePop3Server(std::vector<std::string> uids = {});
+    explicit FakePop3Server(std::vector<std::string> uids = {}) : uids_(std::move(uids)) { Start(); }
     ~FakePop3Server() override { Stop(); }
 
     void SetUids(std::vector<std::string> uids) { WithLock([&] { uids_ = std::move(uids); }); }
