@@ -4,13 +4,6 @@
 
 namespace {
 
-std::string WithTag(std::string text, const std::string& tag)
-{
-    for (size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + tag.size()))
-        text.replace(at, 1, tag);
-    return text;
-}
-
 std::string UpperWord(const std::string& text, size_t at)
 {
     std::string word = at < text.size() ? text.substr(at, text.find(' ', at) - at) : std::string();
@@ -32,11 +25,6 @@ std::string Ranges(const std::vector<uint32_t>& uids)
 }
 
 }  // namespace
-
-FakeImapServer::FakeImapServer(std::vector<uint32_t> unread) : unread_(std::move(unread))
-{
-    Start();
-}
 
 bool FakeImapServer::WhileWaiting(uintptr_t connection)
 {
@@ -111,7 +99,8 @@ ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
             text += " " + std::to_string(uid);
         reply = Say(text + "\r\n$ OK done\r\n");
     }
-    reply.text = WithTag(reply.text, tag);
+    for (size_t at = reply.text.find('$'); at != std::string::npos; at = reply.text.find('$', at + tag.size()))
+        reply.text.replace(at, 1, tag);
     loggedIn_ = loggedIn_ || (word == "LOGIN" && reply.text.find(tag + " OK") == 0);
     idleTag_ = word == "IDLE" && reply.text[0] == '+' ? tag : std::string();
     return reply;

@@ -1,8 +1,6 @@
 #pragma once
-// A scripted IMAP server. By default it serves one folder with the given unread UIDs correctly,
-// answers a literal's "{n}" with "+", and idles. A key of Script() is a command word ("LOGIN",
-// "EXAMINE", "SEARCH", "IDLE"), "DONE" for the end of an IDLE, or "" for the greeting; each "$"
-// in a reply stands for the command's tag. DropAfterLogin() drops what came after LOGIN.
+// A scripted IMAP server serving one folder of the given unread UIDs, answering literals and idling.
+// Script() keys: a command word ("EXAMINE"), "DONE" ending an IDLE, "" the greeting; "$" is the tag.
 #include <deque>
 #include <string>
 #include <vector>
@@ -11,12 +9,11 @@
 
 class FakeImapServer : public ScriptedServer {
 public:
-    explicit FakeImapServer(std::vector<uint32_t> unread = {});
+    explicit FakeImapServer(std::vector<uint32_t> unread = {}) : unread_(std::move(unread)) { Start(); }
     ~FakeImapServer() override { Stop(); }
 
     void SetUnread(std::vector<uint32_t> unread) { WithLock([&] { unread_ = std::move(unread); }); }
-    // What CAPABILITY lists before the login (the greeting's code too), and after it; an empty
-    // second list repeats the first.
+    // What CAPABILITY (and the greeting) lists before the login, and after it (empty: the same).
     void SetCapabilities(std::string beforeLogin, std::string afterLogin = std::string())
     {
         WithLock([&] { capabilities_ = std::move(beforeLogin), capabilitiesAfterLogin_ = std::move(afterLogin); });

@@ -2,11 +2,6 @@
 
 #include <cstdlib>
 
-FakePop3Server::FakePop3Server(std::vector<std::string> uids) : uids_(std::move(uids))
-{
-    Start();
-}
-
 ScriptedServer::Reply FakePop3Server::Answer(const std::string& command)
 {
     const std::string word = command.substr(0, command.find(' '));

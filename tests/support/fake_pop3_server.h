@@ -1,8 +1,6 @@
 #pragma once
-// A scripted POP3 server. By default it serves a mailbox of the given UIDs correctly and offers
-// PIPELINING. A key of Script() is a whole command line without CR LF ("UIDL 2"), or a command
-// word and a blank for all its forms with an argument ("PASS "); a whole line wins over its word.
-// The empty key is the greeting. DropAfterLogin() drops what came after PASS.
+// A scripted POP3 server with PIPELINING. Script() keys: a whole line ("UIDL 2"), which wins over
+// a word and a blank for all its forms ("PASS "), or "" for the greeting.
 #include <string>
 #include <vector>
 
@@ -10,7 +8,7 @@
 
 class FakePop3Server : public ScriptedServer {
 public:
-    explicit FakePop3Server(std::vector<std::string> uids = {});
+    explicit FakePop3Server(std::vector<std::string> uids = {}) : uids_(std::move(uids)) { Start(); }
     ~FakePop3Server() override { Stop(); }
 
     void SetUids(std::vector<std::string> uids) { WithLock([&] { uids_ = std::move(uids); }); }

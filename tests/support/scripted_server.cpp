@@ -18,9 +18,12 @@ bool Readable(uintptr_t s, int waitMs)
     return select(int(Native(s)) + 1, &readSet, nullptr, nullptr, &timeout) > 0;
 }
 
+}  // namespace
+
 // Port stays 0 if the socket could not listen.
-uintptr_t ListenOnLoopback(int& port)
+ScriptedServer::ScriptedServer() : endTimeMs_(SteadyNowMs() + 120000)
 {
+    InitSockets();
     NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -28,16 +31,8 @@ uintptr_t ListenOnLoopback(int& port)
     socklen_t length = sizeof address;
     if (s != Native(kNoSocket) && bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         listen(s, 8) == 0 && getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    return uintptr_t(s);
-}
-
-}  // namespace
-
-ScriptedServer::ScriptedServer() : endTimeMs_(SteadyNowMs() + 120000)
-{
-    InitSockets();
-    listener_ = ListenOnLoopback(port_);
+        port_ = ntohs(address.sin_port);
+    listener_ = uintptr_t(s);
 }
 
 void ScriptedServer::Start()

@@ -1,7 +1,6 @@
 #pragma once
-// What the scripted servers share: 127.0.0.1 and a port the system picks, one connection at a
-// time on a thread of their own, stopped in the destructor or by themselves after two minutes.
-// Each reads commands and answers them, and records every byte it receives.
+// The scripted servers: 127.0.0.1, one connection at a time on their own thread, at most two
+// minutes; each answers commands and records every byte it receives.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -24,12 +23,11 @@ public:
     // Sends every byte of every reply in a segment of its own, gapMs apart.
     void SendSingleBytes(bool on, int gapMs = 1) { WithLock([&] { byteGapMs_ = on ? gapMs : -1; }); }
     // Drops what came after the login, as a server that hands the connection to another program.
-    void DropAfterLogin(bool on) { WithLock([&] { dropAfterLogin_ = on; }); }
+    void DropAfterLogin() { WithLock([&] { dropAfterLogin_ = true; }); }
 
     std::string ReceivedBytes() const { return Locked(received_); }  // every byte, as sent
     int Connections() const { return Locked(connections_); }
-    // The client's waits on the network: each connection, and each run of replies that ends with
-    // the server waiting for the next command or hanging up.
+    // The client's waits: each connection, and each run of replies the server then waits after.
     int Waits() const { return Locked(waits_); }
 
 protected:

@@ -62,8 +62,7 @@ TEST(AdvanceAnimation, SwitchesOnlyAtACycleEndAndAtMostOnceIn30Seconds)
     const auto alwaysSwitch = [&] { return ++draws, 1; };  // 1 % 10 <= 1: the switch is taken
     AnimationState state;
     uint32_t lastSwitch = 0;
-    // A cycle end over 30 s after the last switch switches (40000, then 71500), in order,
-    // wrapping to the first animation; cycle ends within 30 s do not.
+    // Only cycle ends over 30 s after the last switch switch (40000, 71500), in order, wrapping.
     std::vector<int> shown;
     for (uint32_t now = 39500; now < 72500; now += 500) {
         AdvanceAnimation(state, lastSwitch, catalog, now, alwaysSwitch);

@@ -13,8 +13,7 @@ namespace {
 
 TEST(KeyRuns, OneStripPerMaximalRunOfExactGreenInEachColumn)
 {
-    // Columns: all key; two runs split by green 254; a run to the bottom; a top-row run not
-    // joined to its neighbour's (green with red 1 is not key).
+    // Columns: all key; split by green 254; a run to the bottom; a top run apart (red 1 is no key).
     PixelImage image{4, 5, {}};
     for (char c : std::string("##.#" "#g.#" "###r" "#.#." "#.#."))
         image.pixels.push_back(c == '#' ? 0x00FF00 : c == 'g' ? 0x00FE00 : c == 'r' ? 0x01FF00 : 0x382228);

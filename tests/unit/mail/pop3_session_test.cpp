@@ -5,7 +5,8 @@
 #include <algorithm>
 
 #include "debug_capture.h"
-#include "session_helpers.h"
+#include "pass_through_tls.h"
+#include "mail_test_helpers.h"
 
 namespace {
 
@@ -38,12 +39,8 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
     for (int n = 1; n <= 7; ++n)
         byNumber += "UIDL " + std::to_string(n) + "\r\n";
     byNumber += "QUIT\r\n";
-    struct Case {
-        const char* capa;  // null: the server's default list, with PIPELINING
-        const char* uidl;  // the reply to UIDL without argument; null: the whole listing
-        std::string first, again;
-        int waits, waitsAgain;
-    };
+    // CAPA's reply (null: the default, with PIPELINING), UIDL's (null: the listing), what two checks send and wait.
+    struct Case { const char *capa, *uidl; std::string first, again; int waits, waitsAgain; };
     const Case cases[] = {
         {nullptr, nullptr, login + atOnce, login + atOnce, 5, 4},
         {"+OK\r\npipelining\r\n.\r\n", nullptr, login + atOnce, login + atOnce, 5, 4},
@@ -72,13 +69,12 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
         EXPECT_EQ(server.Waits(), c.waits + c.waitsAgain);
     }
     // Commands are traced as sent, the password masked; replies but the listing's own lines.
-    const std::string traced =
-              "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK logged in\r\n\n"
-              "STAT\r\n\nUIDL\r\n\nQUIT\r\n\nCommand Normal End\nMSG: +OK 7 700\r\n\n"
-              "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK bye\r\n\n"
-              "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\nUSER me\r\n\nPASS ****\r\n\n";
+    const std::string traced = "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nUSER me\r\n\nPASS ****\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK logged in\r\n\n"
+                               "STAT\r\n\nUIDL\r\n\nQUIT\r\n\nCommand Normal End\nMSG: +OK 7 700\r\n\n"
+                               "Command Normal End\nMSG: +OK\r\n\nCommand Normal End\nMSG: +OK bye\r\n\n"
+                               "Command Normal End\nMSG: +OK fake POP3 server ready\r\n\nCAPA\r\n\nUSER me\r\n\nPASS ****\r\n\n";
     EXPECT_EQ(trace.Text().substr(0, traced.size()), traced);
     EXPECT_EQ(trace.Text().find("secret"), std::string::npos);
     EXPECT_EQ(trace.Text().find("acknowledged\r\n"), std::string::npos);
@@ -88,7 +84,7 @@ TEST_F(Pop3SessionTest, EveryListingPathStoresTheSameUidsInFewRoundTrips)
 TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain)
 {
     Server server({"a", "b"});
-    server.DropAfterLogin(true);
+    server.DropAfterLogin();
     const auto sentByNextCheck = [&](Result result, const char* reason) {
         const size_t before = server.ReceivedBytes().size();
         const CheckOutcome outcome = CheckAgainst(account, server);
@@ -119,14 +115,7 @@ TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain
 TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
 {
     enum Path { Pipelined, OneAtATime, ByNumber };  // the listing at once, UIDL n without and with PIPELINING
-    struct Case {
-        Path path;
-        std::string command;
-        Server::Reply reply;
-        size_t commandsSent;  // QUIT included
-        bool quit;
-        const char *traced, *reason;
-    };
+    struct Case { Path path; std::string command; Server::Reply reply; size_t commandsSent; bool quit; const char *traced, *reason; };
     const std::string closed = "Bad Connection\nMSG: Connection closed\n", listing = "+OK\r\n1 a\r\n";
     std::string endless = "+OK\r\n";
     for (int i = 0; i < 300; ++i)
@@ -143,7 +132,6 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
          "Bad Connection\nMSG: -ERR chdir Maildir failed\n\n", "login refused"},
         {Pipelined, "STAT", Server::Say("-ERR busy\r\n"), 6, true, "MSG: -ERR busy\r\n", "mailbox refused"},
         {Pipelined, "STAT", Server::Say("+OK\r\n"), 6, true, "Bad Connection\nMSG: +OK\r\n", "mailbox refused"},
-        {Pipelined, "STAT", Server::Say("+OK many 100\r\n"), 6, true, "MSG: +OK many", "mailbox refused"},
         {Pipelined, "STAT", Server::Say("+OK 1000001 9\r\n"), 6, true, "MSG: +OK 1000001", "mailbox refused"},
         {OneAtATime, "STAT", Server::Say("3 300\r\n"), 4, false, "MSG: 3 300\r\n", "unexpected reply"},
         {Pipelined, "STAT", Server::SayAndClose(""), 6, true, closed.c_str(), "connection closed"},
@@ -165,7 +153,6 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         {OneAtATime, "UIDL", Server::Say(listing + "x2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
         {OneAtATime, "UIDL", Server::Say(listing + "0 a\r\n2 b\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
         {OneAtATime, "UIDL", Server::Say(listing + "2\r\n3 c\r\n.\r\n"), 5, false, "", "listing failed"},
-        {OneAtATime, "UIDL", Server::Say(listing + "-ERR\r\n"), 5, false, "", "listing failed"},
         {OneAtATime, "UIDL", Server::Say(listing + "2 b\r\n3 c\r\n..\r\n"), 5, false, "", "listing failed"},
         {OneAtATime, "UIDL", Server::SayAndClose(listing + "2 b\r\n3 c\r\n"), 5, false, closed.c_str(), "connection closed"},
         {OneAtATime, "UIDL", Server::SayAndClose(listing + "2 b\r\n3 c\r\n."), 5, false, "MSG: .\n", "connection closed"},
@@ -244,23 +231,68 @@ TEST_F(Pop3SessionTest, ServerByNameUnreachableSlowOrSilent)
     Server named({"n"});
     EXPECT_EQ(CheckAgainst(account, named, 5000, "localhost").result, Result::Listed);
 
-    {
-        DebugCapture unreachable;
-        const int closedPort = Server().Port();  // closed again at once
-        EXPECT_EQ(CheckAgainst(account, Server(), 5000, "127.0.0.1", closedPort).reason, "server unreachable");
-        EXPECT_EQ(unreachable.Text(), "Server cannot be connected");
-    }
+    DebugCapture unreachable;
+    const int closedPort = Server().Port();  // closed again at once
+    EXPECT_EQ(CheckAgainst(account, Server(), 5000, "127.0.0.1", closedPort).reason, "server unreachable");
+    EXPECT_EQ(unreachable.Text(), "Server cannot be connected");
 
     // The limit runs from awaiting a reply to its CR LF: dripping bytes cannot stretch it.
     Server dripping({"a"});
     dripping.SendSingleBytes(true, 40);
     EXPECT_EQ(CheckAgainst(account, dripping, 300).reason, "no reply");
-    for (const char* command : {"CAPA", "UIDL"}) {
-        DebugCapture slow;
-        Server silent({"a"});
-        silent.Script(command, Server::Silence());
-        EXPECT_EQ(CheckAgainst(account, silent, 300).reason, "no reply");
-        EXPECT_NE(slow.Text().find("Bad Connection\nMSG: No reply in time\n"), std::string::npos);
+    DebugCapture slow;
+    Server silent({"a"});
+    silent.Script("UIDL", Server::Silence());
+    EXPECT_EQ(CheckAgainst(account, silent, 300).reason, "no reply");
+    EXPECT_NE(slow.Text().find("Bad Connection\nMSG: No reply in time\n"), std::string::npos);
+}
+
+const char kCapaWithStls[] = "+OK\r\nUSER\r\nSTLS\r\n.\r\n";
+
+// Before a successful handshake only CAPA and STLS go out; there is never a fall back to plain text.
+TEST_F(Pop3SessionTest, ProtectedLoginsOnlyInsideTheStreamOrFailAndSayWhy)
+{
+    // withTls false: a build without TLS.
+    struct Case { int security; std::string capa, stls; TlsResult verdict; bool withTls; std::string sent, reason, traced; };
+    const Case cases[] = {
+        {kSecurityStls, kCapaWithStls, "+OK begin TLS\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "", ""},
+        {kSecurityStls, "+OK\r\nUSER\r\n.\r\n", "", TlsResult::Ok, true, "CAPA\r\n", "server offers no STLS",
+         "Server offers no STLS"},
+        {kSecurityStls, kCapaWithStls, "-ERR not now\r\n", TlsResult::Ok, true, "CAPA\r\nSTLS\r\n", "STLS refused",
+         "-ERR not now\r"},
+        {kSecurityStls, kCapaWithStls, "+OK\r\n", TlsResult::NotTrusted, true, "CAPA\r\nSTLS\r\n",
+         "certificate not trusted", "Certificate not trusted"},
+        {kSecurityTls, "", "", TlsResult::HandshakeFailed, true, "", "TLS handshake failed", "TLS handshake failed"},
+        {kSecurityTls, "", "", TlsResult::FingerprintMismatch, true, "", "fingerprint mismatch", "Fingerprint mismatch"},
+        {kSecurityTls, "", "", TlsResult::Ok, false, "", "TLS is not available in this build",
+         "TLS is not available in this build"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.traced);
+        Server server({"a"});
+        server.Script("CAPA", Server::Say(c.capa));  // an empty reply only where never asked
+        server.Script("STLS", Server::Say(c.stls));
+        TlsProbe probe{c.verdict, "", 0};
+        AccountSettings settings = account;
+        settings.Address = "127.0.0.1";
+        settings.Port = server.Port();
+        settings.Security = c.security;
+        DebugCapture caseTrace;
+        Pop3Session session(settings, nullptr, nullptr, 5000, 5000);
+        if (c.withTls)
+            session.UseTls([&probe](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); });
+        const CheckOutcome outcome = session.RunCheck();
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_EQ(server.ReceivedBytes(), c.sent + probe.sentInside);
+        if (c.reason.empty()) {  // the capabilities are asked again inside the stream; closed after QUIT
+            EXPECT_EQ(outcome.result, CheckOutcome::Result::Listed);
+            EXPECT_EQ(probe.sentInside.rfind("CAPA\r\nUSER me\r\nPASS secret\r\nSTAT\r\n", 0), 0u);
+            EXPECT_EQ(probe.closes, 1);
+            continue;
+        }
+        EXPECT_EQ(outcome.result, CheckOutcome::Result::Failed);
+        EXPECT_EQ(probe.sentInside, "");
+        EXPECT_NE(caseTrace.Text().find("Bad Connection\nMSG: " + c.traced + "\n"), std::string::npos) << caseTrace.Text();
     }
 }
 

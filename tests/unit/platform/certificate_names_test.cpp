@@ -14,11 +14,7 @@ TEST(CertificateNames, HostsMatchByOurOwnRules)
 {
     const std::string loopback("\x7f\x00\x00\x01", 4);
     const std::string v6 = std::string(15, '\0') + '\x01';
-    const struct {
-        const char* host;
-        CertificateNames names;
-        bool matches;
-    } rows[] = {
+    const struct { const char* host; CertificateNames names; bool matches; } rows[] = {
         {"mail.example.com", {{"other.example.com", "MAIL.Example.COM"}, {}, ""}, true},
         {"Mail.Example.com.", {{"mail.example.com"}, {}, ""}, true},
         {"mail.example.com", {{"*.example.com"}, {}, ""}, true},

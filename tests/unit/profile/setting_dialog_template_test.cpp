@@ -4,8 +4,7 @@
 
 namespace {
 
-// An extended dialog template as a resource compiler lays it out: a class name, a title, the
-// font and two items, each on a DWORD boundary.
+// An extended dialog template as a resource compiler lays it out: class, title, font, two aligned items.
 std::vector<uint8_t> Template(const DialogFont& font)
 {
     std::vector<uint8_t> b;

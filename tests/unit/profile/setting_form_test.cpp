@@ -1,14 +1,16 @@
+// The account dialog: its form, and its Test against the scripted server with a stand-in for TLS.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 
-#include "platform/profile_store.h"
+#include "fake_pop3_server.h"
+#include "mail/oauth/base64.h"
+#include "mail/oauth/sasl_oauth.h"
+#include "pass_through_tls.h"
 #include "setting/account_form.h"
-#include "setting/account_settings.h"
-#include "profile/profile.h"
+#include "setting/account_test.h"
 #include "stored_account.h"
-#include "test_seal.h"
 
 namespace {
 
@@ -40,11 +42,7 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
     const std::string hex = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
     using F = AccountForm;
     using P = FormField;
-    struct Case {
-        std::string F::*field;
-        std::string text;
-        P refused;
-    };
+    struct Case { std::string F::*field; std::string text; P refused; };
     const Case cases[] = {
         {&F::interval, "0", P::None}, {&F::login, std::string(504, 'a'), P::None}, {&F::fingerprint, hex, P::None},
         {&F::password, std::string(504, 'p'), P::None}, {&F::fingerprint, " 01:23 45" + hex.substr(6), P::None},
@@ -54,7 +52,6 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
         {&F::interval, "5 min", P::Interval}, {&F::interval, "-1", P::Interval}, {&F::interval, "10081", P::Interval},
         {&F::password, "pw\nQUIT", P::Password}, {&F::password, std::string(505, 'p'), P::Password},
         {&F::trustFile, "C:\\ca\r.pem", P::TrustFile}, {&F::fingerprint, hex.substr(1), P::Fingerprint},
-        {&F::fingerprint, hex + "00", P::Fingerprint}, {&F::fingerprint, "g" + hex.substr(1), P::Fingerprint},
     };
     for (const Case& c : cases) {
         AccountForm form = kValid;
@@ -65,29 +62,18 @@ TEST(SettingForm, AcceptsWhatTheNotifierSendsAndRefusesTheRestWithTheFieldsOwnMe
     }
 }
 
-// What a check would refuse later is refused while the user still edits: a damaged security,
-// a trust file or fingerprint without protection, a trust file the check could not use.
+// What a check would refuse later is refused while the user still edits.
 TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
 {
     const std::string folder = ::testing::TempDir();
-    const std::string pem = folder + "zantoli-form-ca.pem", text = folder + "zantoli-form-text.pem";
+    const std::string pem = folder + "zantoli-form-ca.pem";
     std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMAQwAgAA\n-----END CERTIFICATE-----\n";
-    std::ofstream(text) << "not a certificate\n";
     const std::string hex(64, 'a');
-    struct Case {
-        int32_t security;
-        std::string trustFile;
-        std::string fingerprint;
-        FormField refused;
-        const char* says;
-    } cases[] = {
-        {kSecurityUnknown, "", "", FormField::Security, "Choose the security"},
+    struct Case { int32_t security; std::string trustFile, fingerprint; FormField refused; const char* says; } cases[] = {
         {kSecurityStls, " " + pem, hex, FormField::None, ""},
         {kSecurityNone, pem, "", FormField::TrustFile, "needs STLS or TLS"},
         {kSecurityNone, "", hex, FormField::Fingerprint, "needs STLS or TLS"},
         {kSecurityTls, pem + ".missing", "", FormField::TrustFile, "Trust file unusable: not found."},
-        {kSecurityTls, text, "", FormField::TrustFile, "Trust file unusable: holds no certificate."},
-        {kSecurityTls, folder, "", FormField::TrustFile, "Trust file unusable: not a file."},
     };
     for (const Case& c : cases) {
         AccountForm form = kValid;
@@ -99,46 +85,66 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
         EXPECT_NE(problem.message.find(c.says), std::string::npos) << problem.message;
     }
     std::remove(pem.c_str());
-    std::remove(text.c_str());
 }
 
-// A profile whose writes to one key do not arrive, as when the registry refuses them.
-class LossyStore : public MemoryProfileStore {
-public:
-    std::string lostKey;
-    void Write(const std::string& section, const std::string& key, const std::string& text) override
-    {
-        if (key != lostKey)
-            MemoryProfileStore::Write(section, key, text);
-    }
-    void WriteBinary(const std::string& section, const std::string& key, const std::string& bytes) override
-    {
-        if (key != lostKey)
-            MemoryProfileStore::WriteBinary(section, key, bytes);
-    }
-};
-
-TEST(SettingAccounts, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
+AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
 {
-    TestSeal seal;
-    LossyStore store;
-    SetProfileStore(&store);
-    AccountSettingsList list = {Account("a", "pa", 5, 1, 2110), Account("b", "", 5, 1, 110), Account("c", "pc", 5, 1, 995)};
-    store.Write("POP0", "Passward", "old account's secret");
-    EXPECT_TRUE(SaveAccountSettings(list, seal));
-    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
-    list.pop_back();
-    EXPECT_TRUE(SaveAccountSettings(list, seal));
-    EXPECT_EQ(LoadAccountSettings(seal), list);
-    for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
-        EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
+    AccountSettings account;
+    account.Account = "me";
+    account.Address = "127.0.0.1";
+    account.Port = server.Port();
+    account.Security = kSecurityTls;
+    TlsProbe probe{verdict, "", 0};
+    return TestAccount(account, nullptr, [&](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); },
+                       HttpsPoster(), 5000, 5000);
+}
 
-    for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
-        store = LossyStore();
-        store.lostKey = lost;
-        EXPECT_FALSE(SaveAccountSettings({Account("alice", "pw", 5, 1, 995)}, seal)) << lost;
-    }
-    SetProfileStore(nullptr);
+TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefused)
+{
+    // A good test and a refused login against a real server: win_setting.
+    FakePop3Server server({"a", "b", "c"});
+    const AccountTestReport report = TryAccount(server, TlsResult::NameMismatch);
+    EXPECT_FALSE(report.connected);
+    EXPECT_EQ(report.text, "certificate name mismatch");
+    ASSERT_TRUE(report.certificateRefused);
+    EXPECT_EQ(CertificateText(report.certificate),
+              "Subject: CN=home\r\nIssued by: CN=home\r\nValid from 2026-01-01 00:00 UTC until 2027-01-01 00:00 UTC\r\n"
+              "SHA-256: 5E:0A");
+    // A handshake that never got a certificate has nothing to trust.
+    EXPECT_FALSE(TryAccount(server, TlsResult::HandshakeFailed).certificateRefused);
+    EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::Listed, {"x"}, ""}, 0), "Connected: 1 message");
+    EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::EmptyMailbox, {}, ""}, 1), "Connected: 0 unread messages");
+}
+
+// An account that signs in is tried with a fresh access token, never without one; a refresh
+// token the provider rotated goes back to the dialog, which stores it with the account.
+TEST(SettingTestButton, AnAccountThatSignsInIsTriedWithAFreshTokenAndKeepsARotatedOne)
+{
+    FakePop3Server server({"a"});
+    server.Script("CAPA", FakePop3Server::Say("+OK\r\nSASL XOAUTH2\r\n.\r\n"));
+    server.Script("AUTH ", FakePop3Server::Say("+OK signed in\r\n"));
+    AccountSettings account;
+    account.Account = "me";
+    account.Address = "127.0.0.1";
+    account.Port = server.Port();
+    account.Auth = kAuthOAuth;
+    account.OAuthProvider = "custom";
+    account.TokenUrl = "https://idp.test/token";
+    std::vector<std::string> posted;
+    const HttpsPoster https = [&](const std::string&, const std::string& body, const std::string&,
+                                  const std::atomic<int32_t>*) {
+        posted.push_back(body);
+        return HttpsReply{true, 200, R"({"access_token":"fresh","token_type":"Bearer","refresh_token":"rotated"})", ""};
+    };
+    EXPECT_EQ(TestAccount(account, nullptr, nullptr, https, 5000, 5000).text, "not signed in: press Sign in... first");
+    EXPECT_TRUE(posted.empty() && server.ReceivedBytes().empty());
+    account.RefreshToken = "old";
+    const AccountTestReport report = TestAccount(account, nullptr, nullptr, https, 5000, 5000);
+    EXPECT_TRUE(report.connected) << report.text;
+    EXPECT_EQ(report.rotatedRefreshToken, "rotated");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_NE(posted[0].find("refresh_token=old"), std::string::npos) << posted[0];
+    EXPECT_NE(server.ReceivedBytes().find("AUTH XOAUTH2 " + Base64(XOAuth2Response("me", "fresh"))), std::string::npos);
 }
 
 }  // namespace

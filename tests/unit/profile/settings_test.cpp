@@ -4,14 +4,55 @@
 
 #include "debug_capture.h"
 #include "stored_account.h"
-#include "test_seal.h"
 #include "platform/profile_store.h"
+#include "platform/secret_seal.h"
 #include "profile/account_profile.h"
 #include "profile/account_secrets.h"
 #include "profile/password_codec.h"
 #include "profile/profile.h"
+#include "setting/account_settings.h"
 
 namespace {
+
+// A stand-in for the user's data protection: a tag and the bytes reversed; opens only its own.
+class TestSeal : public SecretSeal {
+public:
+    bool canSeal = true;
+
+    bool Seal(const std::string& secret, std::string& sealed) const override
+    {
+        if (!canSeal)
+            return false;
+        sealed = kTag + std::string(secret.rbegin(), secret.rend());
+        return true;
+    }
+    bool Open(const std::string& sealed, std::string& secret) const override
+    {
+        if (sealed.compare(0, kTag.size(), kTag) != 0)
+            return false;
+        secret.assign(sealed.rbegin(), sealed.rend() - long(kTag.size()));
+        return true;
+    }
+
+private:
+    const std::string kTag = "sealed:";
+};
+
+// A profile whose writes to one key do not arrive, as when the registry refuses them.
+class LossyStore : public MemoryProfileStore {
+public:
+    std::string lostKey;
+    void Write(const std::string& section, const std::string& key, const std::string& text) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::Write(section, key, text);
+    }
+    void WriteBinary(const std::string& section, const std::string& key, const std::string& bytes) override
+    {
+        if (key != lostKey)
+            MemoryProfileStore::WriteBinary(section, key, bytes);
+    }
+};
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -25,7 +66,7 @@ protected:
         return account;
     }
 
-    MemoryProfileStore store;
+    LossyStore store;
     TestSeal seal;
 };
 
@@ -46,8 +87,7 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAndAMissingSectionAsEmpty)
         store.Write("POP0", "Port", port);
         EXPECT_EQ(Load(0).Port, 110) << '"' << port << '"';
     }
-    // The protection has its own default port. Only its exact stored forms count: anything
-    // else is unknown (never plain text, which would send the password in clear).
+    // Only the exact stored forms count; anything else is unknown, never plain text.
     store.Write("POP0", "Port", "");
     const std::tuple<const char*, int32_t, int> securities[] = {{"", kSecurityNone, 110},
         {"2", kSecurityTls, 995}, {"1", kSecurityStls, 110}, {"3", kSecurityUnknown, 110},
@@ -108,9 +148,7 @@ TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
 
 TEST_F(SettingsTest, SecretsAreKeptProtectedAndAnUnreadableOneFailsOnlyTheAccountThatNeedsIt)
 {
-    store.Write("POP0", "Passward", "old");
-    store.Write("POP0", "CryptPassward", "6f6c64");
-    EXPECT_EQ(Load(0).Password, "old");  // a profile written before keeps working
+    store.Write("POP0", "CryptPassward", "6f6c64");  // the sealed form wins over the old one
     store.WriteBinary("POP0", "ProtectedPassward", "sealed:wen");
     EXPECT_EQ(Load(0).Password, "new");
 
@@ -150,16 +188,33 @@ TEST_F(SettingsTest, ImapAccountsKeepTheirProtocolFolderAndOwnDefaultPorts)
         EXPECT_EQ(Load(2).Protocol, kProtocolUnknown) << unknown;
     }
 
-    // New keys are written only where they say something; an unknown protocol stays as typed.
+    // An IMAP account's keys are written only where they say something; an unknown protocol stays as typed.
     AccountSettings imap = Account("u", "", 3, 9, 143);
     imap.Protocol = kProtocolImap;
     SaveSettings({Account("u", "", 3, 9, 110), imap, Load(2)}, seal);
-    for (const char* key : {"Protocol", "Folder", "Port"})
-        EXPECT_FALSE(store.Has("POP0", key)) << key;
     EXPECT_EQ(store.Read("POP1", "Protocol") + "|" + store.Read("POP1", "Port") + "|" + store.Read("POP1", "Folder"),
               "1||");
     EXPECT_EQ(Load(1), imap);
     EXPECT_EQ(store.Read("POP2", "Protocol"), "imap");
+}
+
+TEST_F(SettingsTest, RemovedAccountsLeaveNoSectionAndAWriteThatDidNotArriveIsReported)
+{
+    AccountSettingsList list = {Account("a", "pa", 5, 1, 2110), Account("b", "", 5, 1, 110), Account("c", "pc", 5, 1, 995)};
+    store.Write("POP0", "Passward", "old account's secret");
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
+    list.erase(list.begin());  // "b" moves into the section that held port 2110 and a password
+    list.pop_back();
+    EXPECT_TRUE(SaveAccountSettings(list, seal));
+    EXPECT_EQ(LoadAccountSettings(seal), list);
+    for (const char* key : {"Account", "Address", "ProtectedPassward", "Duration", "COLOR", "Port"})
+        EXPECT_FALSE(store.Has("POP1", key) || store.Has("POP2", key)) << key;
+
+    for (const char* lost : {"POP_COUNT", "Address", "ProtectedPassward", "COLOR", "Port"}) {
+        store = LossyStore();
+        store.lostKey = lost;
+        EXPECT_FALSE(SaveAccountSettings({Account("alice", "pw", 5, 1, 995)}, seal)) << lost;
+    }
 }
 
 }  // namespace

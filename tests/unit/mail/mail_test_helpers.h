@@ -1,8 +1,11 @@
 #pragma once
-// What the tests of checks on real threads share: a bounded wait and a checkable account.
+// What the mail tests share: real checks against the scripted server, bounded waits, accounts.
 #include <chrono>
 #include <thread>
 
+#include "fake_pop3_server.h"
+#include "mail/check_worker.h"
+#include "mail/pop3/pop3_session.h"
 #include "mail/scheduler.h"
 
 using Clock = std::chrono::steady_clock;
@@ -31,4 +34,16 @@ inline std::string LastFailure(MailAccount& account)
 {
     std::lock_guard<std::mutex> guard(account.uidLock);
     return account.lastFailure;
+}
+
+// Connects to the server (or the port given) with the account's memory, as the worker does.
+inline CheckOutcome CheckAgainst(MailAccount& account, const FakePop3Server& server, uint32_t ioTimeoutMs = 5000,
+                                 const char* host = "127.0.0.1", int port = 0)
+{
+    AccountSettings settings = account;
+    settings.Address = host;
+    settings.Port = port ? port : server.Port();
+    CheckOutcome outcome = Pop3Session(settings, &account.stopRequested, &account.memory, 5000, ioTimeoutMs).RunCheck();
+    ApplyCheckOutcome(account, outcome);
+    return outcome;
 }
