@@ -25,9 +25,9 @@ def check(port, *extra, **environment):
 
 
 def check_short_lived_tokens(idp, port, refresh_check):
-    """The second check at once takes the held token; the third, 3 s later, finds it within a
+    """The second check at once takes the held token; the third, 12 s later, finds it within a
     minute of its end and refreshes first, with the refresh token the provider rotated."""
-    idp.lifetime, requests = 62, len(idp.requests)
+    idp.lifetime, requests = 72, len(idp.requests)
     run = subprocess.Popen(mailcheck + ["--port", str(port), "--checks", "3", "--step", *refresh_check, "localhost",
                                         USER], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            text=True, env=dict(os.environ, ZANTOLI_REFRESH_TOKEN=idp.tokens[-1].refresh_token))
@@ -37,13 +37,13 @@ def check_short_lived_tokens(idp, port, refresh_check):
             output += line
             if line.startswith(f"check {step + 1}:"):
                 break
-        time.sleep(3 * step)
+        time.sleep(12 * step)
         run.stdin.write("\n")
         run.stdin.flush()
     output += run.communicate(timeout=120)[0]
     refreshed = [form["refresh_token"] for form in idp.requests[requests:]]
     expect(run.returncode == 0 and output.count(": new=3") == 3 and len(refreshed) == 2 and
-           refreshed[1] == idp.tokens[-2].refresh_token, "tokens of 62 s", f"{output}\nrefreshed: {refreshed}")
+           refreshed[1] == idp.tokens[-2].refresh_token, "tokens of 72 s", f"{output}\nrefreshed: {refreshed}")
 
 
 def main():
@@ -70,6 +70,10 @@ def main():
                    "a check that refreshes first", output)
             expect(refresh not in output and all(t.access_token not in output for t in idp.tokens),
                    "a token is traced", output)
+            code, output = check(dovecot.imap_port, "--protocol", "imap", *refresh_check,
+                                 ZANTOLI_REFRESH_TOKEN=idp.tokens[-1].refresh_token)
+            expect(code == 0 and "check 1: new=3" in output and "AUTHENTICATE XOAUTH2 ****" in output,
+                   "imap: a check that refreshes first", output)
             requests = len(idp.requests)
             code, output = check(dovecot.port, *refresh_check[:4], ZANTOLI_REFRESH_TOKEN=refresh)
             expect(code == 1 and "failed: token endpoint: " in output and len(idp.requests) == requests,
