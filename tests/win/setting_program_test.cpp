@@ -91,8 +91,7 @@ protected:
         return setting.Start(folder + "Setting.exe", "", windows) ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
-    // STILL_ACTIVE if it would not end.
-    DWORD End()
+    DWORD End()  // STILL_ACTIVE if it would not end
     {
         DWORD code = STILL_ACTIVE;
         setting.WaitForExit(kWaitMs, code);
