@@ -2,17 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/registry_profile_store_win.h"
-
-void ClearProgramProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli"); }
-void WriteProgramProfile(const std::string& section, const std::string& key, const std::string& value)
-{
-    RegistryProfileStore("QUVA", "Zantoli").Write(section, key, value);
-}
-std::string ReadProgramProfile(const std::string& section, const std::string& key)
-{
-    return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
-}
 
 bool ProgramProcess::Start(const std::string& path, const std::string& arguments, const char* directory)
 {
@@ -108,6 +97,15 @@ std::vector<std::string> DebugMonitor::Writes(DWORD processId) const
         if (entry.first == processId)
             texts.push_back(entry.second);
     return texts;
+}
+
+bool DebugMonitor::WaitForWrite(DWORD processId, const std::string& text, int timeoutMs, bool whole) const
+{
+    return WaitUntil([&] {
+        const std::vector<std::string> writes = Writes(processId);
+        return std::any_of(writes.begin(), writes.end(),
+                           [&](const std::string& w) { return whole ? w == text : w.rfind(text, 0) == 0; });
+    }, timeoutMs);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)

@@ -9,12 +9,19 @@
 #include <thread>
 #include <vector>
 
+#include "platform/registry_profile_store_win.h"
 #include "program_windows_win.h"
 
 // The program's profile, HKCU\Software\QUVA\Zantoli; reads give empty text when absent.
-void ClearProgramProfile();
-void WriteProgramProfile(const std::string& section, const std::string& key, const std::string& value);
-std::string ReadProgramProfile(const std::string& section, const std::string& key);
+inline void ClearProgramProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\Zantoli"); }
+inline void WriteProgramProfile(const std::string& section, const std::string& key, const std::string& value)
+{
+    RegistryProfileStore("QUVA", "Zantoli").Write(section, key, value);
+}
+inline std::string ReadProgramProfile(const std::string& section, const std::string& key)
+{
+    return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
+}
 
 // One run of a program. A program still running when the object goes is ended by force.
 class ProgramProcess {
@@ -50,6 +57,8 @@ public:
 
     bool Ready() const { return thread.joinable(); }
     std::vector<std::string> Writes(DWORD processId) const;  // in order
+    // Waits up to timeoutMs for a write that is the text, or only begins with it; whether one came.
+    bool WaitForWrite(DWORD processId, const std::string& text, int timeoutMs, bool whole = true) const;
 
 private:
     void Run();

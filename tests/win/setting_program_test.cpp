@@ -45,8 +45,7 @@ std::wstring RunCommand()
 {
     wchar_t command[1024] = {};
     DWORD bytes = sizeof command;
-    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli", RRF_RT_REG_SZ, 0, command, &bytes);
-    return status == ERROR_SUCCESS ? command : L"<absent>";
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Zantoli", RRF_RT_REG_SZ, 0, command, &bytes) ? L"<absent>" : command;
 }
 
 class SettingProgramTest : public ::testing::Test {
@@ -92,8 +91,7 @@ protected:
         return setting.Start(folder + "Setting.exe", "", windows) ? FindDialog(L"Zantoli Mail Settings") : nullptr;
     }
 
-    // STILL_ACTIVE if it would not end.
-    DWORD End()
+    DWORD End()  // STILL_ACTIVE if it would not end
     {
         DWORD code = STILL_ACTIVE;
         setting.WaitForExit(kWaitMs, code);
@@ -115,6 +113,11 @@ protected:
         return LRESULT(result);
     }
     static void Type(HWND dialog, int id, const std::wstring& text) { Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str())); }
+    static void Fill(HWND dialog, std::initializer_list<std::pair<int, std::wstring>> fields)
+    {
+        for (const auto& field : fields)
+            Type(dialog, field.first, field.second);
+    }
     static std::wstring Text(HWND dialog, int id)
     {
         wchar_t text[1024] = {};
@@ -131,14 +134,6 @@ protected:
     static void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     static void Key(HWND dialog, int id, WPARAM key) { PostMessageW(GetDlgItem(dialog, id), WM_KEYDOWN, key, 1); }
     static bool Closes(HWND dialog) { return Eventually([&] { return !IsWindowVisible(dialog); }); }
-    // Answers the question a button asked in a message box.
-    static void Answer(const wchar_t* caption, int button)
-    {
-        HWND box = FindDialog(caption);
-        ASSERT_TRUE(box) << Utf8FromWide(caption);
-        Click(box, button);
-        ASSERT_TRUE(Closes(box));
-    }
     // The account dialog's Test (or the Trust button) pressed, and the outcome it shows after.
     static std::wstring Tried(HWND account, int button = IDC_TEST)
     {
@@ -218,11 +213,9 @@ TEST(SettingAccountDialog, OpensInTheSystemMessageFontAndEachComplaintFitsThePro
 
 TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTheNotifierFollows)
 {
-    HWND main = nullptr;
-    ASSERT_TRUE(main = Start());
+    HWND main = Start();
     Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
-    End();
-    ASSERT_EQ(NotifierStarts(1), 1) << "a cancelled run starts the notifier when none runs";
+    ASSERT_TRUE(main && End() == 1 && NotifierStarts(1) == 1) << "a cancelled run starts the notifier when none runs";
     HWND running = nullptr;
     ASSERT_TRUE(Eventually([&] { return (running = FindWindowA(kProgramWindowClassName, "Tindrel")) != nullptr; }));
 
@@ -231,12 +224,9 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
     ASSERT_TRUE(account);
-    EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), 2);
-    EXPECT_EQ(Text(account, IDC_PORT), L"995");
+    EXPECT_TRUE(Send(account, IDC_SECURITY, CB_GETCURSEL) == 2 && Text(account, IDC_PORT) == L"995") << "TLS by default";
     Choose(account, IDC_SECURITY, 0);  // plain text on the usual port: no value for either
-    for (const auto& field : {std::pair<int, const wchar_t*>{IDC_LOGIN, L"alice"}, {IDC_SERVER, L"127.0.0.1"},
-                              {IDC_INTERVAL, L"0"}, {IDC_PASSWORD, L"s\x00e9same"}})
-        Type(account, field.first, field.second);
+    Fill(account, {{IDC_LOGIN, L"alice"}, {IDC_SERVER, L"127.0.0.1"}, {IDC_INTERVAL, L"0"}, {IDC_PASSWORD, L"s\x00e9same"}});
     Click(account, IDOK);
     ASSERT_TRUE(Closes(account));
     for (const int id : {IDC_START_AT_SIGN_IN, IDOK})
@@ -283,18 +273,14 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
         const DWORD settingId = setting.Id();
         Click(main, IDC_ADD);
         ASSERT_TRUE(account = FindDialog(L"New Account"));
-        Type(account, IDC_LOGIN, L"tester");
-        Type(account, IDC_SERVER, L"127.0.0.1");
-        Type(account, IDC_TRUST_FILE, WideFromUtf8(trust));
+        Fill(account, {{IDC_LOGIN, L"tester"}, {IDC_SERVER, L"127.0.0.1"}, {IDC_TRUST_FILE, WideFromUtf8(trust)}});
         Click(account, IDC_SIGN_IN_OPTIONS);
         ASSERT_TRUE(oauth = FindDialog(L"Sign-in"));
         Click(oauth, IDC_OAUTH_ON);
         ASSERT_TRUE(Eventually([&] { return Send(oauth, IDC_OAUTH_ON, BM_GETCHECK) == BST_CHECKED; }));
         Choose(oauth, IDC_OAUTH_PROVIDER, 2);  // custom
-        for (const auto& field : {std::pair<int, std::string>{IDC_CLIENT_ID, "zantoli-test-client"},
-                                  {IDC_AUTHORIZE_URL, url + std::string("/authorize")},
-                                  {IDC_TOKEN_URL, url + std::string("/token")}, {IDC_SCOPE, "mail"}})
-            Type(oauth, field.first, WideFromUtf8(field.second));
+        Fill(oauth, {{IDC_CLIENT_ID, L"zantoli-test-client"}, {IDC_AUTHORIZE_URL, WideFromUtf8(url + std::string("/authorize"))},
+                     {IDC_TOKEN_URL, WideFromUtf8(url + std::string("/token"))}, {IDC_SCOPE, L"mail"}});
         Click(oauth, IDC_SIGN_IN);
         ASSERT_TRUE(Eventually([&] {  // the message box shares the dialog's caption
             for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"Sign-in")) != nullptr;)
@@ -338,7 +324,7 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
     EXPECT_TRUE(Eventually([&] {
         const std::vector<std::string> writes = trace.Writes(notifier.Id());
         return std::find(writes.begin(), writes.end(), expected) != writes.end();
-    }));
+    })) << trace.Writes(notifier.Id()).size() << " writes";
     PostMessageA(FindWindowA(kProgramWindowClassName, "Tindrel"), WM_COMMAND, 57665, 0);
     DWORD code = STILL_ACTIVE;
     EXPECT_TRUE(notifier.WaitForExit(kWaitMs, code) && code == 0);
@@ -349,9 +335,7 @@ TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
 {
     ProgramProcess opener;
     ASSERT_TRUE(opener.Start(folder + "Zantoli.exe", "/settings", folder.c_str()));
-    HWND main = FindDialog(L"Zantoli Mail Settings");
-    ASSERT_TRUE(main);
-    Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
+    Key(FindDialog(L"Zantoli Mail Settings"), IDC_ACCOUNT_LIST, VK_ESCAPE);
     DWORD code = STILL_ACTIVE;
     EXPECT_TRUE(opener.WaitForExit(kWaitMs, code)) << "it was asked to exit";
     EXPECT_EQ(NotifierStarts(2), 2);
@@ -365,12 +349,11 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
              {"POP1", "CryptPassward", "80FF41"},  // bytes no text field could show
              {"POP1", "Security", "7"}})
         WriteProgramProfile(value[0], value[1], value[2]);
-    HWND main = nullptr;
-    ASSERT_TRUE(main = Start());
+    HWND main = Start();
     Key(main, IDC_ACCOUNT_LIST, VK_DOWN);  // from alice to bob
     Click(main, IDC_EDIT);
     HWND account = FindDialog(L"Edit Account");
-    ASSERT_TRUE(account);
+    ASSERT_TRUE(main && account);
     EXPECT_EQ(Text(account, IDC_PASSWORD), L"") << "a stored password is never shown";
     EXPECT_EQ(Send(account, IDC_SECURITY, CB_GETCURSEL), CB_ERR) << "an unknown security is not guessed";
     Type(account, IDC_LOGIN, std::wstring(200, L'\x20ac'));  // 200 characters, 600 bytes
@@ -385,18 +368,19 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     Choose(account, IDC_PROTOCOL, 1);
     EXPECT_EQ(Text(account, IDC_PORT), L"993") << "and the protocol";
     ASSERT_TRUE(IsWindowEnabled(GetDlgItem(account, IDC_FOLDER)));
-    Type(account, IDC_FOLDER, L"INBOX.Entw\x00fcrfe");
-    Type(account, IDC_PORT, L"2110");
+    Fill(account, {{IDC_FOLDER, L"INBOX.Entw\x00fcrfe"}, {IDC_PORT, L"2110"}});
     Choose(account, IDC_SECURITY, 0);
     EXPECT_EQ(Text(account, IDC_PORT), L"2110") << "unless the user chose one";
     Key(account, IDC_INTERVAL, VK_RETURN);
     ASSERT_TRUE(Closes(account));
     Key(main, IDC_ACCOUNT_LIST, VK_UP);
-    Key(main, IDC_ACCOUNT_LIST, VK_DELETE);
-    Answer(L"Remove Account", IDNO);
-    EXPECT_EQ(Send(main, IDC_ACCOUNT_LIST, LVM_GETITEMCOUNT), 2);
-    Click(main, IDC_REMOVE);
-    Answer(L"Remove Account", IDYES);
+    for (const int answer : {IDNO, IDYES}) {  // the Delete key asks, as the Remove button does
+        answer == IDNO ? Key(main, IDC_ACCOUNT_LIST, VK_DELETE) : Click(main, IDC_REMOVE);
+        HWND box = FindDialog(L"Remove Account");
+        Click(box, answer);
+        ASSERT_TRUE(box && Closes(box));
+        EXPECT_EQ(Send(main, IDC_ACCOUNT_LIST, LVM_GETITEMCOUNT), answer == IDNO ? 2 : 1);
+    }
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "ProtectedPassward", "\x80\xff\x41"},
@@ -413,16 +397,14 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     if (given("ZANTOLI_DOVECOT_TLS_PORT").empty())
         GTEST_SKIP() << "run through tests/support/with_dovecot.py";
     DebugMonitor trace;
-    HWND main = nullptr;
-    ASSERT_TRUE(main = Start());
+    HWND main = Start();
     const DWORD settingId = setting.Id();
     Click(main, IDC_ADD);
     HWND account = FindDialog(L"New Account");
-    ASSERT_TRUE(account);
-    for (const auto& field : {std::pair<int, std::wstring>{IDC_LOGIN, given("ZANTOLI_DOVECOT_USER")},
-                              {IDC_SERVER, L"localhost"}, {IDC_PORT, given("ZANTOLI_DOVECOT_TLS_PORT")},
-                              {IDC_PASSWORD, L"not-the-password"}, {IDC_TRUST_FILE, given("ZANTOLI_TLS_TRUST_PEM")}})
-        Type(account, field.first, field.second);
+    ASSERT_TRUE(main && account);
+    Fill(account, {{IDC_LOGIN, given("ZANTOLI_DOVECOT_USER")}, {IDC_SERVER, L"localhost"},
+                   {IDC_PORT, given("ZANTOLI_DOVECOT_TLS_PORT")}, {IDC_PASSWORD, L"not-the-password"},
+                   {IDC_TRUST_FILE, given("ZANTOLI_TLS_TRUST_PEM")}});
     EXPECT_EQ(Tried(account), L"login refused");
     Type(account, IDC_PASSWORD, given("ZANTOLI_DOVECOT_PASSWORD"));
     EXPECT_EQ(Tried(account), L"Connected: 3 messages");
@@ -433,8 +415,7 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     EXPECT_EQ(certificate.find(L"Subject: CN=localhost\r\nIssued by: CN=\"Zantoli Test CA\"\r\nValid from 20"), 0u)
         << Utf8FromWide(certificate);
     const std::wstring fingerprint = certificate.substr(certificate.find(L"SHA-256: ") + 9);
-    EXPECT_EQ(fingerprint.size(), 95u);
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(account, IDC_TRUST_CERTIFICATE)));
+    EXPECT_TRUE(fingerprint.size() == 95 && IsWindowVisible(GetDlgItem(account, IDC_TRUST_CERTIFICATE)));
     EXPECT_EQ(Tried(account, IDC_TRUST_CERTIFICATE), L"Connected: 3 messages");
     EXPECT_EQ(Text(account, IDC_FINGERPRINT), fingerprint);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(account, IDC_CERTIFICATE)));
@@ -451,21 +432,17 @@ TEST_F(SettingProgramTest, TestTriesTheAccountAsTypedAndTrustsARefusedCertificat
     // IMAP: a good test offers the server's folders, and leaves the typed name alone.
     Choose(account, IDC_PROTOCOL, 1);
     Choose(account, IDC_SECURITY, 0);
-    for (const int id : {IDC_TRUST_FILE, IDC_FINGERPRINT})
-        Type(account, id, L"");
-    Type(account, IDC_PORT, given("ZANTOLI_DOVECOT_IMAP_PORT"));
-    Type(account, IDC_FOLDER, L"INBOX");
+    Fill(account, {{IDC_TRUST_FILE, L""}, {IDC_FINGERPRINT, L""}, {IDC_PORT, given("ZANTOLI_DOVECOT_IMAP_PORT")},
+                   {IDC_FOLDER, L"INBOX"}});
     EXPECT_EQ(Tried(account), L"Connected: 3 unread messages");
     std::vector<std::wstring> offered;
     for (LRESULT item = 0; item < Send(account, IDC_FOLDER, CB_GETCOUNT); ++item) {
         wchar_t name[256] = {};
-        if (Send(account, IDC_FOLDER, CB_GETLBTEXTLEN, WPARAM(item)) < 256)
-            Send(account, IDC_FOLDER, CB_GETLBTEXT, WPARAM(item), LPARAM(name));
-        offered.push_back(name);
+        offered.push_back(Send(account, IDC_FOLDER, CB_GETLBTEXTLEN, WPARAM(item)) < 256 &&
+                          Send(account, IDC_FOLDER, CB_GETLBTEXT, WPARAM(item), LPARAM(name)) > 0 ? name : L"?");
     }
     std::sort(offered.begin(), offered.end());
-    EXPECT_EQ(offered, (std::vector<std::wstring>{L"Entw\x00fcrfe", L"INBOX"}));
-    EXPECT_EQ(Text(account, IDC_FOLDER), L"INBOX");
+    EXPECT_TRUE(offered == (std::vector<std::wstring>{L"Entw\x00fcrfe", L"INBOX"}) && Text(account, IDC_FOLDER) == L"INBOX");
 
     Click(account, IDCANCEL);
     ASSERT_TRUE(Closes(account));

@@ -26,10 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!notifier)
         return recorded ? 0 : 1;
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kProgramWindowClassName;
+    const WNDCLASSA windowClass{0, DefWindowProcA, 0, 0, instance, nullptr, nullptr, nullptr, nullptr, kProgramWindowClassName};
     RegisterClassA(&windowClass);
     CreateWindowA(kProgramWindowClassName, "Tindrel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
     if (std::strstr(GetCommandLineA(), "/settings")) {

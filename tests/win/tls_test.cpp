@@ -1,7 +1,6 @@
 // The TLS stream's bounds and the program's TLS accounts, against tests/support/tls_servers.py.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -18,11 +17,29 @@
 
 namespace {
 
-class TlsStreamTest : public ::testing::Test {
-protected:
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Sets the flag 300 ms from now; the flag is looked at every 100 ms, so a stop is seen before 1300 ms.
+std::thread StopSoon(std::atomic<int32_t>& stop)
+{
+    return std::thread([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = 1;
+    });
+}
+
+TEST(TlsStream, ALineTooLongIsRefusedAndASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
+{
+    TcpClient tcp;
+    std::unique_ptr<TlsStream> tls;
+    long long took = 0;
     // A handshake with a new connection to the server of this kind; took says how long it lasted.
-    TlsResult Handshake(const char* kind, uint32_t connectMs, const std::atomic<int32_t>* stop = nullptr)
-    {
+    const auto handshake = [&](const char* kind, uint32_t connectMs, const std::atomic<int32_t>* stop) {
         tls.reset();
         tcp.Close();
         tcp.SetTimeouts(connectMs, 5000);
@@ -32,60 +49,42 @@ protected:
         if (!trustFile || !port || !InitSockets() || !tcp.Connect("localhost", std::atoi(port)))
             return TlsResult::HandshakeFailed;
         tls = std::make_unique<TlsStream>(tcp);
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         const TlsResult result = tls->Handshake({"localhost", trustFile, ""});
-        took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        took = MsSince(start);
         return result;
-    }
-
-    TcpClient tcp;
-    std::unique_ptr<TlsStream> tls;
-    long long took = 0;
-};
-
-TEST_F(TlsStreamTest, ALineTooLongForTheCallersLimitIsRefusedNotGatheredWithoutEnd)
-{
-    ASSERT_EQ(Handshake("GOOD", 5000), TlsResult::Ok) << "run through tests/support/tls_servers.py";
+    };
+    ASSERT_EQ(handshake("GOOD", 5000, nullptr), TlsResult::Ok) << "run through tests/support/tls_servers.py";
     std::string line;
     EXPECT_EQ(tls->ReadLine(line, 512), LineStream::LineResult::Line);
     EXPECT_TRUE(tls->Send("NOOP " + std::string(3000, 'x') + "\r\n"));
     EXPECT_EQ(tls->ReadLine(line, 512), LineStream::LineResult::TooLong);
-}
 
-TEST_F(TlsStreamTest, ASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
-{
-    EXPECT_EQ(Handshake("SILENT", 1000), TlsResult::HandshakeFailed);
+    EXPECT_EQ(handshake("SILENT", 1000, nullptr), TlsResult::HandshakeFailed);
     EXPECT_TRUE(took >= 900 && took < 3000) << took << " ms";  // the margin only absorbs a loaded machine
-
     std::atomic<int32_t> stop{0};
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = 1;
-    });
-    EXPECT_EQ(Handshake("SILENT", 20000, &stop), TlsResult::Stopped);
+    std::thread stopper = StopSoon(stop);
+    EXPECT_EQ(handshake("SILENT", 20000, &stop), TlsResult::Stopped);
     stopper.join();
-    EXPECT_LT(took, 1300);  // the stop comes at 300 ms, the flag is looked at every 100 ms
+    EXPECT_LT(took, 1300);
 }
 
-// A token endpoint that never answers holds a check only until its stop.
+// A token endpoint that never answers holds a check only until its stop (WinHTTP's own bounds are 10 s and more).
 TEST(HttpsPostTest, ASilentTokenEndpointIsLeftAtAStop)
 {
     const char* port = std::getenv("ZANTOLI_TLS_SILENT");
     ASSERT_NE(port, nullptr);
     std::atomic<int32_t> stop{0};
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = 1;
-    });
-    const auto start = std::chrono::steady_clock::now();
+    std::thread stopper = StopSoon(stop);
+    const auto start = Clock::now();
     const HttpsReply reply = SystemHttps()(std::string("https://localhost:") + port + "/token", "x=1", "", &stop);
-    const auto took = std::chrono::steady_clock::now() - start;
+    const long long took = MsSince(start);
     stopper.join();
     EXPECT_TRUE(!reply.delivered && reply.failure == "stopped") << reply.failure;
-    EXPECT_LT(took, std::chrono::milliseconds(1300));  // WinHTTP's own bounds are 10 s and more
+    EXPECT_LT(took, 1300);
 }
 
-// Every trust file no check can use is said so, and a check reading one never holds the exit.
+// Every trust file no check can use is said so, each in its own write, and a check reading one never holds the exit.
 TEST(TlsProgramTest, GoodAndUnusableTrustFilesAndTheExitStaysBounded)
 {
     const char *port = std::getenv("ZANTOLI_TLS_GOOD"), *good = std::getenv("ZANTOLI_TLS_TRUST_PEM"),
@@ -109,12 +108,8 @@ TEST(TlsProgramTest, GoodAndUnusableTrustFilesAndTheExitStaysBounded)
     const HWND character = program.WaitForCharacterWindow(20000);
     ASSERT_NE(character, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return program.EnvelopeWindows(character).size() == 1; }, 20000));
-    const auto traced = [&](const std::string& text) {
-        const std::vector<std::string> writes = monitor.Writes(program.Id());
-        return std::find(writes.begin(), writes.end(), text) != writes.end();
-    };
     for (size_t i = 1; i < reasons.size(); ++i)
-        EXPECT_TRUE(WaitUntil([&] { return traced("Trust file unusable: " + reasons[i]); }, 20000)) << reasons[i];
+        EXPECT_TRUE(monitor.WaitForWrite(program.Id(), "Trust file unusable: " + reasons[i], 20000)) << reasons[i];
     PostMessageA(character, WM_COMMAND, 57665, 0);
     DWORD code = 1;
     EXPECT_TRUE(program.WaitForExit(10000, code) && code == 0);  // Wine takes 2 s of it for the tray

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "debug_capture.h"
@@ -80,20 +81,16 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
     SchedulerHooks hooks;
     hooks.check.target = WindowCheckTarget();
     const auto addAccount = [&](Scheduler& scheduler) -> MailAccount& {
-        scheduler.Accounts().push_back(std::make_unique<MailAccount>(owner.Handle()));
-        MailAccount& account = *scheduler.Accounts().back();
-        account.Account = "user";
-        account.Address = "127.0.0.1";
-        account.Port = server.Port();
-        account.Color = -1;
+        MailAccount& account = *scheduler.Accounts().emplace_back(std::make_unique<MailAccount>(owner.Handle()));
+        std::tie(account.Account, account.Address, account.Port, account.Color) =
+            std::make_tuple("user", "127.0.0.1", server.Port(), -1);
         return account;
     };
     Scheduler scheduler(hooks);
     MailAccount& account = addAccount(scheduler);
     scheduler.RunScheduler();
     ASSERT_TRUE(PumpUntil([&] { return owner.commands.size() >= 2; }));
-    const std::vector<std::pair<WPARAM, int32_t>> expected = {{ID_CHECK_STARTED, -1}, {ID_CHECK_FINISHED, -1}};
-    EXPECT_EQ(owner.commands, expected);
+    EXPECT_EQ(owner.commands, (std::vector<std::pair<WPARAM, int32_t>>{{ID_CHECK_STARTED, -1}, {ID_CHECK_FINISHED, -1}}));
 
     DebugCapture trace;
     hooks.check.initSockets = [] { return false; };
@@ -116,16 +113,14 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
     failing.StopAllChecks();
     EXPECT_TRUE(IsWindow(box));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
-    EXPECT_EQ(findBox(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }) && findBox() == nullptr) << "a second box";
     EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
 
     const uint32_t checkedAt = account.lastCheckTick;
     ASSERT_TRUE(owner.Destroy());
     scheduler.StartCheck(account);
     ASSERT_TRUE(PumpUntil([&] { return !account.worker.load(); }));
-    EXPECT_EQ(account.lastCheckTick, checkedAt);
-    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_TRUE(account.lastCheckTick == checkedAt && server.Connections() == 1) << "a check for a window that is gone";
 }
 
 // One subkey per section, the texts stored as UTF-16, in a branch of this test's own.
@@ -143,11 +138,9 @@ TEST(RegistryProfileStore, OneSubkeyPerSectionAndTextsStoredAsUtf16)
     const std::string mailer = "C:\\\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab.exe";  // a word in katakana
     store.Write("GLOBAL", "MAILER", mailer);
     store.Write("POP0", "Account", "alice");
-    EXPECT_EQ(raw(L"GLOBAL", L"MAILER"), L"C:\\\x30e1\x30fc\x30eb.exe");
-    EXPECT_EQ(raw(L"POP0", L"Account"), L"alice");
+    EXPECT_TRUE(raw(L"GLOBAL", L"MAILER") == L"C:\\\x30e1\x30fc\x30eb.exe" && raw(L"POP0", L"Account") == L"alice");
     EXPECT_EQ(store.Read("GLOBAL", "MAILER"), mailer);
-    EXPECT_EQ(store.Read("POP0", "Address"), "");
-    EXPECT_EQ(store.Read("NOSECTION", "Account"), "");
+    EXPECT_EQ(store.Read("POP0", "Address") + store.Read("NOSECTION", "Account"), "") << "absent values read empty";
 }
 
 }  // namespace
