@@ -32,7 +32,6 @@ protected:
         return fake;
     }
 
-    // A never-checked account unless lastCheckTick is given.
     MailAccount& AddAccount(int32_t duration, std::optional<uint32_t> lastCheckTick = std::nullopt)
     {
         MailAccount& account = ::AddAccount(scheduler, 110, duration);
@@ -53,7 +52,6 @@ protected:
         return -1;
     }
 
-    // Ends the account's check now, as its worker does.
     void FinishCheck(int index)
     {
         MailAccount& account = *scheduler.Accounts()[size_t(index)];
