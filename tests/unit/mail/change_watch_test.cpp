@@ -171,8 +171,7 @@ TEST_F(ChangeWatchTest, ALostConnectionIsRetriedAfterGrowingWaitsWhileTheAccount
     ASSERT_TRUE(StartIdling(account));
     box.Update([&] { box.refusals = 5; });
     box.Drop();
-    ASSERT_TRUE(WaitUntil([&] { return box.opens == 7; }));
-    ASSERT_TRUE(WaitUntil([&] { return LastFailure(account).empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return box.opens == 7 && LastFailure(account).empty(); })) << box.opens;
     EXPECT_EQ(Waits(), (std::vector<uint32_t>{5000, 10000, 20000, 40000, 60000, 60000}));
     EXPECT_TRUE(pausesNotFailing == 0 && account.idling) << "a pause without the failure shown, or not idling";
 
@@ -208,8 +207,7 @@ TEST_F(ChangeWatchTest, AResumeReplacesTheConnectionAtOnceAndRetriesEveryTwoSeco
     ASSERT_TRUE(StartIdling(account));
     box.Update([&] { box.refusals = 2; });  // the network is not back yet
     scheduler->ResumeChecks();
-    ASSERT_TRUE(WaitUntil([&] { return box.opens == 4; }));
-    ASSERT_TRUE(WaitUntil([&] { return LastFailure(account).empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return box.opens == 4 && LastFailure(account).empty(); })) << box.opens;
     EXPECT_EQ(Waits(), (std::vector<uint32_t>{0, 2000, 2000}));
     EXPECT_TRUE(account.stopRequested == 0 && account.idling);
 }

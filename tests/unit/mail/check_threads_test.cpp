@@ -78,8 +78,8 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStampedAndAnAllocationFailureEn
         ASSERT_TRUE(recorder->WaitForNotices(2));
         const std::vector<Recorder::Notice> n = recorder->Notices();
         ASSERT_EQ(n.size(), 2u);
-        EXPECT_TRUE(n[0].command == ID_CHECK_STARTED && n[1].command == ID_CHECK_FINISHED);
-        EXPECT_TRUE(n[0].owner == account.ownerWnd && n[1].owner == account.ownerWnd && n[0].color == -1 && n[1].color == -1);
+        EXPECT_TRUE(n[0].command == ID_CHECK_STARTED && n[1].command == ID_CHECK_FINISHED && n[0].owner == account.ownerWnd &&
+                    n[1].owner == account.ownerWnd && n[0].color == -1 && n[1].color == -1) << "wrong notice, owner or colour";
         EXPECT_TRUE(n[0].workerSet && !n[1].workerSet) << "finished was posted while the check still counted as running";
         EXPECT_TRUE(account.lastCheckTick == 777u && NewUidCount(account) == (failure == 0 ? 2u : 0u)) << "not stamped or listed";
         EXPECT_TRUE(failure != 2 || (account.lastFailure == kSecretUnreadable && server.Connections() == connections));

@@ -141,26 +141,23 @@ TEST_F(ImapSessionTest, NothingAfterLoginAndTheFolderInOneRoundTrip)
     server.Script("LOGIN", Server::Say("$ OK logged in\r\n"));
     outcome = Check();
     ASSERT_EQ(outcome.result, Result::Listed) << outcome.reason;
-    EXPECT_EQ(outcome.uids.count("7.9"), 1u);
-    EXPECT_EQ(server.Waits(), 5 + 6);
+    EXPECT_TRUE(outcome.uids.count("7.9") == 1 && server.Waits() == 5 + 6) << server.Waits() << " waits";
 }
 
 // A server that refuses to keep the password safe never receives it.
 TEST_F(ImapSessionTest, FailuresKeepTheirReasonAndSendNoPasswordUnprotected)
 {
-    struct Case { const char *word, *answer; int security; const char* reason; };
+    struct Case { const char *word, *answer, *reason; int security = kSecurityNone; };
     const Case cases[] = {
-        {"", "* BYE Too many connections\r\n", kSecurityNone, "Too many connections"},
-        {"", "* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n", kSecurityNone, "server refuses plain-text login"},
-        {"", "* OK [CAPABILITY IMAP4rev1] hi\r\n", kSecurityStls, "server offers no STARTTLS"},
-        {"STARTTLS", "$ NO not now\r\n", kSecurityStls, "STARTTLS refused"},
-        {"LOGIN", "$ NO [AUTHENTICATIONFAILED] Invalid credentials\r\n", kSecurityNone, "login refused: Invalid credentials"},
-        {"EXAMINE", "$ NO Mailbox doesn't exist\r\n", kSecurityNone, "folder not found"},
-        {"EXAMINE", "* 3 EXISTS\r\n$ OK done\r\n", kSecurityNone, "no UIDVALIDITY"},
-        {"EXAMINE", "* OK [UIDVALIDITY 7] ok\r\nA9 OK done\r\n", kSecurityNone, "bad reply"},
-        {"SEARCH", "* ESEARCH (TAG \"$\") UID ALL 1:1000001\r\n$ OK done\r\n", kSecurityNone, "too many unread messages"},
-        {"SEARCH", "* BYE Server shutting down\r\n", kSecurityNone, "Server shutting down"},
-        {"SEARCH", "", kSecurityNone, "no reply"},
+        {"", "* BYE Too many connections\r\n", "Too many connections"}, {"SEARCH", "", "no reply"},
+        {"", "* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n", "server refuses plain-text login"},
+        {"", "* OK [CAPABILITY IMAP4rev1] hi\r\n", "server offers no STARTTLS", kSecurityStls},
+        {"STARTTLS", "$ NO not now\r\n", "STARTTLS refused", kSecurityStls},
+        {"LOGIN", "$ NO [AUTHENTICATIONFAILED] Invalid credentials\r\n", "login refused: Invalid credentials"},
+        {"EXAMINE", "$ NO Mailbox doesn't exist\r\n", "folder not found"}, {"EXAMINE", "* 3 EXISTS\r\n$ OK done\r\n", "no UIDVALIDITY"},
+        {"EXAMINE", "* OK [UIDVALIDITY 7] ok\r\nA9 OK done\r\n", "bad reply"},
+        {"SEARCH", "* ESEARCH (TAG \"$\") UID ALL 1:1000001\r\n$ OK done\r\n", "too many unread messages"},
+        {"SEARCH", "* BYE Server shutting down\r\n", "Server shutting down"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -206,8 +203,7 @@ TEST_F(ImapSessionTest, IdlesOnChangesSearchesOnceForEventsThatCameTogetherAndSt
     server.Push(Server::Say("* 5 EXISTS\r\n* 6 EXISTS\r\n"));
     server.Push(Server::Say("* 2 EXPUNGE\r\n"), 3);
     auto session = Open();
-    ASSERT_EQ(session->RunCheck().result, Result::Listed);
-    ASSERT_TRUE(session->CanWaitForChanges());
+    ASSERT_TRUE(session->RunCheck().result == Result::Listed && session->CanWaitForChanges());
 
     server.SetUnread({3, 4, 5, 9, 10});
     CheckOutcome outcome = session->WaitForChange(60000);
@@ -264,8 +260,7 @@ TEST_F(ImapSessionTest, LostIdleFailsWithItsReason)
         EXPECT_EQ(memory.waitRefused, c.refused);
         session->Close();
         auto next = Open(300);
-        ASSERT_EQ(next->RunCheck().result, Result::Listed);
-        EXPECT_EQ(next->CanWaitForChanges(), !c.refused);
+        EXPECT_TRUE(next->RunCheck().result == Result::Listed && next->CanWaitForChanges() == !c.refused);
         memory = SessionMemory();
     }
 }

@@ -95,11 +95,10 @@ TEST_F(TokenCheckTest, TokenLoginSignsInWithTheOfferedMechanismKeepsTheTokenOutO
         EXPECT_EQ(outcome.result, Result::Listed) << c.sasl << ": " << outcome.reason;
         std::string received = server.ReceivedBytes();
         received.erase(std::remove(received.begin(), received.end(), '\r'), received.end());
-        EXPECT_NE(received.find(c.expected), std::string::npos) << received;
-        EXPECT_EQ(received.find("USER"), std::string::npos);
+        EXPECT_TRUE(received.find(c.expected) != std::string::npos && received.find("USER") == std::string::npos) << received;
         EXPECT_EQ(server.Waits(), c.token == longToken ? 8 : 7) << "each command waits for its reply";
-        EXPECT_EQ(caseTrace.Text().find(c.token.substr(0, 8)), std::string::npos) << caseTrace.Text();
-        EXPECT_EQ(caseTrace.Text().find(c.expected.substr(16, 20)), std::string::npos) << "the encoded token is traced";
+        EXPECT_TRUE(caseTrace.Text().find(c.token.substr(0, 8)) == std::string::npos &&
+                    caseTrace.Text().find(c.expected.substr(16, 20)) == std::string::npos) << "token traced: " << caseTrace.Text();
     }
 
     // A refusal, plain or after a challenge that explains it, asks the caller for a fresh token.
@@ -114,8 +113,8 @@ TEST_F(TokenCheckTest, TokenLoginSignsInWithTheOfferedMechanismKeepsTheTokenOutO
         EXPECT_TRUE((sent.find("AQ==") != std::string::npos) == challenge && sent.find("STAT") == std::string::npos) << sent;
     }
     const CheckOutcome outcome = CheckWithToken(server, "");
-    EXPECT_TRUE(outcome.result == Result::Failed && !outcome.tokenRefused);
-    EXPECT_EQ(server.ReceivedBytes().find("AUTH"), std::string::npos) << "no token, no login";
+    EXPECT_TRUE(outcome.result == Result::Failed && !outcome.tokenRefused && server.ReceivedBytes().find("AUTH") == std::string::npos)
+        << "no token, yet a login";
 }
 
 TEST_F(TokenCheckTest, RefreshesWhenDueStoresARotatedTokenAndRetriesARefusedOneOnce)

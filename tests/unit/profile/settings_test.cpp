@@ -109,11 +109,9 @@ TEST_F(SettingsTest, LoadsEveryFieldByAtoiRulesAMissingSectionAsEmptyAndCryptPas
 
 TEST_F(SettingsTest, SavesStoredFormsAndLeavesOtherKeysAndHigherSectionsAlone)
 {
-    store.Write("POP4", "Account", "old");
-    store.Write("POP0", "Passward", "kept");
-    store.Write("POP0", "Port", "2110");
-    store.Write("POP0", "Security", "2");
-    store.Write("POP1", "Passward", "plain");
+    for (const auto& [section, key, text] : {std::tuple<const char*, const char*, const char*>{"POP4", "Account", "old"},
+             {"POP0", "Passward", "kept"}, {"POP0", "Port", "2110"}, {"POP0", "Security", "2"}, {"POP1", "Passward", "plain"}})
+        store.Write(section, key, text);
     const std::vector<AccountSettings> list = {Account("user0", "p\xe9", -5, -1, 110), Account("user1", "", 3, 9, 110),
                                                Account("user2", "", 3, 9, 995, kSecurityTls),
                                                Account("user3", "", 3, 9, 110, kSecurityTls)};
