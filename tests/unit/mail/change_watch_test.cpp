@@ -33,7 +33,6 @@ struct FakeMailbox {
         changed.notify_all();
     }
     void Change(UidSet now) { Update([&] { uids = std::move(now); ++changes; }); }
-    void Drop() { Update([&] { ++drops; }); }
 };
 
 class FakeSession : public MailSession {
@@ -169,16 +168,14 @@ TEST_F(ChangeWatchTest, ALostConnectionIsRetriedAfterGrowingWaitsWhileTheAccount
     MailAccount& account = NewAccount(1);
     FakeMailbox& box = Box(account);
     ASSERT_TRUE(StartIdling(account));
-    box.Update([&] { box.refusals = 5; });
-    box.Drop();
+    box.Update([&] { box.refusals = 5, ++box.drops; });
     ASSERT_TRUE(WaitUntil([&] { return box.opens == 7 && LastFailure(account).empty(); })) << box.opens;
     EXPECT_EQ(Waits(), (std::vector<uint32_t>{5000, 10000, 20000, 40000, 60000, 60000}));
     EXPECT_TRUE(pausesNotFailing == 0 && account.idling) << "a pause without the failure shown, or not idling";
 
     // A server that no longer offers to tell of changes is polled from then on.
-    box.Update([&] { box.canPush = false; });
     clock = 99000;
-    box.Drop();
+    box.Update([&] { box.canPush = false, ++box.drops; });
     ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
     EXPECT_TRUE(!account.idling && account.lastCheckTick == 99000u && box.opens == 8) << box.opens;
 }
@@ -189,8 +186,7 @@ TEST_F(ChangeWatchTest, AServerThatRefusesToWaitIsPolledQuietly)
     MailAccount& account = NewAccount(1);
     FakeMailbox& box = Box(account);
     ASSERT_TRUE(StartIdling(account));
-    box.Update([&] { box.refusesWaiting = true; });
-    box.Drop();
+    box.Update([&] { box.refusesWaiting = true, ++box.drops; });
     ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
     EXPECT_TRUE(Waits().empty() && LastFailure(account).empty() && box.closes == 1) << "a refusal taken for a loss";
 

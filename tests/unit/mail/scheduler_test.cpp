@@ -145,10 +145,8 @@ TEST_F(SchedulerTest, AnAccountWithoutServerOrLoginOrKnownSecurityOrProtocolIsPa
     FinishCheck(5);
     for (uint32_t now = 2000; now < 6000; now += 1000)
         EXPECT_EQ(TickAt(now), -1);
-    EXPECT_EQ(trace.Text(), "POP0 is never checked: no server address\n"
-                            "POP1 is never checked: no login name\n"
-                            "POP2 is never checked: no server address\n"
-                            "POP3 is never checked: unknown Security value\n"
+    EXPECT_EQ(trace.Text(), "POP0 is never checked: no server address\nPOP1 is never checked: no login name\n"
+                            "POP2 is never checked: no server address\nPOP3 is never checked: unknown Security value\n"
                             "POP4 is never checked: unknown Protocol value\n");
     // Whoever opens a session for it anyway gets no conversation, only the reason.
     const CheckOutcome outcome = OpenMailSession(*scheduler.Accounts()[3], nullptr)->RunCheck();
