@@ -21,10 +21,8 @@ public:
 
     bool Seal(const std::string& secret, std::string& sealed) const override
     {
-        if (!canSeal)
-            return false;
-        sealed = "sealed:" + std::string(secret.rbegin(), secret.rend());
-        return true;
+        sealed = "sealed:" + std::string(secret.rbegin(), secret.rend());  // the caller must not use it on failure
+        return canSeal;
     }
     bool Open(const std::string& sealed, std::string& secret) const override
     {
