@@ -101,10 +101,8 @@ protected:
             return stop.load() == 0;
         };
         // The last notice of a check comes after its account may be gone, and the test with it.
-        auto started = this->started;
-        hooks.check.target.post = [started](WindowHandle, int command, int32_t) {
-            if (command == ID_CHECK_STARTED)
-                ++*started;
+        hooks.check.target.post = [started = started](WindowHandle, int command, int32_t) {
+            *started += command == ID_CHECK_STARTED;
         };
         scheduler = std::make_unique<Scheduler>(hooks);
     }
