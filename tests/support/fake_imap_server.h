@@ -25,9 +25,7 @@ public:
 
 private:
     Reply Answer(const std::string& command) override;
-    // One command with its literals' bytes in place.
     bool ReadCommand(uintptr_t connection, std::string& command) override;
-    // Sends the pushes due in an IDLE.
     bool WhileWaiting(uintptr_t connection) override;
 
     std::vector<uint32_t> unread_;

@@ -10,17 +10,14 @@ ScriptedServer::Reply FakePop3Server::Answer(const std::string& command)
     for (const std::string& key : {command, word + (word == command ? "" : " ")})
         if (script_.count(key))
             return script_.at(key);
+    static const std::map<std::string, Reply> fixed = {{"", Say("+OK fake POP3 server ready\r\n")},
+        {"USER", Say("+OK\r\n")}, {"PASS", Say("+OK logged in\r\n")}, {"QUIT", SayAndClose("+OK bye\r\n")},
+        {"CAPA", Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n")}};
+    if (fixed.count(word))
+        return fixed.at(word);
     const std::string count = std::to_string(uids_.size());
-    if (command.empty())
-        return Say("+OK fake POP3 server ready\r\n");
-    if (word == "USER" || word == "PASS")
-        return Say(word == "USER" ? "+OK\r\n" : "+OK logged in\r\n");
     if (command == "STAT")
         return Say("+OK " + count + " " + count + "00\r\n");
-    if (command == "QUIT")
-        return SayAndClose("+OK bye\r\n");
-    if (command == "CAPA")
-        return Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
     std::string listing = "+OK\r\n";
     for (size_t n = 1; command == "UIDL" && n <= uids_.size(); ++n)
         listing += std::to_string(n) + " " + uids_[n - 1] + "\r\n";

@@ -35,12 +35,6 @@ ScriptedServer::ScriptedServer() : endTimeMs_(SteadyNowMs() + 120000)
     listener_ = uintptr_t(s);
 }
 
-void ScriptedServer::Start()
-{
-    if (port_ != 0)
-        thread_ = std::thread(&ScriptedServer::Run, this);
-}
-
 void ScriptedServer::Stop()
 {
     WithLock([&] { stop_ = true; });
@@ -49,11 +43,6 @@ void ScriptedServer::Stop()
     if (listener_ != kNoSocket)
         CloseNative(Native(listener_));
     listener_ = kNoSocket;
-}
-
-bool ScriptedServer::Stopping() const
-{
-    return Locked(stop_) || SteadyNowMs() >= endTimeMs_;
 }
 
 void ScriptedServer::Run()

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/tick_count.h"
+
 class ScriptedServer {
 public:
     struct Reply {
@@ -33,7 +35,8 @@ public:
 protected:
     ScriptedServer();
     virtual ~ScriptedServer() { Stop(); }
-    void Start();  // at the end of the derived constructor
+    // At the end of the derived constructor.
+    void Start() { if (port_ != 0) thread_ = std::thread(&ScriptedServer::Run, this); }
     void Stop();   // at the start of the derived destructor
 
     // The reply to one command ("" for the greeting); called under the lock.
@@ -49,7 +52,7 @@ protected:
     // Counted before the reply goes out, so the client never sees it first.
     void CountWait(const Reply& reply);
     bool Send(uintptr_t connection, const std::string& text) const;
-    bool Stopping() const;
+    bool Stopping() const { return Locked(stop_) || SteadyNowMs() >= endTimeMs_; }
 
     template <typename T>
     T Locked(const T& field) const

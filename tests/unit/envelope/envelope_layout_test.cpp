@@ -35,14 +35,11 @@ TEST(TrailLayout, EachCornerOfTheCursorHasItsOwnDirectionAndJitterDoesNotAccumul
     EXPECT_EQ(FirstTwo({0, 0}, [] { return draw++; }, 2), (std::vector<int32_t>{156, 176, 190, 193}));
 }
 
-TEST(WantedEnvelopeColors, EachAccountInOrderAtMostFiveTimes)
+TEST(EnvelopeColors, EachAccountAtMostFiveTimesAndOnlyTheRedBodyTakesThePaletteColourInTheDibsByteOrder)
 {
     EXPECT_EQ(WantedEnvelopeColors({{3, 8}}), (std::vector<int32_t>{3, 3, 3, 3, 3}));
     EXPECT_EQ(WantedEnvelopeColors({{9, 0}, {-1, 2}, {4, 1}}), (std::vector<int32_t>{-1, -1, 4}));
-}
 
-TEST(Recolor, ExactlyTheRedBodyTakesThePaletteColourInTheDibsByteOrderAndOtherIndicesKeepIt)
-{
     // Key green, outline, red body (twice, one with a stray top byte), nearly red, flap; as a DIB holds them.
     const std::vector<uint32_t> sample = {0x00FF00, 0x000000, 0xFF0000, 0xAB000000 | 0xFF0000, 0xFE0000, 0xF0F0F0};
     const struct { int32_t index; uint32_t body; } cases[] = {  // the body as the DIB stores it

@@ -31,7 +31,7 @@ TEST(OAuthPieces, HashesEncodingsAndSaslResponsesMatchTheirPublishedExamples)
               "Mjl0Q2cBAQ==");
 }
 
-TEST(OAuthPieces, SignInTextsCarryEveryValueEncodedAndTheSecretsAreFreshEachTime)
+TEST(OAuthPieces, SignInTextsCarryEveryValueEncodedWithFreshSecretsAndTheRedirectGivesOnlyItsCodeOrRefusal)
 {
     SignInSecrets first, second;
     ASSERT_TRUE(NewSignInSecrets(first) && NewSignInSecrets(second));
@@ -55,10 +55,7 @@ TEST(OAuthPieces, SignInTextsCarryEveryValueEncodedAndTheSecretsAreFreshEachTime
     EXPECT_EQ(CodeExchangeBody(endpoints, "c", "http://x/", "v"),
               "grant_type=authorization_code&code=c&redirect_uri=http%3A%2F%2Fx%2F&code_verifier=v&client_id=id%261"
               "&client_secret=s");
-}
 
-TEST(OAuthPieces, TheRedirectGivesItsCodeOrItsRefusalAndNothingElseIsTakenForIt)
-{
     RedirectQuery query;
     ASSERT_TRUE(ReadRedirectRequest("GET /cb?state=a%2Bb&code=x+y%41%zz&extra=1 HTTP/1.1", "/cb", query));
     EXPECT_EQ(query.code + "|" + query.state, "x yA%zz|a+b");

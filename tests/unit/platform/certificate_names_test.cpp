@@ -16,31 +16,23 @@ TEST(CertificateNames, HostsMatchByOurOwnRules)
     const std::string v6 = std::string(15, '\0') + '\x01';
     const struct { const char* host; CertificateNames names; bool matches; } rows[] = {
         {"mail.example.com", {{"other.example.com", "MAIL.Example.COM"}, {}, ""}, true},
-        {"Mail.Example.com.", {{"mail.example.com"}, {}, ""}, true},
-        {"mail.example.com", {{"*.example.com"}, {}, ""}, true},
+        {"Mail.Example.com.", {{"mail.example.com"}, {}, ""}, true}, {"mail.example.com", {{"*.example.com"}, {}, ""}, true},
         {"a.mail.example.com", {{"*.example.com"}, {}, ""}, false},  // one label only
-        {"example.com", {{"*.example.com"}, {}, ""}, false},
+        {"example.com", {{"*.example.com"}, {}, ""}, false}, {"mail.example.com", {{"*.*.example.com"}, {}, ""}, false},
         {"mail.example.com", {{"*.com"}, {}, ""}, false},  // too wide
-        {"mail.example.com", {{"*.*.example.com"}, {}, ""}, false},
         {"mail.example.com", {{"m*.example.com"}, {}, ""}, false},  // partial wildcards are not ours
-        {"mail.example.com", {{"*mail.example.com"}, {}, ""}, false},
-        {"mail.example.com", {{"mail.*.com"}, {}, ""}, false},
-        {"*.example.com", {{"*.example.com"}, {}, ""}, false},
+        {"mail.example.com", {{"*mail.example.com"}, {}, ""}, false}, {"mail.example.com", {{"mail.*.com"}, {}, ""}, false},
+        {"*.example.com", {{"*.example.com"}, {}, ""}, false}, {"mail.example.com", {{"mail..example.com"}, {}, ""}, false},
         {"mail.example.com", {{std::string("mail.example.com\0.evil.test", 27)}, {}, ""}, false},
-        {"mail.example.com", {{"mail..example.com"}, {}, ""}, false},
         {"xn--bcher-kva.example", {{"XN--BCHER-KVA.example"}, {}, ""}, true},  // A-labels, any case
         {"b\xc3\xbc" "cher.example", {{"b\xc3\xbc" "cher.example"}, {}, ""}, false},
         {"mail.example.com", {{}, {}, "mail.example.com"}, true},  // the common name only without DNS names
         {"mail.example.com", {{"other.example.com"}, {}, "mail.example.com"}, false},
-        {"mail.example.com", {{}, {loopback}, "*.example.com"}, true},
-        {"127.0.0.1", {{}, {loopback}, ""}, true},
+        {"mail.example.com", {{}, {loopback}, "*.example.com"}, true}, {"127.0.0.1", {{}, {loopback}, ""}, true},
         {"127.0.0.1", {{"127.0.0.1"}, {}, "127.0.0.1"}, false},  // an address is never a name
-        {"127.0.0.2", {{}, {loopback}, ""}, false},
-        {"::1", {{}, {loopback, v6}, ""}, true},
-        {"[::1]", {{}, {v6}, ""}, true},
-        {"0:0:0:0:0:0:0:1", {{}, {v6}, ""}, true},
+        {"127.0.0.2", {{}, {loopback}, ""}, false}, {"::1", {{}, {loopback, v6}, ""}, true}, {"[::1]", {{}, {v6}, ""}, true},
+        {"0:0:0:0:0:0:0:1", {{}, {v6}, ""}, true}, {"", {{""}, {}, ""}, false},
         {"::ffff:127.0.0.1", {{}, {loopback}, ""}, false},  // the 16-byte form is another address
-        {"", {{""}, {}, ""}, false},
     };
     for (const auto& row : rows)
         EXPECT_EQ(CertificateNamesHost(row.names, row.host), row.matches) << row.host;
@@ -68,8 +60,7 @@ TEST(CertificateNames, AreReadFromTheExtensionAndTheSubject)
     const std::string subject = Der(0x30, attribute("\x55\x04\x06", "DE") + attribute("\x55\x04\x03", "first") +
                                               attribute("\x55\x04\x03", "mail.example.com"));
     EXPECT_EQ(CommonNameOf(subject), "mail.example.com");  // the most specific
-    EXPECT_EQ(CommonNameOf(subject.substr(0, subject.size() - 2)), "");
-    EXPECT_EQ(CommonNameOf(Der(0x30, attribute("\x55\x04\x0a", "Org"))), "");
+    EXPECT_EQ(CommonNameOf(subject.substr(0, subject.size() - 2)) + CommonNameOf(Der(0x30, attribute("\x55\x04\x0a", "Org"))), "");
 }
 
 }  // namespace

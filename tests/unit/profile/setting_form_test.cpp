@@ -31,8 +31,7 @@ TEST(SettingForm, AnEditedAccountKeepsWhatItsFormDoesNotChange)
     expected.UnreadableSecrets = kSecretPassword;
     EXPECT_EQ(SettingsFromForm(kValid, stored), expected);
     AccountForm typed = kValid;
-    typed.password = "again";
-    expected.Password = "again";
+    expected.Password = typed.password = "again";
     expected.UnreadableSecrets = 0;  // given again: the copied value is replaced at the next save
     EXPECT_EQ(SettingsFromForm(typed, stored), expected);
 }
@@ -89,24 +88,20 @@ TEST(SettingForm, RefusesProtectionSettingsACheckCouldNotUse)
 
 AccountTestReport TryAccount(const FakePop3Server& server, TlsResult verdict)
 {
-    AccountSettings account;
-    account.Account = "me";
+    AccountSettings account = Account("me", "", 0, 0, server.Port(), kSecurityTls);
     account.Address = "127.0.0.1";
-    account.Port = server.Port();
-    account.Security = kSecurityTls;
     TlsProbe probe{verdict, "", 0};
     return TestAccount(account, nullptr, [&](TcpClient& tcp) { return std::make_unique<PassThroughTls>(tcp, probe); },
                        HttpsPoster(), 5000, 5000);
 }
 
-TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefused)
+TEST(SettingTestButton, SaysWhatTheCheckFoundHandsOverOnlyARefusedCertificateAndSignsInWithAFreshToken)
 {
     // A good test and a refused login against a real server: win_setting.
     FakePop3Server server({"a", "b", "c"});
     const AccountTestReport report = TryAccount(server, TlsResult::NameMismatch);
-    EXPECT_FALSE(report.connected);
     EXPECT_EQ(report.text, "certificate name mismatch");
-    ASSERT_TRUE(report.certificateRefused);
+    ASSERT_TRUE(!report.connected && report.certificateRefused);
     EXPECT_EQ(CertificateText(report.certificate),
               "Subject: CN=home\r\nIssued by: CN=home\r\nValid from 2026-01-01 00:00 UTC until 2027-01-01 00:00 UTC\r\n"
               "SHA-256: 5E:0A");
@@ -114,19 +109,14 @@ TEST(SettingTestButton, SaysWhatTheCheckFoundAndHandsOverOnlyACertificateItRefus
     EXPECT_FALSE(TryAccount(server, TlsResult::HandshakeFailed).certificateRefused);
     EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::Listed, {"x"}, ""}, 0), "Connected: 1 message");
     EXPECT_EQ(OutcomeText(CheckOutcome{CheckOutcome::Result::EmptyMailbox, {}, ""}, 1), "Connected: 0 unread messages");
-}
 
-// An account that signs in is tried with a fresh access token, never without one; a refresh
-// token the provider rotated goes back to the dialog, which stores it with the account.
-TEST(SettingTestButton, AnAccountThatSignsInIsTriedWithAFreshTokenAndKeepsARotatedOne)
-{
-    FakePop3Server server({"a"});
-    server.Script("CAPA", FakePop3Server::Say("+OK\r\nSASL XOAUTH2\r\n.\r\n"));
-    server.Script("AUTH ", FakePop3Server::Say("+OK signed in\r\n"));
-    AccountSettings account;
-    account.Account = "me";
+    // An account that signs in is tried with a fresh access token, never without one; a refresh
+    // token the provider rotated goes back to the dialog, which stores it with the account.
+    FakePop3Server signingIn({"a"});
+    signingIn.Script("CAPA", FakePop3Server::Say("+OK\r\nSASL XOAUTH2\r\n.\r\n"));
+    signingIn.Script("AUTH ", FakePop3Server::Say("+OK signed in\r\n"));
+    AccountSettings account = Account("me", "", 0, 0, signingIn.Port());
     account.Address = "127.0.0.1";
-    account.Port = server.Port();
     account.Auth = kAuthOAuth;
     account.OAuthProvider = "custom";
     account.TokenUrl = "https://idp.test/token";
@@ -137,14 +127,12 @@ TEST(SettingTestButton, AnAccountThatSignsInIsTriedWithAFreshTokenAndKeepsARotat
         return HttpsReply{true, 200, R"({"access_token":"fresh","token_type":"Bearer","refresh_token":"rotated"})", ""};
     };
     EXPECT_EQ(TestAccount(account, nullptr, nullptr, https, 5000, 5000).text, "not signed in: press Sign in... first");
-    EXPECT_TRUE(posted.empty() && server.ReceivedBytes().empty());
+    EXPECT_TRUE(posted.empty() && signingIn.ReceivedBytes().empty());
     account.RefreshToken = "old";
-    const AccountTestReport report = TestAccount(account, nullptr, nullptr, https, 5000, 5000);
-    EXPECT_TRUE(report.connected) << report.text;
-    EXPECT_EQ(report.rotatedRefreshToken, "rotated");
-    ASSERT_EQ(posted.size(), 1u);
-    EXPECT_NE(posted[0].find("refresh_token=old"), std::string::npos) << posted[0];
-    EXPECT_NE(server.ReceivedBytes().find("AUTH XOAUTH2 " + Base64(XOAuth2Response("me", "fresh"))), std::string::npos);
+    const AccountTestReport signedIn = TestAccount(account, nullptr, nullptr, https, 5000, 5000);
+    EXPECT_TRUE(signedIn.connected && signedIn.rotatedRefreshToken == "rotated") << signedIn.text;
+    EXPECT_TRUE(posted.size() == 1 && posted[0].find("refresh_token=old") != std::string::npos) << posted.size();
+    EXPECT_NE(signingIn.ReceivedBytes().find("AUTH XOAUTH2 " + Base64(XOAuth2Response("me", "fresh"))), std::string::npos);
 }
 
 }  // namespace
