@@ -7,11 +7,36 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
-from dovecot_oauth import dovecot_oauth  # noqa: E402
-from dovecot_pop3 import USER  # noqa: E402
+from dovecot_pop3 import USER, DovecotPop3  # noqa: E402
 from expectations import expect, verdict  # noqa: E402
+from mailcheck_driver import Pop3CheckDriver  # noqa: E402
 from oauth_server import CLIENT_ID, OAuthServer  # noqa: E402
 from tls_servers import Authority, windows_path  # noqa: E402
+
+# Dovecot whose only passdb is oauth2: each token is checked at the authorization server's introspection.
+OAUTH_AUTH = """\
+auth_mechanisms = xoauth2 oauthbearer
+passdb {{
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = {settings}
+}}"""
+OAUTH_SETTINGS = """\
+introspection_mode = post
+introspection_url = {introspection}
+username_attribute = username
+active_attribute = active
+active_value = true
+tls_ca_cert_file = {ca}
+"""
+
+
+def dovecot_oauth(work, introspection_url, ca_file):
+    settings = os.path.abspath(work) + "-oauth2.conf.ext"  # beside the work folder, which the start empties
+    with open(settings, "w") as out:
+        out.write(OAUTH_SETTINGS.format(introspection=introspection_url, ca=ca_file))
+    return DovecotPop3(work, auth=OAUTH_AUTH.format(settings=settings))
+
 
 work = os.path.abspath(sys.argv[1])
 mailcheck = sys.argv[2:]
@@ -28,22 +53,18 @@ def check_short_lived_tokens(idp, port, refresh_check):
     """The second check at once takes the held token; the third, 12 s later, finds it within a
     minute of its end and refreshes first, with the refresh token the provider rotated."""
     idp.lifetime, requests = 72, len(idp.requests)
-    run = subprocess.Popen(mailcheck + ["--port", str(port), "--checks", "3", "--step", *refresh_check, "localhost",
-                                        USER], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           text=True, env=dict(os.environ, ZANTOLI_REFRESH_TOKEN=idp.tokens[-1].refresh_token))
-    output = ""
-    for step in range(2):
-        for line in run.stdout:  # bounded by the run's own checks
-            output += line
-            if line.startswith(f"check {step + 1}:"):
-                break
-        time.sleep(12 * step)
-        run.stdin.write("\n")
-        run.stdin.flush()
-    output += run.communicate(timeout=120)[0]
+    os.environ["ZANTOLI_REFRESH_TOKEN"] = idp.tokens[-1].refresh_token
+    driver = Pop3CheckDriver(mailcheck + list(refresh_check), port, USER, "", checks=3, ack=False)
+    try:
+        checks = [driver.next_check(), driver.next_check()]
+        time.sleep(12)
+        checks.append(driver.next_check())
+        ended = driver.finish()
+    finally:
+        driver.kill()
     refreshed = [form["refresh_token"] for form in idp.requests[requests:]]
-    expect(run.returncode == 0 and output.count(": new=3") == 3 and len(refreshed) == 2 and
-           refreshed[1] == idp.tokens[-2].refresh_token, "tokens of 72 s", f"{output}\nrefreshed: {refreshed}")
+    expect(ended == 0 and [c.new for c in checks] == [3, 3, 3] and len(refreshed) == 2 and
+           refreshed[1] == idp.tokens[-2].refresh_token, "tokens of 72 s", f"{checks}\nrefreshed: {refreshed}")
 
 
 def main():
