@@ -23,6 +23,27 @@ inline std::string ReadProgramProfile(const std::string& section, const std::str
     return RegistryProfileStore("QUVA", "Zantoli").Read(section, key);
 }
 
+// A registry value the programs started meanwhile find; what it held, or its absence, comes back at the end.
+class RegistryValue {
+public:
+    RegistryValue(HKEY root, const char* key, const char* name) : root(root), key(key), name(name)
+    {
+        saved = RegGetValueA(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) == ERROR_SUCCESS;
+    }
+    ~RegistryValue() { saved ? Set(type, data, size) : void(RegDeleteKeyValueA(root, key, name)); }
+    RegistryValue(const RegistryValue&) = delete;
+    RegistryValue& operator=(const RegistryValue&) = delete;
+    void Set(DWORD kind, const void* value, DWORD bytes) const { RegSetKeyValueA(root, key, name, kind, value, bytes); }
+    void Set(const std::string& text) const { Set(REG_SZ, text.c_str(), DWORD(text.size() + 1)); }
+
+private:
+    HKEY root;
+    const char *key, *name;
+    DWORD type = 0, size = 4096;
+    char data[4096] = {};
+    bool saved = false;
+};
+
 // One run of a program. A program still running when the object goes is ended by force.
 class ProgramProcess {
 public:

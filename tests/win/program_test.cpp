@@ -57,11 +57,9 @@ HWND FindEdit(HWND dialog)
     HWND found = nullptr;
     EnumChildWindows(dialog, [](HWND child, LPARAM found) -> BOOL {
         char name[16] = {};
-        GetClassNameA(child, name, sizeof name);
-        const bool match = lstrcmpiA(name, "Edit") == 0 && IsWindowVisible(child);
-        *reinterpret_cast<HWND*>(found) = match ? child : nullptr;
-        return !match;
-    }, reinterpret_cast<LPARAM>(&found));
+        const bool edit = GetClassNameA(child, name, sizeof name) && !lstrcmpiA(name, "Edit") && IsWindowVisible(child);
+        return !(edit && (*reinterpret_cast<HWND*>(found) = child));
+    }, LPARAM(&found));
     return found;
 }
 
@@ -124,12 +122,11 @@ protected:
         return character && WaitUntil([&] { return Topmost(); }, kWaitMs) ? character : nullptr;
     }
 
-    bool EndsWell() const
+    bool Exit(WPARAM command = ID_APP_EXIT) const  // whether the command ended the program well
     {
         DWORD code = 1;
-        return program.WaitForExit(kWaitMs, code) && code == 0;
+        return PostMessageA(character, WM_COMMAND, command, 0) && program.WaitForExit(kWaitMs, code) && code == 0;
     }
-    bool Exit() const { return PostMessageA(character, WM_COMMAND, ID_APP_EXIT, 0) && EndsWell(); }
 
     void Post(UINT message, WPARAM w, LPARAM l = 0) const { PostMessageA(character, message, w, l); }
     bool Visible() const { return IsWindowVisible(character) != FALSE; }
@@ -176,23 +173,6 @@ protected:
     int accounts = 0;
 };
 
-// The system's mail program, for mailto: links (the prefix's HKCR ignores the user's classes); restored at the end.
-struct MailtoHandler {
-    static constexpr char kKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
-    static void Set(const char* command)
-    {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, command, DWORD(strlen(command) + 1));
-    }
-    MailtoHandler()
-    {
-        RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
-        Set("");
-    }
-    ~MailtoHandler() { Set(saved); }
-    char saved[1024] = {};
-    DWORD size = sizeof saved;
-};
-
 // With no mail program the program asks for one mid-screen; the system's starts until the user chose
 // one, each shown normally in the Windows folder. Mail Settings exits even when there is no Setting.exe.
 TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheTrayAndTheMenu)
@@ -201,7 +181,9 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     ASSERT_TRUE(folder.CopyIn("Zantoli.exe", "Zantoli.exe") && folder.CopyIn("stand_in.exe", "mailer.exe"));
     ASSERT_TRUE(fs::create_directory(folder.path / "system") && folder.CopyIn("stand_in.exe", "system\\mail.exe"));
     const std::string mailer = folder.Path("mailer.exe");
-    MailtoHandler handler;
+    // The system's mail program, for mailto: links (the prefix's HKCR ignores the user's classes).
+    const RegistryValue handler(HKEY_LOCAL_MACHINE, "Software\\Classes\\mailto\\shell\\open\\command", nullptr);
+    handler.Set("");
     // A window of another class with the same caption is not a running instance.
     HWND foreign = CreateWindowExA(0, "STATIC", "Tindrel", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(Start(folder.Path("Zantoli.exe")), nullptr);
@@ -236,7 +218,7 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     ASSERT_TRUE(Settle());
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "MAILER"), "");
 
-    MailtoHandler::Set(("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"").c_str());
+    handler.Set("\"" + (folder.path / "system" / "mail.exe").string() + "\" \"%1\"");
     Post(kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts("system").size() == 1; }, kWaitMs));
     answer(ID_CHOOSE_MAILER, IDOK);
@@ -245,8 +227,7 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     ASSERT_TRUE(Settle());
     for (const bool present : {false, true}) {
         ASSERT_TRUE(!present || (folder.CopyIn("stand_in.exe", "Setting.exe") && Start(folder.Path("Zantoli.exe"))));
-        Post(WM_COMMAND, ID_MAIL_SETTINGS);
-        EXPECT_TRUE(EndsWell());
+        EXPECT_TRUE(Exit(ID_MAIL_SETTINGS));
     }
     ASSERT_TRUE(WaitUntil([&] { return folder.Starts().size() >= 2; }, kWaitMs));
     char windows[MAX_PATH] = {};
@@ -335,16 +316,6 @@ TEST_F(ProgramTest, NewMailMakesAChainedTrailInTheAccountsColoursThenCommandsCha
     EXPECT_EQ(ReadProgramProfile("GLOBAL", "WINDOW_POS") + "|" + ReadProgramProfile("GLOBAL", "ShowOnlyMailExist"), "32775|0");
 }
 
-// The screen density a program started meanwhile finds (the prefix's LogPixels); 96 again at the end.
-struct ScreenDensity {
-    explicit ScreenDensity(DWORD dpi) { Set(dpi); }
-    ~ScreenDensity() { Set(96); }
-    static void Set(DWORD dpi)
-    {
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-};
-
 // Acknowledgements outlive a restart only when asked to; at 192 dpi the pointer still lands on the character.
 TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksAndFromTheTrayAndRememberedOnlyWhenAskedFor)
 {
@@ -394,7 +365,9 @@ TEST_F(ProgramTest, NewMailIsAcknowledgedByClicksAndFromTheTrayAndRememberedOnly
     EXPECT_TRUE(WaitUntil([&] { return Envelopes() == 1; }, kWaitMs));
     // Without the option the file is not read: what was acknowledged is new again.
     server.SetUids({"m1"});
-    const ScreenDensity dense(192);
+    const RegistryValue density(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
+    const DWORD dpi = 192;
+    density.Set(REG_DWORD, &dpi, sizeof dpi);
     ASSERT_TRUE(run("0"));
     ASSERT_TRUE(WaitUntil([&] { return Envelopes() == 1 && Visible(); }, kWaitMs));
     const RECT size = ReadWindowState(character).rect, envelope = ReadWindowState(program.EnvelopeWindows(character)[0]).rect;

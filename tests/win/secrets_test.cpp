@@ -11,23 +11,17 @@
 
 namespace {
 
-class SecretsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, store.BranchPath().c_str());
-        SetProfileStore(&store);
-    }
-    void TearDown() override
-    {
-        SetProfileStore(nullptr);
-        RegDeleteTreeW(HKEY_CURRENT_USER, store.BranchPath().c_str());
-    }
-    RegistryProfileStore store{"QUVA", "ZantoliSecretsTest"};
+// The account settings' store while it exists, in a branch of this test's own.
+struct SecretsStore : RegistryProfileStore {
+    SecretsStore() : RegistryProfileStore("QUVA", "ZantoliSecretsTest") { Clear(); SetProfileStore(this); }
+    ~SecretsStore() { SetProfileStore(nullptr); Clear(); }
+    void Clear() const { RegDeleteTreeW(HKEY_CURRENT_USER, BranchPath().c_str()); }
 };
 
-TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValues)
+// A value sealed without our entropy, as another program of the user would store it, or not sealed, is unreadable.
+TEST(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValuesThatNoOtherSealOpens)
 {
+    SecretsStore store;
     store.Write("GLOBAL", "POP_COUNT", "1");
     store.Write("POP0", "Account", "me");
     AccountSettingsList accounts = LoadAccountSettings();
@@ -49,11 +43,6 @@ TEST_F(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValues)
     ASSERT_TRUE(SaveAccountSettings(accounts));
     std::string sealed;
     EXPECT_TRUE(!store.ReadBinary("POP0", "RefreshToken", sealed) && LoadAccountSettings()[0].Password == "p\xc3\xa4ss");
-}
-
-// Sealed without our entropy, as another program of the user would store it, or not sealed at all.
-TEST(UserSecretSeal, AValueSealedElsewhereIsUnreadable)
-{
     char secret[] = "secret";
     DATA_BLOB in{DWORD(sizeof secret), reinterpret_cast<BYTE*>(secret)}, out{};
     ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi_win.h"
 #include "platform/https_post.h"
 #include "platform/registry_profile_store_win.h"
 #include "platform/secret_seal.h"
@@ -115,8 +116,8 @@ protected:
     static void Type(HWND dialog, int id, const std::wstring& text) { Send(dialog, id, WM_SETTEXT, 0, LPARAM(text.c_str())); }
     static void Fill(HWND dialog, std::initializer_list<std::pair<int, std::wstring>> fields)
     {
-        for (const auto& field : fields)
-            Type(dialog, field.first, field.second);
+        for (const auto& [id, text] : fields)
+            Type(dialog, id, text);
     }
     static std::wstring Text(HWND dialog, int id)
     {
@@ -165,11 +166,10 @@ protected:
     ProgramProcess setting;
 };
 
-// Checks, as the dialog opens, its font and that each complaint fits the problem line; then closes.
+// As it opens, the dialog shows the system's message font, not its template's; each complaint fits the problem line.
 class AccountDialogProbe : public AccountDialog {
 public:
-    explicit AccountDialogProbe(const wchar_t* face) : AccountDialog(NewAccountSettings(), true), face(face) {}
-    const std::wstring face;
+    AccountDialogProbe() : AccountDialog(NewAccountSettings(), true) {}
 
 protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -178,11 +178,15 @@ protected:
         if (message != WM_INITDIALOG)
             return result;
         HWND problem = Item(IDC_PROBLEM);
-        auto shown = reinterpret_cast<HFONT>(SendMessageW(problem, WM_GETFONT, 0, 0));
+        const auto shown = reinterpret_cast<HFONT>(SendMessageW(problem, WM_GETFONT, 0, 0));
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
         LOGFONTW font{};
-        GetObjectW(shown, sizeof font, &font);
-        EXPECT_EQ(std::wstring(font.lfFaceName), face);
-        HDC dc = GetDC(problem);
+        EXPECT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) &&
+                    GetObjectW(shown, sizeof font, &font) && wcscmp(font.lfFaceName, L"Segoe UI") &&
+                    !wcscmp(font.lfFaceName, metrics.lfMessageFont.lfFaceName)) << Utf8FromWide(font.lfFaceName);
+        const WindowDC window(problem);
+        const HDC dc = window.Get();
         SelectObject(dc, shown);
         RECT line{};
         GetClientRect(problem, &line);
@@ -195,7 +199,6 @@ protected:
             DrawTextW(dc, WideFromUtf8(complaint).c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
             EXPECT_TRUE(needed.bottom <= line.bottom && needed.right <= line.right) << complaint;
         }
-        ReleaseDC(problem, dc);
         EndDialog(Handle(), IDOK);
         return result;
     }
@@ -203,21 +206,25 @@ protected:
 
 TEST(SettingAccountDialog, OpensInTheSystemMessageFontAndEachComplaintFitsTheProblemLine)
 {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-    ASSERT_NE(std::wstring(metrics.lfMessageFont.lfFaceName), L"Segoe UI") << "the template's font must differ";
-    AccountDialogProbe probe(metrics.lfMessageFont.lfFaceName);
-    EXPECT_EQ(probe.RunModal(nullptr), IDOK);
+    EXPECT_EQ(AccountDialogProbe().RunModal(nullptr), IDOK);
 }
 
 TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTheNotifierFollows)
 {
-    HWND main = Start();
+    HWND main = Start(), running = nullptr;
     Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
     ASSERT_TRUE(main && End() == 1 && NotifierStarts(1) == 1) << "a cancelled run starts the notifier when none runs";
-    HWND running = nullptr;
-    ASSERT_TRUE(Eventually([&] { return (running = FindWindowA(kProgramWindowClassName, "Tindrel")) != nullptr; }));
+    const auto notifierRuns = [&] { return (running = FindWindowA(kProgramWindowClassName, "Tindrel")) != nullptr; };
+    ASSERT_TRUE(Eventually(notifierRuns));
+    PostMessageA(running, WM_COMMAND, 57665, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(running); }));
+    // The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
+    ProgramProcess opener;
+    ASSERT_TRUE(opener.Start(folder + "Zantoli.exe", "/settings", folder.c_str()));
+    Key(FindDialog(L"Zantoli Mail Settings"), IDC_ACCOUNT_LIST, VK_ESCAPE);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(opener.WaitForExit(kWaitMs, code)) << "it was asked to exit";
+    ASSERT_TRUE(NotifierStarts(3) == 3 && Eventually(notifierRuns));
 
     ASSERT_TRUE(main = Start());
     EXPECT_EQ(Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_CHECKED) << "kept unless turned off";
@@ -233,12 +240,11 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         Click(main, id);
     EXPECT_EQ(End(), 0u);
     EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"GLOBAL", "KeepSeen", "1"}, {"POP0", "Duration", "0"},
-                          {"POP0", "ProtectedPassward", "s\xc3\xa9same"},
-                          {"POP0", "CryptPassward", ""}, {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}),
-              "");
+                          {"POP0", "ProtectedPassward", "s\xc3\xa9same"}, {"POP0", "CryptPassward", ""},
+                          {"POP0", "Port", ""}, {"POP0", "COLOR", "7"}}), "");
     EXPECT_EQ(RunCommand(), WideFromUtf8("\"" + folder + "Zantoli.exe\""));
     EXPECT_FALSE(IsWindow(running)) << "the running notifier was asked to exit";
-    ASSERT_EQ(NotifierStarts(2), 2);
+    ASSERT_EQ(NotifierStarts(4), 4);
 
     for (const int button : {IDOK, IDCANCEL}) {  // the boxes show what was saved
         ASSERT_TRUE(main = Start());
@@ -249,7 +255,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
         EXPECT_EQ(End(), button == IDOK ? 0u : 1u);
         EXPECT_EQ(RunCommand(), L"<absent>");
         EXPECT_EQ(Unexpected({{"GLOBAL", "KeepSeen", "0"}}), "");
-        EXPECT_EQ(NotifierStarts(3), 3) << "a cancelled run leaves the running notifier alone";
+        EXPECT_EQ(NotifierStarts(5), 5) << "a cancelled run leaves the running notifier alone";
     }
 }
 
@@ -262,12 +268,11 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
                *issued = std::getenv("ZANTOLI_OAUTH_ISSUED"), *trust = std::getenv("ZANTOLI_TLS_TRUST_PEM");
     if (!url || !browser || !issued || !trust)
         GTEST_SKIP() << "run through tests/support/oauth_server.py";
-    const char kBrowsers[] = "Software\\Wine\\WineBrowser";
+    const RegistryValue browsers(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers");
     DebugMonitor trace;
     std::string last;
     for (const bool decline : {false, true}) {
-        const std::string command = browser + std::string(decline ? " deny" : "");
-        RegSetKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers", REG_SZ, command.c_str(), DWORD(command.size() + 1));
+        browsers.Set(browser + std::string(decline ? " deny" : ""));
         HWND main = nullptr, account = nullptr, oauth = nullptr, box = nullptr;
         ASSERT_TRUE(main = Start());
         const DWORD settingId = setting.Id();
@@ -312,7 +317,6 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
         for (const std::string& write : writes)
             EXPECT_TRUE(last.empty() || write.find(last) == std::string::npos) << write;
     }
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kBrowsers, "Browsers");
 
     EXPECT_TRUE(SystemHttps()(url + std::string("/revoke"), "", trust, nullptr).status == 200);
     PostMessageA(FindWindowA(kProgramWindowClassName, "Tindrel"), WM_COMMAND, 57665, 0);  // the stand-in
@@ -326,17 +330,6 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
     PostMessageA(FindWindowA(kProgramWindowClassName, "Tindrel"), WM_COMMAND, 57665, 0);
     DWORD code = STILL_ACTIVE;
     EXPECT_TRUE(notifier.WaitForExit(kWaitMs, code) && code == 0);
-}
-
-// The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
-TEST_F(SettingProgramTest, ACancelStartsAgainTheNotifierThatOpenedTheSettings)
-{
-    ProgramProcess opener;
-    ASSERT_TRUE(opener.Start(folder + "Zantoli.exe", "/settings", folder.c_str()));
-    Key(FindDialog(L"Zantoli Mail Settings"), IDC_ACCOUNT_LIST, VK_ESCAPE);
-    DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(opener.WaitForExit(kWaitMs, code)) << "it was asked to exit";
-    EXPECT_EQ(NotifierStarts(2), 2);
 }
 
 TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemovedSectionGoes)
@@ -381,11 +374,10 @@ TEST_F(SettingProgramTest, BadFieldsAreRefusedThePortFollowsTheSecurityAndARemov
     }
     Click(main, IDOK);
     EXPECT_EQ(End(), 0u);
-    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "ProtectedPassward", "\x80\xff\x41"},
-                          {"POP1", "CryptPassward", ""},
-                          {"POP0", "Port", "2110"}, {"POP0", "COLOR", "-1"}, {"POP0", "Protocol", "1"},
-                          {"POP0", "Folder", "INBOX.Entw\xc3\xbcrfe"}, {"POP1", "Account", ""}}),
-              "") << "the removed account's section is gone";
+    EXPECT_EQ(Unexpected({{"GLOBAL", "POP_COUNT", "1"}, {"POP0", "Account", "bob"}, {"POP0", "Port", "2110"},
+                          {"POP0", "ProtectedPassward", "\x80\xff\x41"}, {"POP1", "CryptPassward", ""},
+                          {"POP0", "COLOR", "-1"}, {"POP0", "Protocol", "1"}, {"POP1", "Account", ""},
+                          {"POP0", "Folder", "INBOX.Entw\xc3\xbcrfe"}}), "") << "the removed account's section is gone";
 }
 
 // Against Dovecot (tests/support/with_dovecot.py), its certificate signed by a CA only the trust file names.

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -17,27 +16,17 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long long MsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // Sets the flag 300 ms from now; the flag is looked at every 100 ms, so a stop is seen before 1300 ms.
 std::thread StopSoon(std::atomic<int32_t>& stop)
 {
-    return std::thread([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = 1;
-    });
+    return std::thread([&stop] { Sleep(300); stop = 1; });
 }
 
 TEST(TlsStream, ALineTooLongIsRefusedAndASilentHandshakeEndsAtTheConnectBoundOrAtAStop)
 {
     TcpClient tcp;
     std::unique_ptr<TlsStream> tls;
-    long long took = 0;
+    ULONGLONG took = 0;
     // A handshake with a new connection to the server of this kind; took says how long it lasted.
     const auto handshake = [&](const char* kind, uint32_t connectMs, const std::atomic<int32_t>* stop) {
         tls.reset();
@@ -49,9 +38,9 @@ TEST(TlsStream, ALineTooLongIsRefusedAndASilentHandshakeEndsAtTheConnectBoundOrA
         if (!trustFile || !port || !InitSockets() || !tcp.Connect("localhost", std::atoi(port)))
             return TlsResult::HandshakeFailed;
         tls = std::make_unique<TlsStream>(tcp);
-        const auto start = Clock::now();
+        took = GetTickCount64();
         const TlsResult result = tls->Handshake({"localhost", trustFile, ""});
-        took = MsSince(start);
+        took = GetTickCount64() - took;
         return result;
     };
     ASSERT_EQ(handshake("GOOD", 5000, nullptr), TlsResult::Ok) << "run through tests/support/tls_servers.py";
@@ -66,7 +55,7 @@ TEST(TlsStream, ALineTooLongIsRefusedAndASilentHandshakeEndsAtTheConnectBoundOrA
     std::thread stopper = StopSoon(stop);
     EXPECT_EQ(handshake("SILENT", 20000, &stop), TlsResult::Stopped);
     stopper.join();
-    EXPECT_LT(took, 1300);
+    EXPECT_LT(took, 1300u);
 }
 
 // A token endpoint that never answers holds a check only until its stop (WinHTTP's own bounds are 10 s and more).
@@ -76,12 +65,11 @@ TEST(HttpsPostTest, ASilentTokenEndpointIsLeftAtAStop)
     ASSERT_NE(port, nullptr);
     std::atomic<int32_t> stop{0};
     std::thread stopper = StopSoon(stop);
-    const auto start = Clock::now();
+    const ULONGLONG start = GetTickCount64();
     const HttpsReply reply = SystemHttps()(std::string("https://localhost:") + port + "/token", "x=1", "", &stop);
-    const long long took = MsSince(start);
+    const ULONGLONG took = GetTickCount64() - start;
     stopper.join();
-    EXPECT_TRUE(!reply.delivered && reply.failure == "stopped") << reply.failure;
-    EXPECT_LT(took, 1300);
+    EXPECT_TRUE(!reply.delivered && reply.failure == "stopped" && took < 1300) << reply.failure << ", " << took << " ms";
 }
 
 // Every trust file no check can use is said so, each in its own write, and a check reading one never holds the exit.

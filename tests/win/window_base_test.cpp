@@ -54,30 +54,15 @@ bool PumpUntil(Predicate done)
     return done();
 }
 
-TEST(WindowBase, RoutesMessagesToTheObjectFromCreationToTheEndWhicheverGoesFirst)
-{
-    RecordingWnd wnd;
-    ASSERT_TRUE(CreateHidden(wnd));
-    const HWND handle = wnd.Handle();
-    EXPECT_EQ(SendMessageA(handle, WM_USER + 7, 41, 0), 42);
-    EXPECT_TRUE(wnd.Destroy() && !IsWindow(handle) && wnd.Handle() == nullptr && !wnd.Destroy());
-    EXPECT_EQ(wnd.seen, (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
-    wnd.refuse = true;  // a refused creation leaves no window
-    EXPECT_TRUE(!CreateHidden(wnd) && wnd.Handle() == nullptr);
-    auto owned = std::make_unique<RecordingWnd>();
-    ASSERT_TRUE(CreateHidden(*owned));
-    const HWND second = owned->Handle();
-    owned.reset();
-    EXPECT_FALSE(IsWindow(second));
-}
-
 // The colour arrives sign-extended; a socket failure leaves the account due and is shown once in a box.
-TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
+TEST(WindowBase, RoutesMessagesToItsObjectUntilTheEndAndCarriesTheChecksCommandsAndFailuresShownOnce)
 {
     AppBase app;
     FakePop3Server server{{"uid-1"}};
     RecordingWnd owner;
     ASSERT_TRUE(CreateHidden(owner));
+    const HWND handle = owner.Handle();
+    EXPECT_EQ(SendMessageA(handle, WM_USER + 7, 41, 0), 42);
     SchedulerHooks hooks;
     hooks.check.target = WindowCheckTarget();
     const auto addAccount = [&](Scheduler& scheduler) -> MailAccount& {
@@ -117,10 +102,18 @@ TEST(WindowCheckTarget, CommandsReachTheOwnerWindowAndFailuresAreShownOnce)
     EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
 
     const uint32_t checkedAt = account.lastCheckTick;
-    ASSERT_TRUE(owner.Destroy());
+    ASSERT_TRUE(owner.Destroy() && !IsWindow(handle) && owner.Handle() == nullptr && !owner.Destroy());
+    EXPECT_EQ(owner.seen, (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
     scheduler.StartCheck(account);
     ASSERT_TRUE(PumpUntil([&] { return !account.worker.load(); }));
     EXPECT_TRUE(account.lastCheckTick == checkedAt && server.Connections() == 1) << "a check for a window that is gone";
+    owner.refuse = true;  // a refused creation leaves no window
+    EXPECT_TRUE(!CreateHidden(owner) && owner.Handle() == nullptr);
+    auto owned = std::make_unique<RecordingWnd>();
+    ASSERT_TRUE(CreateHidden(*owned));
+    const HWND second = owned->Handle();
+    owned.reset();
+    EXPECT_FALSE(IsWindow(second));
 }
 
 // One subkey per section, the texts stored as UTF-16, in a branch of this test's own.
