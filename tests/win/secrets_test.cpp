@@ -1,4 +1,4 @@
-// Secrets at rest under the system's data protection, in the test prefix's real registry.
+// The registry profile, its secrets at rest under the system's data protection, in the test prefix's real registry.
 #include <windows.h>
 #include <dpapi.h>
 
@@ -18,12 +18,25 @@ struct SecretsStore : RegistryProfileStore {
     void Clear() const { RegDeleteTreeW(HKEY_CURRENT_USER, BranchPath().c_str()); }
 };
 
-// A value sealed without our entropy, as another program of the user would store it, or not sealed, is unreadable.
-TEST(SecretsTest, ASavedAccountKeepsItsSecretsSealedAsBinaryValuesThatNoOtherSealOpens)
+// One subkey per section, texts stored as UTF-16. A value sealed without our entropy, as another program of the
+// user would store it, or not sealed, is unreadable.
+TEST(RegistryProfileStore, TextsAsUtf16InASubkeyPerSectionAndSecretsSealedAsBinaryValuesNoOtherSealOpens)
 {
     SecretsStore store;
-    store.Write("GLOBAL", "POP_COUNT", "1");
+    const auto raw = [&](const wchar_t* subkey, const wchar_t* name) {
+        wchar_t buffer[64] = {};
+        DWORD bytes = sizeof buffer;
+        RegGetValueW(HKEY_CURRENT_USER, (store.BranchPath() + L"\\" + subkey).c_str(), name, RRF_RT_REG_SZ, nullptr,
+                     buffer, &bytes);
+        return std::wstring(buffer);
+    };
+    const std::string mailer = "C:\\\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab.exe";  // a word in katakana
+    store.Write("GLOBAL", "MAILER", mailer);
     store.Write("POP0", "Account", "me");
+    EXPECT_TRUE(raw(L"GLOBAL", L"MAILER") == L"C:\\\x30e1\x30fc\x30eb.exe" && raw(L"POP0", L"Account") == L"me");
+    EXPECT_EQ(store.Read("GLOBAL", "MAILER"), mailer);
+    EXPECT_EQ(store.Read("POP0", "Address") + store.Read("NOSECTION", "Account"), "") << "absent values read empty";
+    store.Write("GLOBAL", "POP_COUNT", "1");
     AccountSettingsList accounts = LoadAccountSettings();
     ASSERT_EQ(accounts.size(), 1u);
     accounts[0].Password = "p\xc3\xa4ss";

@@ -1,4 +1,4 @@
-// The Win32 layer: window objects, the checks' commands to their owner window, the registry profile.
+// The Win32 layer: window objects and the checks' commands to their owner window.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,7 +12,6 @@
 #include "mail/check_worker_win.h"
 #include "mail/scheduler.h"
 #include "platform/app_base_win.h"
-#include "platform/registry_profile_store_win.h"
 #include "platform/window_base_win.h"
 
 namespace {
@@ -114,26 +113,6 @@ TEST(WindowBase, RoutesMessagesToItsObjectUntilTheEndAndCarriesTheChecksCommands
     const HWND second = owned->Handle();
     owned.reset();
     EXPECT_FALSE(IsWindow(second));
-}
-
-// One subkey per section, the texts stored as UTF-16, in a branch of this test's own.
-TEST(RegistryProfileStore, OneSubkeyPerSectionAndTextsStoredAsUtf16)
-{
-    const auto raw = [](const wchar_t* subkey, const wchar_t* name) {
-        wchar_t buffer[64] = {};
-        DWORD bytes = sizeof buffer;
-        const std::wstring key = std::wstring(L"Software\\QUVA\\ZantoliTest\\") + subkey;
-        RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &bytes);
-        return std::wstring(buffer);
-    };
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QUVA\\ZantoliTest");
-    RegistryProfileStore store{"QUVA", "ZantoliTest"};
-    const std::string mailer = "C:\\\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab.exe";  // a word in katakana
-    store.Write("GLOBAL", "MAILER", mailer);
-    store.Write("POP0", "Account", "alice");
-    EXPECT_TRUE(raw(L"GLOBAL", L"MAILER") == L"C:\\\x30e1\x30fc\x30eb.exe" && raw(L"POP0", L"Account") == L"alice");
-    EXPECT_EQ(store.Read("GLOBAL", "MAILER"), mailer);
-    EXPECT_EQ(store.Read("POP0", "Address") + store.Read("NOSECTION", "Account"), "") << "absent values read empty";
 }
 
 }  // namespace
