@@ -2,6 +2,7 @@
 // unless named Zantoli.exe: then it owns the notifier's window until its exit command or a minute, and
 // with /settings it starts Setting.exe beside itself yet stays, as a notifier still ending its checks.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -31,13 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     CreateWindowA(kProgramWindowClassName, "Tindrel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
     if (std::strstr(GetCommandLineA(), "/settings")) {
         std::strcpy(name, "Setting.exe");
-        startup = STARTUPINFOA{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-            CloseHandle(started.hThread);
-            CloseHandle(started.hProcess);
-        }
+        ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
     }
     SetTimer(nullptr, 0, 60000, nullptr);
     MSG message;
