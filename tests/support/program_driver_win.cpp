@@ -110,11 +110,8 @@ bool DebugMonitor::WaitForWrite(DWORD processId, const std::string& text, int ti
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    const ULONGLONG start = GetTickCount64();
-    while (!condition()) {
-        if (GetTickCount64() - start >= static_cast<ULONGLONG>(timeoutMs))
+    for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs); !condition(); Sleep(20))
+        if (GetTickCount64() >= end)
             return false;
-        Sleep(20);
-    }
     return true;
 }

@@ -37,8 +37,8 @@ public:
     void Set(const std::string& text) const { Set(REG_SZ, text.c_str(), DWORD(text.size() + 1)); }
 
 private:
-    HKEY root;
-    const char *key, *name;
+    const HKEY root;
+    const char *const key, *const name;
     DWORD type = 0, size = 4096;
     char data[4096] = {};
     bool saved = false;

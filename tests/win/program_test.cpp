@@ -198,7 +198,6 @@ TEST_F(ProgramTest, OneHiddenInstanceAndTheProgramsItStartsFromTheOpenDialogTheT
     EXPECT_TRUE(second.Start() && second.WaitForExit(kWaitMs, code) && code == 0) << "a second start ends at once";
     EXPECT_TRUE(IsWindow(character) && FindProgramWindows().size() == 1) << "the first instance runs on alone";
 
-    // Posts the command, types the mailer's path into the open dialog and closes it with the button.
     const auto answer = [&](WPARAM command, int button) {
         Post(WM_COMMAND, command);
         HWND dialog = nullptr, fileName = nullptr;
@@ -406,7 +405,6 @@ TEST_F(ProgramTest, HiddenItWakesOnlyForDueChecksAndShownItAppearsAtOnceWhereIts
         Post(WM_COMMAND, ID_TOGGLE_SHOW_ONLY_MAIL);
         ASSERT_TRUE(WaitUntil([&] { return !Visible(); }, kWaitMs));
     }
-    // The first check's timer, then none.
     EXPECT_EQ(TracedAfter("timer messages while hidden: "), (std::vector<std::string>{"1", "0"}));
     EXPECT_EQ(empty.Connections(), 1);
     EXPECT_TRUE(Exit());

@@ -33,8 +33,7 @@ std::string Unexpected(const std::vector<std::array<const char*, 3>>& expected)
     std::string found;
     for (const auto& value : expected) {  // a protected value is compared opened
         RegistryProfileStore store("QUVA", "Zantoli");
-        std::string text = store.Read(value[0], value[1]);
-        std::string sealed;
+        std::string text = store.Read(value[0], value[1]), sealed;
         if (store.ReadBinary(value[0], value[1], sealed) && !UserSecretSeal().Open(sealed, text))
             text = "<unreadable>";
         found += text == value[2] ? "" : std::string(value[0]) + "\\" + value[1] + "=" + text + " ";
@@ -292,11 +291,9 @@ TEST_F(SettingProgramTest, ASignInStoresTheIssuedRefreshTokenSealedAndADeclinedO
                 box = w != oauth && IsWindowVisible(w) ? w : box;
             return box != nullptr;
         }));
-        wchar_t said[512] = {};
-        GetDlgItemTextW(box, 0xFFFF, said, 512);
-        EXPECT_EQ(std::wstring(said), decline ? L"The provider refused the sign-in: access_denied (The resource "
-                                                L"owner or authorization server denied the request)"
-                                              : L"Signed in as tester.");
+        EXPECT_EQ(Text(box, 0xFFFF), decline ? L"The provider refused the sign-in: access_denied (The resource "
+                                               L"owner or authorization server denied the request)"
+                                             : L"Signed in as tester.");
         Click(box, IDOK);
         ASSERT_TRUE(Closes(box));
         EXPECT_EQ(Text(oauth, IDC_SIGN_IN_STATE), decline ? L"Not signed in" : L"Signed in");

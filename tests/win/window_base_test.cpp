@@ -1,9 +1,7 @@
 // The Win32 layer: window objects and the checks' commands to their owner window.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "mail/scheduler.h"
 #include "platform/app_base_win.h"
 #include "platform/window_base_win.h"
+#include "program_driver_win.h"
 
 namespace {
 
@@ -41,16 +40,13 @@ bool CreateHidden(WindowBase& wnd)
 }
 
 // Runs this thread's messages until done() holds, for at most ten seconds.
-template <typename Predicate>
-bool PumpUntil(Predicate done)
+bool PumpUntil(const std::function<bool()>& done)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (MSG msg; !done() && std::chrono::steady_clock::now() < end;) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    return WaitUntil([&] {
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
             DispatchMessageA(&msg);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
+        return done();
+    }, 10000);
 }
 
 // The colour arrives sign-extended; a socket failure leaves the account due and is shown once in a box.
