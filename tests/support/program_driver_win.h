@@ -24,8 +24,7 @@ inline std::string ReadProgramProfile(const std::string& section, const std::str
 }
 
 // A registry value the programs started meanwhile find; what it held, or its absence, comes back at the end.
-class RegistryValue {
-public:
+struct RegistryValue {
     RegistryValue(HKEY root, const char* key, const char* name) : root(root), key(key), name(name)
     {
         saved = RegGetValueA(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) == ERROR_SUCCESS;
@@ -36,7 +35,6 @@ public:
     void Set(DWORD kind, const void* value, DWORD bytes) const { RegSetKeyValueA(root, key, name, kind, value, bytes); }
     void Set(const std::string& text) const { Set(REG_SZ, text.c_str(), DWORD(text.size() + 1)); }
 
-private:
     const HKEY root;
     const char *const key, *const name;
     DWORD type = 0, size = 4096;

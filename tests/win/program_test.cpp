@@ -63,13 +63,11 @@ HWND FindEdit(HWND dialog)
     return found;
 }
 
+// A key, or else a mouse button (each UP flag follows its DOWN), pressed and let go.
 void Press(DWORD mouseDown, BYTE key = 0)
 {
     for (const DWORD up : {0, 1})
-        if (key)
-            keybd_event(key, 0, up ? KEYEVENTF_KEYUP : 0, 0);
-        else
-            mouse_event(mouseDown << up, 0, 0, 0, 0);  // each UP flag follows its DOWN
+        key ? keybd_event(key, 0, up ? KEYEVENTF_KEYUP : 0, 0) : mouse_event(mouseDown << up, 0, 0, 0, 0);
 }
 
 // A folder for copies of programs; the stand-in notes each start in its started.txt.

@@ -210,12 +210,11 @@ TEST(SettingAccountDialog, OpensInTheSystemMessageFontAndEachComplaintFitsThePro
 
 TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTheNotifierFollows)
 {
-    HWND main = Start(), running = nullptr;
+    HWND main = Start(), running = nullptr, account = nullptr;
     Key(main, IDC_ACCOUNT_LIST, VK_ESCAPE);
     ASSERT_TRUE(main && End() == 1 && NotifierStarts(1) == 1) << "a cancelled run starts the notifier when none runs";
     const auto notifierRuns = [&] { return (running = FindWindowA(kProgramWindowClassName, "Tindrel")) != nullptr; };
-    ASSERT_TRUE(Eventually(notifierRuns));
-    PostMessageA(running, WM_COMMAND, 57665, 0);
+    ASSERT_TRUE(Eventually(notifierRuns) && PostMessageA(running, WM_COMMAND, 57665, 0));
     ASSERT_TRUE(Eventually([&] { return !IsWindow(running); }));
     // The notifier that opened the settings, not yet ended, is waited for after Cancel and started again.
     ProgramProcess opener;
@@ -228,8 +227,7 @@ TEST_F(SettingProgramTest, OptionsAndAnAddedAccountAreSavedAndShownNextTimeAndTh
     ASSERT_TRUE(main = Start());
     EXPECT_EQ(Send(main, IDC_KEEP_SEEN, BM_GETCHECK), BST_CHECKED) << "kept unless turned off";
     Click(main, IDC_ADD);
-    HWND account = FindDialog(L"New Account");
-    ASSERT_TRUE(account);
+    ASSERT_TRUE(account = FindDialog(L"New Account"));
     EXPECT_TRUE(Send(account, IDC_SECURITY, CB_GETCURSEL) == 2 && Text(account, IDC_PORT) == L"995") << "TLS by default";
     Choose(account, IDC_SECURITY, 0);  // plain text on the usual port: no value for either
     Fill(account, {{IDC_LOGIN, L"alice"}, {IDC_SERVER, L"127.0.0.1"}, {IDC_INTERVAL, L"0"}, {IDC_PASSWORD, L"s\x00e9same"}});

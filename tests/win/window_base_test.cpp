@@ -91,8 +91,7 @@ TEST(WindowBase, RoutesMessagesToItsObjectUntilTheEndAndCarriesTheChecksCommands
     EXPECT_TRUE(owner.commands.size() == 4 && owner.commands[2] == finished && owner.commands[3] == finished);
     EXPECT_TRUE(unlucky.lastCheckTick == 0 && !unlucky.checkedOnce);
     failing.StopAllChecks();
-    EXPECT_TRUE(IsWindow(box));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(IsWindow(box) && PostMessageA(box, WM_COMMAND, IDOK, 0));
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }) && findBox() == nullptr) << "a second box";
     EXPECT_EQ(trace.Text(), "Win Sock Init Fale" "Win Sock Init Fale");
 
