@@ -43,8 +43,8 @@ TEST(RegistryProfileStore, TextsAsUtf16InASubkeyPerSectionAndSecretsSealedAsBina
     accounts[0].Auth = kAuthOAuth;
     accounts[0].RefreshToken = std::string(3000, 'r');  // providers' tokens can be long
     ASSERT_TRUE(SaveAccountSettings(accounts));
+    std::string sealed;
     for (const char* key : {"ProtectedPassward", "RefreshToken"}) {
-        std::string sealed;
         ASSERT_TRUE(store.ReadBinary("POP0", key, sealed)) << key;
         EXPECT_EQ(sealed.find(key[0] == 'P' ? "p\xc3\xa4ss" : "rrrrrrrr"), std::string::npos) << key;
         EXPECT_EQ(store.Read("POP0", key), "") << "a binary value is no text";
@@ -54,7 +54,6 @@ TEST(RegistryProfileStore, TextsAsUtf16InASubkeyPerSectionAndSecretsSealedAsBina
     // Removing the token removes its value; the password stays.
     accounts[0].RefreshToken.clear();
     ASSERT_TRUE(SaveAccountSettings(accounts));
-    std::string sealed;
     EXPECT_TRUE(!store.ReadBinary("POP0", "RefreshToken", sealed) && LoadAccountSettings()[0].Password == "p\xc3\xa4ss");
     char secret[] = "secret";
     DATA_BLOB in{DWORD(sizeof secret), reinterpret_cast<BYTE*>(secret)}, out{};

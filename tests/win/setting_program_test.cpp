@@ -69,9 +69,8 @@ protected:
         Eventually([&] {
             std::ifstream record(folder + "started.txt");
             for (std::string line; std::getline(record, line);)
-                if (HANDLE started = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(line))) {
+                if (HANDLE started = OpenProcess(PROCESS_TERMINATE, FALSE, std::stoul(line))) {
                     TerminateProcess(started, 99);
-                    WaitForSingleObject(started, kWaitMs);
                     CloseHandle(started);
                 }
             record.close();
