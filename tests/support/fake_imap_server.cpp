@@ -28,14 +28,13 @@ std::string Ranges(const std::vector<uint32_t>& uids)
 
 bool FakeImapServer::WhileWaiting(uintptr_t connection)
 {
-    Reply push;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (idleTag_.empty() || pushes_.empty() || pushes_.front().first > idles_)
-            return true;
-        push = pushes_.front().second;
-        pushes_.pop_front();
-    }
+    Reply push;  // none due: nothing to send
+    WithLock([&] {
+        if (!idleTag_.empty() && !pushes_.empty() && pushes_.front().first <= idles_) {
+            push = pushes_.front().second;
+            pushes_.pop_front();
+        }
+    });
     return Send(connection, push.text) && !push.closeAfter;
 }
 

@@ -164,9 +164,8 @@ TEST_F(SchedulerTest, AfterAResumeEveryAccountIsDueAndFailuresAreRetriedEveryTwo
     scheduler.ResumeChecks();
     EXPECT_EQ(running.stopRequested.load(), kStopToReconnect);
     EXPECT_EQ(scheduler.Accounts()[2]->stopRequested.load(), kStopForExit) << "an exit is never taken back";
-    running.worker = false;
+    running.worker = false;  // its reconnect done: not due again
     running.stopRequested = 0;
-    running.checkedOnce = true;
 
     EXPECT_EQ(TickAt(6000), 1);
     scheduler.Accounts()[1]->lastFailure = "server unreachable";
