@@ -1,15 +1,10 @@
 #include "fake_imap_server.h"
 
-#include <cctype>
-
 namespace {
 
-std::string UpperWord(const std::string& text, size_t at)
+std::string WordAt(const std::string& text, size_t at)
 {
-    std::string word = at < text.size() ? text.substr(at, text.find(' ', at) - at) : std::string();
-    for (char& c : word)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return word;
+    return at < text.size() ? text.substr(at, text.find(' ', at) - at) : std::string();
 }
 
 // "2,4:5": runs of consecutive UIDs as ranges.
@@ -64,9 +59,9 @@ bool FakeImapServer::ReadCommand(uintptr_t connection, std::string& command)
 
 ScriptedServer::Reply FakeImapServer::Answer(const std::string& command)
 {
-    std::string tag = command.substr(0, command.find(' ')), word = UpperWord(command, tag.size() + 1);
+    std::string tag = command.substr(0, command.find(' ')), word = WordAt(command, tag.size() + 1);
     if (word == "UID")
-        word = UpperWord(command, tag.size() + 5);
+        word = WordAt(command, tag.size() + 5);
     if (command.empty())  // a new connection
         idleTag_.clear(), loggedIn_ = false;
     if (!idleTag_.empty())

@@ -150,8 +150,7 @@ TEST_F(ChangeWatchTest, ChangesArriveOnTheOpenConnectionWhileOnlyPolledAccountsT
     ASSERT_TRUE(WaitUntil([&] { return NewUidCount(pushed) == 1; }));
     EXPECT_EQ(pushed.newUids, UidSet{"b"});
 
-    // The idling account neither blocks the polled one nor is polled itself.
-    for (int tick = 0; tick < 3; ++tick) {
+    for (int tick = 0; tick < 3; ++tick) {  // the idling account neither blocks the polled one nor is polled
         clock += 1000;
         scheduler->RunScheduler();
         ASSERT_TRUE(WaitUntil([&] { return !polled.worker.load(); }));
@@ -171,8 +170,7 @@ TEST_F(ChangeWatchTest, ALostConnectionIsRetriedAfterGrowingWaitsWhileTheAccount
     EXPECT_EQ(Waits(), (std::vector<uint32_t>{5000, 10000, 20000, 40000, 60000, 60000}));
     EXPECT_TRUE(pausesNotFailing == 0 && account.idling) << "a pause without the failure shown, or not idling";
 
-    // A server that no longer offers to tell of changes is polled from then on.
-    clock = 99000;
+    clock = 99000;  // a server that no longer offers to tell of changes is polled from then on
     box.Update([&] { box.canPush = false, ++box.drops; });
     ASSERT_TRUE(WaitUntil([&] { return !account.worker.load(); }));
     EXPECT_TRUE(!account.idling && account.lastCheckTick == 99000u && box.opens == 8) << box.opens;
@@ -206,7 +204,6 @@ TEST_F(ChangeWatchTest, AResumeReplacesTheConnectionAtOnceAndRetriesEveryTwoSeco
     EXPECT_TRUE(account.stopRequested == 0 && account.idling);
 }
 
-// The growth and the first waits after a resume are asserted by the watch tests above.
 TEST(WatchTimings, ReconnectsGrowAgainTwoMinutesAfterAResumeAndTheIdleRefreshIsHeldToTheSafeRange)
 {
     ReconnectDelays delays(3600000);

@@ -86,7 +86,6 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStampedAndAnAllocationFailureEn
         recorder->watched = nullptr;
     }
 
-    // Here the TLS layer runs out of memory: only this check ends.
     Restart();
     MailAccount& account = NewAccount(0x600);
     account.Security = kSecurityTls;

@@ -101,8 +101,7 @@ TEST_F(Pop3SessionTest, NothingAfterPassAndRememberedCapabilitiesAreCheckedAgain
     server.Script("CAPA", Server::Say("+OK\r\nPIPELINING\r\n.\r\n"));
     EXPECT_EQ(sentByNextCheck(Result::Listed, ""), login + "STAT\r\nUIDL\r\nQUIT\r\n");
 
-    // Remembered now; the server drops PIPELINING.
-    server.Script("CAPA", Server::Say("+OK\r\nUIDL\r\n.\r\n"));
+    server.Script("CAPA", Server::Say("+OK\r\nUIDL\r\n.\r\n"));  // PIPELINING, remembered now, dropped
     const int waits = server.Waits();
     EXPECT_EQ(sentByNextCheck(Result::Failed, "server no longer offers PIPELINING"), login);
     EXPECT_EQ(account.newUids, (UidSet{"a\r\n", "b\r\n"}));
@@ -170,8 +169,7 @@ TEST_F(Pop3SessionTest, FailuresNeverTouchTheSetsAndSayWhy)
         EXPECT_EQ(sent.size() >= 6 && sent.compare(sent.size() - 6, 6, "QUIT\r\n") == 0, c.quit);
         EXPECT_NE(caseTrace.Text().find(c.traced), std::string::npos) << caseTrace.Text();
     }
-    // A listing whose UIDs add up to more than its bound is not a mailbox, on either path.
-    for (const char* uidl : {"", "-ERR by number\r\n"}) {
+    for (const char* uidl : {"", "-ERR by number\r\n"}) {  // UIDs adding up past the listing's bound, on either path
         Server huge(std::vector<std::string>(40, std::string(500, 'u')));
         if (*uidl)
             huge.Script("UIDL", Server::Say(uidl));
@@ -221,9 +219,8 @@ TEST_F(Pop3SessionTest, LinesAndArgumentsUpToTheirLimitsEmptyMailboxesAndServers
     EXPECT_EQ(CheckAgainst(account, Server(), 5000, "127.0.0.1", closedPort).reason, "server unreachable");
     EXPECT_EQ(unreachable.Text(), "Server cannot be connected");
 
-    // The limit runs from awaiting a reply to its CR LF: dripping bytes cannot stretch it.
     Server dripping({"a"});
-    dripping.SendSingleBytes(true, 40);
+    dripping.SendSingleBytes(true, 40);  // the limit runs from awaiting a reply to its CR LF: drips cannot stretch it
     EXPECT_EQ(CheckAgainst(account, dripping, 300).reason, "no reply");
     DebugCapture slow;
     Server silent({"a"});

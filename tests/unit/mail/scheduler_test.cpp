@@ -124,8 +124,7 @@ TEST_F(SchedulerTest, WokenOnlyWhenACheckIsDueItStartsTheSameChecksOneWakeUpEach
     // First checks in list order a second apart, then each account as its interval passes.
     EXPECT_EQ(checks, (std::vector<std::pair<int, uint32_t>>{{1, 1}, {2, 5}, {2, 68}, {1, 124}, {2, 131}, {2, 194}}));
 
-    // An account that stays due (its thread could not start) is tried again a second later.
-    threadsAvailable = false;
+    threadsAvailable = false;  // an account that stays due is tried again a second later
     clock += 200 * 1000;
     EXPECT_EQ(TickAt(clock), -1);
     EXPECT_EQ(scheduler.NextCheckWait(), kShortestSchedulerWait);

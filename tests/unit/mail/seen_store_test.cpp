@@ -75,9 +75,8 @@ TEST_F(SeenStoreTest, DamagedFilesLoadEmptyWithAReasonAndAFailedSaveLeavesTheOld
     fs::resize_file(Path(), uint64_t(kMaxKeptUids) * (kMaxKeptUidLength + 6));
     EXPECT_EQ(Load().problem, "file too large");
 
-    // What a write killed half-way leaves behind does not stand in the way.
     ASSERT_TRUE(Save({"old"}));
-    std::ofstream(Path() + ".tmp", std::ios::binary) << "half a fi";
+    std::ofstream(Path() + ".tmp", std::ios::binary) << "half a fi";  // left by a killed write: no obstacle
     EXPECT_TRUE(!Save({std::string(kMaxKeptUidLength + 1, 'x')}) && Load().uids == UidSet({"old"})) << "a failed save";
     EXPECT_TRUE(Save({"new"}) && Load().uids == UidSet({"new"})) << "a save past the leftover";
     EXPECT_FALSE(SeenStore((folder / "missing" / "deeper").string()).Save(server, port, login, {"x"}));

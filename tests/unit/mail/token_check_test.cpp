@@ -132,8 +132,7 @@ TEST_F(TokenCheckTest, RefreshesWhenDueStoresARotatedTokenAndRetriesARefusedOneO
     EXPECT_EQ(Check(account), "");
     EXPECT_TRUE(requests.size() == 2 && requests.back().find("refresh_token=refresh-2") != std::string::npos);
 
-    // The server refuses the held token: one refresh, one more connection.
-    server.Script("AUTH ", Server::Say("-ERR expired\r\n"));
+    server.Script("AUTH ", Server::Say("-ERR expired\r\n"));  // the held token refused: a refresh, a connection
     server.Script("AUTH XOAUTH2 " + Base64(XOAuth2Response("me@example.com", "access-3")), Server::Say("+OK\r\n"));
     replies = {Grant("access-3")};
     const int connections = server.Connections();
