@@ -86,11 +86,10 @@ TEST_F(CheckThreadsTest, EveryCheckIsAnnouncedAndStampedAndAnAllocationFailureEn
         recorder->watched = nullptr;
     }
 
-    Restart();
+    Restart(4242);
     MailAccount& account = NewAccount(0x600);
     account.Security = kSecurityTls;
     account.seenUids = {"uid-1"};
-    environment.tickCount = [] { return 4242u; };
     environment.tls = [](TcpClient&) -> std::unique_ptr<TlsLayer> { throw std::bad_alloc(); };
     account.worker = true;
     CheckWorker(account, environment);

@@ -44,13 +44,12 @@ TEST(ImapFolderNameTest, EncodesAndDecodesModifiedUtf7)
 {
     const std::pair<const char*, const char*> names[] = {
         {"INBOX", "INBOX"}, {"Entwürfe", "Entw&APw-rfe"}, {"受信箱", "&U9dP4Xux-"}, {"a&b", "a&-b"}, {"😀", "&2D3eAA-"}};
+    std::string decoded;
     for (const auto& name : names) {
-        std::string decoded;
         EXPECT_EQ(EncodeFolderName(name.first), name.second);
         EXPECT_TRUE(DecodeFolderName(name.second, decoded) && decoded == name.first) << name.second << " read as " << decoded;
     }
     EXPECT_EQ(EncodeFolderName("Entw\xfcrfe"), "Entw&APw-rfe");  // Latin-1 typed where UTF-8 was due
-    std::string decoded;
     for (const char* bad : {"&AGE-", "&U9dP", "&2D0-", "a\x01"})
         EXPECT_FALSE(DecodeFolderName(bad, decoded)) << bad;
 }

@@ -1,8 +1,6 @@
 // OAuth 2.0 accounts: the POP3 login with a token, and the check with a stand-in token endpoint.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "debug_capture.h"
 #include "mail/oauth/base64.h"
 #include "mail/oauth/sasl_oauth.h"
@@ -44,8 +42,7 @@ protected:
     {
         checked.worker = true;
         CheckWorker(checked, environment);
-        std::lock_guard<std::mutex> guard(checked.uidLock);
-        return checked.lastFailure;
+        return LastFailure(checked);
     }
     CheckOutcome CheckWithToken(Server& other, const std::string& token)
     {
@@ -76,9 +73,9 @@ TEST_F(TokenCheckTest, TokenLoginSignsInWithTheOfferedMechanismKeepsTheTokenOutO
     const std::string longToken(200, 't');
     struct Case { const char* sasl; std::string token, expected; } cases[] = {  // expected: received after CAPA
         {"SASL PLAIN XOAUTH2 OAUTHBEARER", "ya29.short",
-         "AUTH XOAUTH2 " + Base64(XOAuth2Response("me@example.com", "ya29.short")) + "\nSTAT"},
+         "AUTH XOAUTH2 " + Base64(XOAuth2Response("me@example.com", "ya29.short")) + "\r\nSTAT"},
         {"SASL OAUTHBEARER", "ya29.short", ""},  // the port is part of the response
-        {"SASL XOAUTH2", longToken, "AUTH XOAUTH2\n" + Base64(XOAuth2Response("me@example.com", longToken)) + "\n"},
+        {"SASL XOAUTH2", longToken, "AUTH XOAUTH2\r\n" + Base64(XOAuth2Response("me@example.com", longToken)) + "\r\n"},
     };
     for (Case& c : cases) {
         Server server({"uid-1"});
@@ -92,8 +89,7 @@ TEST_F(TokenCheckTest, TokenLoginSignsInWithTheOfferedMechanismKeepsTheTokenOutO
         DebugCapture caseTrace;
         const CheckOutcome outcome = CheckWithToken(server, c.token);
         EXPECT_EQ(outcome.result, Result::Listed) << c.sasl << ": " << outcome.reason;
-        std::string received = server.ReceivedBytes();
-        received.erase(std::remove(received.begin(), received.end(), '\r'), received.end());
+        const std::string received = server.ReceivedBytes();
         EXPECT_TRUE(received.find(c.expected) != std::string::npos && received.find("USER") == std::string::npos) << received;
         EXPECT_EQ(server.Waits(), c.token == longToken ? 8 : 7) << "each command waits for its reply";
         EXPECT_TRUE(caseTrace.Text().find(c.token.substr(0, 8)) == std::string::npos &&
