@@ -41,6 +41,26 @@ std::string DwordText(HKEY key, const std::wstring& name)
     return std::to_string(static_cast<int32_t>(value));
 }
 
+// Opens the section's key with the access asked for; create makes a missing one.
+bool OpenSection(const std::wstring& branch, const std::string& section, REGSAM access, bool create,
+                 RegistryKey& opened)
+{
+    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
+    if (create)
+        return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                               opened.Receive(), nullptr) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, access, opened.Receive()) == ERROR_SUCCESS;
+}
+
+// Stores a value of the given type in the section, made when missing.
+void SetValue(const std::wstring& branch, const std::string& section, const std::string& key, DWORD type,
+              const void* data, DWORD bytes)
+{
+    RegistryKey created;
+    if (OpenSection(branch, section, KEY_SET_VALUE, true, created))
+        RegSetValueExW(created.Get(), WideFromUtf8(key).c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
+}
+
 }  // namespace
 
 RegistryProfileStore::RegistryProfileStore(const std::string& company, const std::string& application)
@@ -50,9 +70,8 @@ RegistryProfileStore::RegistryProfileStore(const std::string& company, const std
 
 std::string RegistryProfileStore::Read(const std::string& section, const std::string& key)
 {
-    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
     RegistryKey opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, opened.Receive()) != ERROR_SUCCESS)
+    if (!OpenSection(branch, section, KEY_QUERY_VALUE, false, opened))
         return std::string();
     const std::wstring name = WideFromUtf8(key);
     DWORD type = 0;
@@ -78,15 +97,8 @@ std::string RegistryProfileStore::Read(const std::string& section, const std::st
 
 void RegistryProfileStore::Write(const std::string& section, const std::string& key, const std::string& text)
 {
-    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
-    RegistryKey created;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, created.Receive(), nullptr) != ERROR_SUCCESS)
-        return;
-    const std::wstring name = WideFromUtf8(key);
     const std::wstring value = WideFromUtf8(text);
-    RegSetValueExW(created.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   DWORD((value.size() + 1) * sizeof(wchar_t)));
+    SetValue(branch, section, key, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t)));
 }
 
 void RegistryProfileStore::RemoveSection(const std::string& section)
@@ -97,9 +109,8 @@ void RegistryProfileStore::RemoveSection(const std::string& section)
 
 bool RegistryProfileStore::ReadBinary(const std::string& section, const std::string& key, std::string& bytes)
 {
-    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
     RegistryKey opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, opened.Receive()) != ERROR_SUCCESS)
+    if (!OpenSection(branch, section, KEY_QUERY_VALUE, false, opened))
         return false;
     const std::wstring name = WideFromUtf8(key);
     DWORD type = 0;
@@ -119,19 +130,12 @@ bool RegistryProfileStore::ReadBinary(const std::string& section, const std::str
 
 void RegistryProfileStore::WriteBinary(const std::string& section, const std::string& key, const std::string& bytes)
 {
-    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
-    RegistryKey created;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, created.Receive(), nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(created.Get(), WideFromUtf8(key).c_str(), 0, REG_BINARY,
-                   reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()));
+    SetValue(branch, section, key, REG_BINARY, bytes.data(), DWORD(bytes.size()));
 }
 
 void RegistryProfileStore::RemoveValue(const std::string& section, const std::string& key)
 {
-    const std::wstring path = branch + L"\\" + WideFromUtf8(section);
     RegistryKey opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, opened.Receive()) == ERROR_SUCCESS)
+    if (OpenSection(branch, section, KEY_SET_VALUE, false, opened))
         RegDeleteValueW(opened.Get(), WideFromUtf8(key).c_str());
 }
