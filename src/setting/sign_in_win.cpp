@@ -1,11 +1,14 @@
-#include "setting/sign_in_win.h"
-
+// Winsock's headers must come before windows.h, which the header below brings.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "setting/sign_in_win.h"
+
 #include <shellapi.h>
 
 #include "mail/oauth/sign_in_request.h"
 #include "mail/oauth/token_client.h"
+#include "platform/tcp_client.h"
 #include "platform/wide_text_win.h"
 #include "setting/dialog_win.h"
 #include "setting/setting_resource.h"
@@ -21,24 +24,6 @@ constexpr size_t kMaxRequestLine = 16384;
 const char kClosingPage[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Zantoli</title></head><body>"
     "<p>Zantoli has your answer. You can close this window.</p></body></html>";
-
-// Winsock for the life of one sign-in.
-class SocketsInUse {
-public:
-    SocketsInUse()
-    {
-        WSADATA data;
-        ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    SocketsInUse(const SocketsInUse&) = delete;
-    SocketsInUse& operator=(const SocketsInUse&) = delete;
-    ~SocketsInUse()
-    {
-        if (ready)
-            WSACleanup();
-    }
-    bool ready = false;
-};
 
 // Closes a socket when it goes out of scope.
 class Socket {
@@ -180,9 +165,8 @@ SignInResult SignIn(HWND owner, const AccountSettings& account)
     SignInSecrets secrets;
     if (!NewSignInSecrets(secrets))
         return Refusal("The system gave no random numbers for the sign-in.");
-    SocketsInUse sockets;
     int port = 0;
-    Socket listener(sockets.ready ? Listen(port) : INVALID_SOCKET);
+    Socket listener(InitSockets() ? Listen(port) : INVALID_SOCKET);
     if (listener.Get() == INVALID_SOCKET)
         return Refusal("No port on 127.0.0.1 could be opened for the browser's answer.");
     const std::string redirectUri = "http://127.0.0.1:" + std::to_string(port) + "/";
