@@ -58,7 +58,7 @@ private:
     // AUTHENTICATE with the access token (imap_token_login.cpp), for an account that signs in
     // with one.
     bool LoginWithToken(const std::string& tag);
-    bool AwaitAuthentication(const std::string& tag, bool bearer);
+    bool AwaitAuthentication(const std::string& tag, const std::string& challengeAnswer);
     // EXAMINE (SELECT once the folder's UIDVALIDITY moved) and its answer; reopen tells that
     // it moved just now, so the folder must be opened again read-write.
     std::string OpenCommand(std::string& tag);

@@ -2,7 +2,6 @@
 // XOAUTH2, or OAUTHBEARER where the server offers only that, with the initial response where
 // the server takes one (SASL-IR).
 #include "mail/imap/imap_session.h"
-#include "mail/oauth/base64.h"
 #include "mail/oauth/sasl_oauth.h"
 #include "platform/debug_channel.h"
 
@@ -26,11 +25,11 @@ bool ImapSession::LoginWithToken(const std::string& tag)
         Trace("Bad Connection", kNoToken);
         return Fail(kNoToken);
     }
-    const bool bearer = capabilities.count("AUTH=OAUTHBEARER") && !capabilities.count("AUTH=XOAUTH2");
-    const std::string command = tag + (bearer ? " AUTHENTICATE OAUTHBEARER" : " AUTHENTICATE XOAUTH2");
-    const std::string response =
-        Base64(bearer ? OAuthBearerResponse(account.Account, accessToken, account.Address, account.Port)
-                      : XOAuth2Response(account.Account, accessToken));
+    const TokenLogin login =
+        ChooseTokenLogin(capabilities.count("AUTH=XOAUTH2"), capabilities.count("AUTH=OAUTHBEARER"), account.Account,
+                         accessToken, account.Address, account.Port);
+    const std::string command = tag + " AUTHENTICATE " + login.mechanism;
+    const std::string& response = login.initialResponse;
     // The token is a password for its lifetime: the trace shows stars.
     if (capabilities.count("SASL-IR")) {
         DebugWrite(command + " ****\r\n\n");
@@ -44,12 +43,12 @@ bool ImapSession::LoginWithToken(const std::string& tag)
         if (!stream->Send(response + "\r\n"))
             return OutOfStep("Send failed", "connection failed");
     }
-    return AwaitAuthentication(tag, bearer);
+    return AwaitAuthentication(tag, login.challengeAnswer);
 }
 
 // A refusal may come first as a challenge that explains it; the client answers it and then
 // hears the NO.
-bool ImapSession::AwaitAuthentication(const std::string& tag, bool bearer)
+bool ImapSession::AwaitAuthentication(const std::string& tag, const std::string& challengeAnswer)
 {
     ImapResponse response;
     bool challenged = false;
@@ -61,7 +60,7 @@ bool ImapSession::AwaitAuthentication(const std::string& tag, bool bearer)
                 return OutOfStep("+ " + response.text, "bad reply");
             challenged = true;
             Trace("Command Normal End", "+ " + response.text);
-            if (!SendCommand(bearer ? std::string(kSaslErrorAcknowledgement) + "\r\n" : "\r\n"))
+            if (!SendCommand(challengeAnswer + "\r\n"))
                 return false;
             continue;
         }

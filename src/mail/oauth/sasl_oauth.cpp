@@ -1,5 +1,7 @@
 #include "mail/oauth/sasl_oauth.h"
 
+#include "mail/oauth/base64.h"
+
 namespace {
 
 // The GS2 header's authorization identity: "," and "=" are written as "=2C" and "=3D".
@@ -29,4 +31,12 @@ std::string OAuthBearerResponse(const std::string& user, const std::string& acce
 {
     return "n,a=" + SaslName(user) + ",\x01" "host=" + host + "\x01" "port=" + std::to_string(port) +
            "\x01" "auth=Bearer " + accessToken + "\x01\x01";
+}
+
+TokenLogin ChooseTokenLogin(bool offersXOAuth2, bool offersOAuthBearer, const std::string& user,
+                            const std::string& accessToken, const std::string& host, int32_t port)
+{
+    if (offersOAuthBearer && !offersXOAuth2)
+        return {"OAUTHBEARER", Base64(OAuthBearerResponse(user, accessToken, host, port)), "AQ=="};
+    return {"XOAUTH2", Base64(XOAuth2Response(user, accessToken)), ""};
 }

@@ -10,7 +10,15 @@ std::string XOAuth2Response(const std::string& user, const std::string& accessTo
 std::string OAuthBearerResponse(const std::string& user, const std::string& accessToken, const std::string& host,
                                 int32_t port);
 
-// A server that refuses an OAUTHBEARER or XOAUTH2 token first sends a challenge: a base64 JSON
-// text with the reason. The client answers it with this, a single ^A, and then gets the
-// failure reply (RFC 7628 section 3.2.3).
-constexpr char kSaslErrorAcknowledgement[] = "AQ==";
+// How an account signs in with its token, the same for POP3's AUTH and IMAP's AUTHENTICATE:
+// XOAUTH2, or OAUTHBEARER where the server offers only that.
+struct TokenLogin {
+    std::string mechanism;        // "XOAUTH2" or "OAUTHBEARER"
+    std::string initialResponse;  // base64
+    // A server that refuses the token may first send a challenge, a base64 JSON text with the
+    // reason; the client answers it with this (OAUTHBEARER: a single ^A, RFC 7628 section
+    // 3.2.3; XOAUTH2: nothing) and then gets the failure reply.
+    std::string challengeAnswer;
+};
+TokenLogin ChooseTokenLogin(bool offersXOAuth2, bool offersOAuthBearer, const std::string& user,
+                            const std::string& accessToken, const std::string& host, int32_t port);

@@ -1,6 +1,5 @@
 // The POP3 login of an account that signs in with an OAuth 2.0 access token: SASL XOAUTH2, or
 // OAUTHBEARER where the server offers only that, with AUTH as RFC 5034 gives it.
-#include "mail/oauth/base64.h"
 #include "mail/oauth/sasl_oauth.h"
 #include "mail/pop3/pop3_reply.h"
 #include "mail/pop3/pop3_session.h"
@@ -32,11 +31,11 @@ bool Pop3Session::LoginWithToken()
         TraceFailure(kNoToken);
         return Fail(kNoToken);
     }
-    const bool bearer = capabilities.OffersSasl("OAUTHBEARER") && !capabilities.OffersSasl("XOAUTH2");
-    const std::string command = bearer ? "AUTH OAUTHBEARER" : "AUTH XOAUTH2";
-    const std::string response =
-        Base64(bearer ? OAuthBearerResponse(account.Account, accessToken, account.Address, account.Port)
-                      : XOAuth2Response(account.Account, accessToken));
+    const TokenLogin login =
+        ChooseTokenLogin(capabilities.OffersSasl("XOAUTH2"), capabilities.OffersSasl("OAUTHBEARER"), account.Account,
+                         accessToken, account.Address, account.Port);
+    const std::string command = "AUTH " + login.mechanism;
+    const std::string& response = login.initialResponse;
     std::string line;
     // The token is a password for its lifetime: the trace shows stars.
     if (command.size() + 1 + response.size() + 2 <= kMaxCommandLine) {
@@ -64,7 +63,7 @@ bool Pop3Session::LoginWithToken()
     // hears the failure.
     if (IsChallenge(text)) {
         TraceSuccess(text);
-        if (!SendCommand(bearer ? std::string(kSaslErrorAcknowledgement) + "\r\n" : "\r\n", "\r\n") ||
+        if (!SendCommand(login.challengeAnswer + "\r\n", "\r\n") ||
             !ReadLine(line, kReplyLineLimit, kTokenRefused))
             return false;
         text = ReplyText(line);
