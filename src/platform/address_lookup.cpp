@@ -1,18 +1,11 @@
 #include "platform/address_lookup.h"
 
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 #include "platform/detached_thread.h"
 
 namespace {
-
-constexpr int64_t kPollSliceMs = 100;
 
 int SystemLookup(const char* host, const char* service, const addrinfo* hints, addrinfo** result)
 {
@@ -21,18 +14,9 @@ int SystemLookup(const char* host, const char* service, const addrinfo* hints, a
 
 std::atomic<AddressLookupFunction> lookupFunction{&SystemLookup};
 
-// One lookup, shared by the caller and the thread that runs it: whichever lets go last
-// releases it, so the thread may finish after the caller has given up.
-struct Lookup {
-    std::string host;
-    std::string service;
-    std::mutex lock;
-    std::condition_variable finished;
-    bool done = false;
-    std::vector<ResolvedAddress> addresses;
-};
-
-void RunLookup(const std::shared_ptr<Lookup>& lookup, AddressLookupFunction function)
+// The addresses of host (IPv4 first), or none when the lookup failed.
+std::vector<ResolvedAddress> Lookup(const std::string& host, const std::string& service,
+                                    AddressLookupFunction function)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -40,7 +24,7 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup, AddressLookupFunction func
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
     std::vector<ResolvedAddress> addresses;
-    if (function(lookup->host.c_str(), lookup->service.c_str(), &hints, &list) == 0) {
+    if (function(host.c_str(), service.c_str(), &hints, &list) == 0) {
         for (int family : {AF_INET, AF_INET6})
             for (addrinfo* entry = list; entry; entry = entry->ai_next)
                 if (entry->ai_family == family && entry->ai_addrlen <= sizeof(sockaddr_storage)) {
@@ -53,15 +37,7 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup, AddressLookupFunction func
     }
     if (list)
         freeaddrinfo(list);
-    std::lock_guard<std::mutex> guard(lookup->lock);
-    lookup->addresses = std::move(addresses);
-    lookup->done = true;
-    lookup->finished.notify_all();
-}
-
-bool StopRequested(const std::atomic<int32_t>* stopFlag)
-{
-    return stopFlag && stopFlag->load() != 0;
+    return addresses;
 }
 
 }  // namespace
@@ -74,24 +50,15 @@ void SetAddressLookupForTests(AddressLookupFunction lookup)
 std::vector<ResolvedAddress> ResolveHost(const std::string& host, int port, int64_t deadline,
                                          const std::atomic<int32_t>* stopFlag)
 {
-    auto lookup = std::make_shared<Lookup>();
-    lookup->host = host;
     char service[16];
     std::snprintf(service, sizeof service, "%d", port);
-    lookup->service = service;
     // The platform's own thread: under Wine a detached std::thread now and then never starts,
-    // which would make a reachable server look unreachable for the whole connect bound.
+    // which would make a reachable server look unreachable for the whole connect bound. A lookup
+    // given up (the deadline, a stop) or without a thread counts as an unknown name.
     const AddressLookupFunction function = lookupFunction.load();
-    if (!StartDetachedThread([lookup, function] { RunLookup(lookup, function); }))
-        return {};  // no thread to be had: as if the name were unknown
-
-    // Bounded by the deadline: every pass waits at most one slice.
-    std::unique_lock<std::mutex> guard(lookup->lock);
-    while (!lookup->done) {
-        const int64_t left = deadline - SteadyNowMs();
-        if (left <= 0 || StopRequested(stopFlag))
-            return {};
-        lookup->finished.wait_for(guard, std::chrono::milliseconds(std::min(left, kPollSliceMs)));
-    }
-    return std::move(lookup->addresses);
+    std::vector<ResolvedAddress> addresses;
+    const std::string name = host, number = service;
+    WaitForDetached<std::vector<ResolvedAddress>>([name, number, function] { return Lookup(name, number, function); },
+                                                  stopFlag, deadline, addresses);
+    return addresses;
 }

@@ -3,10 +3,6 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 
 #include "platform/detached_thread.h"
 #include "platform/server_certificate_win.h"
@@ -19,8 +15,6 @@ namespace {
 // A reply body beyond this is not a token reply; reading stops there.
 constexpr DWORD kMaxBody = 70000;
 constexpr int kResolveMs = 10000, kConnectMs = 10000, kSendMs = 10000, kReceiveMs = 15000;
-// How often a waiting caller looks at its stop flag.
-constexpr std::chrono::milliseconds kStopPoll(100);
 
 // Closes a WinHTTP handle when it goes out of scope.
 class InternetHandle {
@@ -164,37 +158,16 @@ HttpsReply PostForm(const std::string& url, const std::string& formBody, const s
     return reply;
 }
 
-// WinHTTP's blocking calls cannot be interrupted, so with a stop flag the request runs on a
-// thread of its own: a stop leaves it behind to end at its own timeouts, and its reply is
-// dropped.
+// WinHTTP's blocking calls cannot be interrupted, so the request runs on a thread of its own: a
+// stop leaves it behind to end at its own timeouts, and its reply is dropped.
 HttpsReply PostFormUntilStopped(const std::string& url, const std::string& formBody, const std::string& trustFile,
                                 const std::atomic<int32_t>* stopFlag)
 {
-    if (!stopFlag)
-        return PostForm(url, formBody, trustFile);
-    struct Outcome {
-        std::mutex lock;
-        std::condition_variable arrived;
-        bool done = false;
-        HttpsReply reply;
-    };
-    const auto outcome = std::make_shared<Outcome>();
-    const bool started = StartDetachedThread([outcome, url, formBody, trustFile] {
-        HttpsReply reply = PostForm(url, formBody, trustFile);
-        const std::lock_guard<std::mutex> hold(outcome->lock);
-        outcome->reply = std::move(reply);
-        outcome->done = true;
-        outcome->arrived.notify_one();
-    });
-    if (!started)
-        return Failure("HTTPS is not available");
-    std::unique_lock<std::mutex> hold(outcome->lock);
-    // Bounded: the request's own timeouts end it.
-    while (!outcome->arrived.wait_for(hold, kStopPoll, [&] { return outcome->done; })) {
-        if (stopFlag->load() != 0)
-            return Failure("stopped");
-    }
-    return std::move(outcome->reply);
+    HttpsReply reply;
+    if (WaitForDetached<HttpsReply>([url, formBody, trustFile] { return PostForm(url, formBody, trustFile); },
+                                    stopFlag, INT64_MAX, reply))
+        return reply;
+    return Failure(stopFlag && stopFlag->load() != 0 ? "stopped" : "HTTPS is not available");
 }
 
 }  // namespace
