@@ -38,15 +38,6 @@ int32_t ProtocolFromText(const std::string& text)
     return text == "1" ? kProtocolImap : kProtocolUnknown;
 }
 
-// A value that is written only when it differs from its default or was stored before: a
-// profile without the key stays as it was, and going back to the default is not lost.
-void WriteUnlessDefault(const std::string& section, const char* key, const std::string& text,
-                        bool isDefault)
-{
-    if (!isDefault || !ReadProfileText(section, key).empty())
-        WriteProfileText(section, key, text);
-}
-
 }  // namespace
 
 std::string AccountSection(int index)

@@ -1,5 +1,7 @@
 #include "profile/account_secrets.h"
 
+#include <string>
+
 #include "profile/password_codec.h"
 #include "profile/profile.h"
 #include "profile/protected_value.h"
@@ -30,12 +32,6 @@ bool LoadSecret(const std::string& section, const SecretKey& secret, AccountSett
     if (read == ProtectedRead::Unreadable)
         account.UnreadableSecrets |= secret.bit;
     return read != ProtectedRead::Absent;
-}
-
-void WriteTextUnlessEmpty(const std::string& section, const char* key, const std::string& text)
-{
-    if (!text.empty() || !ReadProfileText(section, key).empty())
-        WriteProfileText(section, key, text);
 }
 
 }  // namespace
@@ -81,13 +77,12 @@ bool SaveSecrets(const std::string& section, const AccountSettings& account, con
 
 void SaveSignIn(const std::string& section, const AccountSettings& account)
 {
-    if (account.Auth != kAuthPassword || !ReadProfileText(section, "Auth").empty())
-        WriteProfileNumber(section, "Auth", account.Auth);
-    WriteTextUnlessEmpty(section, "OAuthProvider", account.OAuthProvider);
-    WriteTextUnlessEmpty(section, "ClientId", account.ClientId);
-    WriteTextUnlessEmpty(section, "AuthorizeUrl", account.AuthorizeUrl);
-    WriteTextUnlessEmpty(section, "TokenUrl", account.TokenUrl);
-    WriteTextUnlessEmpty(section, "Scope", account.Scope);
+    WriteUnlessDefault(section, "Auth", std::to_string(account.Auth), account.Auth == kAuthPassword);
+    WriteUnlessDefault(section, "OAuthProvider", account.OAuthProvider, account.OAuthProvider.empty());
+    WriteUnlessDefault(section, "ClientId", account.ClientId, account.ClientId.empty());
+    WriteUnlessDefault(section, "AuthorizeUrl", account.AuthorizeUrl, account.AuthorizeUrl.empty());
+    WriteUnlessDefault(section, "TokenUrl", account.TokenUrl, account.TokenUrl.empty());
+    WriteUnlessDefault(section, "Scope", account.Scope, account.Scope.empty());
 }
 
 bool NeedsUnreadableSecret(const AccountSettings& account)

@@ -32,6 +32,13 @@ void WriteProfileNumber(const std::string& section, const std::string& key, int3
     WriteProfileText(section, key, text);
 }
 
+void WriteUnlessDefault(const std::string& section, const std::string& key, const std::string& text,
+                        bool isDefault)
+{
+    if (!isDefault || !ReadProfileText(section, key).empty())
+        WriteProfileText(section, key, text);
+}
+
 int32_t TextToInt(const std::string& text)
 {
     size_t i = 0;

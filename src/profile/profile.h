@@ -15,6 +15,11 @@ void WriteProfileText(const std::string& section, const std::string& key, const 
 // Writes value as decimal text ("%d").
 void WriteProfileNumber(const std::string& section, const std::string& key, int32_t value);
 
+// Writes text only when it differs from its default or the key was stored before: a profile
+// without the key stays as it was, and going back to the default is not lost.
+void WriteUnlessDefault(const std::string& section, const std::string& key, const std::string& text,
+                        bool isDefault);
+
 // The C library's atoi rules: leading white space, an optional sign, the digits up to the
 // first other character; no digits give 0. Values beyond 32 bits saturate instead of
 // overflowing.
